@@ -24,11 +24,11 @@ enum class PatternCheck : int {
     DataLeftOver = 171,        // data: characters left after the pattern
 };
 
-// The non-throwing core: fills `list` with the fields and reports the first
-// failing check, or Matched. Trying a pattern that does not fit costs no
-// exception.
+// The core: fills `list` with the fields and reports the first failing
+// check, or Matched. A mismatch raises nothing, so trying a pattern that does
+// not fit costs no exception (only running out of memory can throw).
 PatternCheck MatchFields(std::string_view data, std::string_view pattern, StringList& list,
-                         bool trim) noexcept;
+                         bool trim);
 
 // The message of a failed check: "Assertion failure (Unit1, line N)".
 std::string PatternMismatchMessage(PatternCheck check);

@@ -1,0 +1,58 @@
+// corvala-check: the engine of the Corvala window on the command line.
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <unistd.h>
+
+#include "cli/checker.h"
+#include "cli/options.h"
+#include "cli/output.h"
+#include "engine/text.h"
+
+namespace {
+
+bool UseColor(corvala::cli::ColorMode mode) {
+    using corvala::cli::ColorMode;
+    if (mode != ColorMode::Auto) return mode == ColorMode::Always;
+    const char* noColor = std::getenv("NO_COLOR");
+    return (noColor == nullptr || *noColor == '\0') && ::isatty(1) == 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace corvala::cli;
+    corvala::SetDecimalSeparator('.');
+
+    Output out(1);
+    Output err(2, 4096);
+    int status = kTrouble;
+    try {
+        ParseResult parsed = ParseOptions(argc, argv);
+        if (!parsed.ok) {
+            err.Write("corvala-check: " + parsed.error + "\n");
+            err.Write(TryHelpText);
+            return kTrouble;
+        }
+        const Options& options = parsed.options;
+        if (options.showHelp) {
+            out.Write(HelpText());
+            status = kAllClean;
+        } else if (options.showVersion) {
+            out.Write(VersionText());
+            status = kAllClean;
+        } else {
+            status = CheckFiles(options, UseColor(options.color), out, err);
+        }
+    } catch (const std::exception& e) {
+        out.Flush();
+        err.Write(std::string("corvala-check: ") + e.what() + "\n");
+        return kTrouble;
+    }
+    out.Flush();
+    if (out.Failed()) {
+        err.Write(std::string("corvala-check: write error: ") + std::strerror(out.ErrorNumber()) + "\n");
+        return kTrouble;
+    }
+    return status;
+}

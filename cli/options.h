@@ -1,0 +1,42 @@
+// The command line of corvala-check: its options, their parsing and the help
+// and version texts.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvala::cli {
+
+enum class Format { Errors, Log, Gnu, Json };
+enum class ColorMode { Auto, Always, Never };
+
+struct Options {
+    Format format = Format::Errors;
+    ColorMode color = ColorMode::Auto;
+    std::vector<std::string> files;
+    bool showHelp = false;
+    bool showVersion = false;
+};
+
+// The outcome of parsing: either options to act on, or a message for
+// standard error (wrong options, exit status 2).
+struct ParseResult {
+    Options options;
+    bool ok = true;
+    std::string error;  // without the program name and without a line end
+};
+
+ParseResult ParseOptions(int argc, const char* const* argv);
+
+// The whole --help text, ending with a line feed. Kept here in one piece: it
+// is also the source of the manual page.
+std::string_view HelpText() noexcept;
+
+// "corvala-check " + the project version + line feed.
+std::string VersionText();
+
+// The hint printed after an option error.
+inline constexpr std::string_view TryHelpText = "Try 'corvala-check --help' for more information.\n";
+
+} // namespace corvala::cli

@@ -2,6 +2,9 @@
 
 #include "engine/failures.h"
 
+// g++ 12 warns falsely about std::string::assign overlapping itself.
+#pragma GCC diagnostic ignored "-Wrestrict"
+
 namespace corvala {
 
 namespace {
@@ -11,12 +14,29 @@ constexpr bool IsEscapable(char c) noexcept { return c == '\\' || c == 'c' || c 
 } // namespace
 
 PatternCheck MatchFields(std::string_view data, std::string_view pattern, StringList& list, bool trim) {
-    list.clear();
+    // The list's strings are reused from call to call: assigning a short field
+    // into an existing string costs no allocation.
+    std::size_t count = 0;
     const std::size_t n = data.size();
     const std::size_t m = pattern.size();
     // Positions at and past the end of the data read as the end mark, NUL.
     auto at = [&](std::size_t i) noexcept { return i < n ? data[i] : '\0'; };
-    auto append = [&](std::string_view field) { list.emplace_back(trim ? TrimText(field) : field); };
+    auto put = [&](std::string_view field) {
+        if (count < list.size()) {
+            list[count].assign(field);
+        } else {
+            list.emplace_back(field);
+        }
+        ++count;
+    };
+    // On every way out the list holds exactly the fields taken so far.
+    struct Truncate {
+        StringList& list;
+        std::size_t& count;
+        ~Truncate() { list.resize(count); }
+    } truncate{list, count};
+    // String fields are trimmed when asked; character fields never are.
+    auto append = [&](std::string_view field) { put(trim ? TrimText(field) : field); };
 
     std::size_t p = 0;  // pattern position (0-based)
     std::size_t d = 0;  // data position (0-based); may run past the end
@@ -29,7 +49,8 @@ PatternCheck MatchFields(std::string_view data, std::string_view pattern, String
             ++p;
             ++d;
         } else if (item == 'c') {
-            list.emplace_back(1, at(d));
+            const char field = at(d);
+            put(std::string_view(&field, 1));
             ++p;
             ++d;
         } else if (item == 's' && p + 1 < m) {
@@ -46,8 +67,10 @@ PatternCheck MatchFields(std::string_view data, std::string_view pattern, String
             }
             // The literal is searched for, not compared: the field takes in
             // everything up to its first occurrence.
-            const std::size_t k = d < n ? data.find(literal, d) : std::string_view::npos;
-            if (k == std::string_view::npos) return PatternCheck::LiteralNotFound;
+            // Fields are short: a plain loop beats a library call here.
+            std::size_t k = d;
+            while (k < n && data[k] != literal) ++k;
+            if (k >= n) return PatternCheck::LiteralNotFound;
             append(data.substr(d, k - d));
             ++p;
             d = k + 1;

@@ -14,14 +14,15 @@ namespace corvala {
 
 namespace {
 
-constexpr bool IsTrimByte(char c) noexcept { return static_cast<unsigned char>(c) <= 32; }
 constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // The conversions read their text only up to a byte 0.
 std::string_view UpToNul(std::string_view text) noexcept {
-    const void* nul = std::memchr(text.data(), 0, text.size());
-    if (nul == nullptr) return text;
-    return text.substr(0, static_cast<const char*>(nul) - text.data());
+    // Fields are short: a plain loop beats a library call here.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\0') return text.substr(0, i);
+    }
+    return text;
 }
 
 int HexValue(char c) noexcept {
@@ -61,40 +62,55 @@ constexpr long double kPow512[10] = {
     0xa.e3511626ed559fp+15304L,
 };
 
-// The x87 unit computes long double arithmetic; its control word selects the
-// precision. The conversion runs with a 64-bit significand whatever the
-// caller chose.
+// Runs `compute` in the conversion's own floating-point settings (round to
+// nearest, 64-bit significand, no traps) and tells whether it overflowed or
+// did an invalid operation. The caller's environment, flags included, is as
+// it was afterwards.
+//
+// On x86 the long double arithmetic runs on the x87 unit alone. When the
+// caller's x87 settings already are the conversion's (the usual case) and no
+// overflow or invalid flag is standing, the conversion only reads the status
+// word before and after, and puts the flags back only when it raised new
+// ones; otherwise it saves and restores the whole environment.
+template <typename Compute>
+bool ComputeChecked(Compute&& compute) noexcept {
 #if defined(__x86_64__) || defined(__i386__)
-unsigned short ReadX87Control() noexcept {
-    unsigned short cw;
-    __asm__ volatile("fnstcw %0" : "=m"(cw));
-    return cw;
-}
-void WriteX87Control(unsigned short cw) noexcept { __asm__ volatile("fldcw %0" : : "m"(cw)); }
-constexpr unsigned short kX87PrecisionMask = 0x0300;  // 11 = 64-bit significand
-#endif
-
-// Holds the caller's floating-point environment, switches to round to
-// nearest with every trap masked and no flag raised, and puts everything
-// back when it goes out of scope.
-class ConversionEnvironment {
-public:
-    ConversionEnvironment() noexcept {
-        std::feholdexcept(&saved_);
-        std::fesetround(FE_TONEAREST);
-#if defined(__x86_64__) || defined(__i386__)
-        WriteX87Control(static_cast<unsigned short>(ReadX87Control() | kX87PrecisionMask));
-#endif
+    constexpr unsigned short kFlags = 0x3F;          // IE DE ZE OE UE PE
+    constexpr unsigned short kFailFlags = 0x09;      // IE OE
+    constexpr unsigned short kControlMask = 0x0F3F;  // rounding, precision, masks
+    constexpr unsigned short kControlWanted = 0x033F;  // nearest, 64-bit, all masked
+    unsigned short control;
+    unsigned short statusBefore;
+    __asm__ volatile("fnstcw %0" : "=m"(control));
+    __asm__ volatile("fnstsw %0" : "=m"(statusBefore) : : "memory");
+    if ((control & kControlMask) == kControlWanted && (statusBefore & kFailFlags) == 0) {
+        compute();
+        unsigned short statusAfter;
+        __asm__ volatile("fnstsw %0" : "=m"(statusAfter) : : "memory");
+        if ((statusAfter & kFlags) != (statusBefore & kFlags)) {
+            std::fenv_t environment;
+            std::fegetenv(&environment);
+            environment.__status_word = static_cast<unsigned short>(
+                (environment.__status_word & ~0xBFu) | (statusBefore & 0xBFu));
+            std::fesetenv(&environment);
+        }
+        return (statusAfter & kFailFlags) != 0;
     }
-    ~ConversionEnvironment() { std::fesetenv(&saved_); }
-    ConversionEnvironment(const ConversionEnvironment&) = delete;
-    ConversionEnvironment& operator=(const ConversionEnvironment&) = delete;
-
-    bool Failed() const noexcept { return std::fetestexcept(FE_OVERFLOW | FE_INVALID) != 0; }
-
-private:
-    std::fenv_t saved_;
-};
+#endif
+    std::fenv_t saved;
+    std::feholdexcept(&saved);
+    std::fesetround(FE_TONEAREST);
+#if defined(__x86_64__) || defined(__i386__)
+    unsigned short precision;
+    __asm__ volatile("fnstcw %0" : "=m"(precision));
+    precision = static_cast<unsigned short>(precision | 0x0300);
+    __asm__ volatile("fldcw %0" : : "m"(precision));
+#endif
+    compute();
+    const bool failed = std::fetestexcept(FE_OVERFLOW | FE_INVALID) != 0;
+    std::fesetenv(&saved);
+    return failed;
+}
 
 // Scales v by 10^|e| in the fixed order of factors: 10^(|e| mod 32), then
 // 10^(32 ((|e| div 32) mod 16)), then 10^(512 (|e| div 512)).
@@ -133,16 +149,6 @@ std::string QuotedMessage(std::string_view text, const char* tail) {
 }
 
 } // namespace
-
-std::string_view TrimText(std::string_view text) noexcept {
-    std::size_t first = 0;
-    const std::size_t n = text.size();
-    while (first < n && IsTrimByte(text[first])) ++first;
-    if (first == n) return {};
-    std::size_t last = n;
-    while (IsTrimByte(text[last - 1])) --last;
-    return text.substr(first, last - first);
-}
 
 bool TryTextToInt(std::string_view text, std::int32_t& value) noexcept {
     text = UpToNul(text);
@@ -250,10 +256,10 @@ bool TryTextToReal(std::string_view text, long double& value) noexcept {
 
     const long long e = exponent - static_cast<long long>(fracEnd - fracStart);
 
+    // The arithmetic stays out of line so that the compiler cannot move it
+    // across the reads of the status word.
     long double v = 0.0L;
-    bool failed;
-    {
-        ConversionEnvironment environment;
+    const bool failed = ComputeChecked([&]() __attribute__((noinline)) {
         for (std::size_t k = intStart; k < intEnd; ++k) v = v * 10.0L + static_cast<long double>(text[k] - '0');
         for (std::size_t k = fracStart; k < fracEnd; ++k) v = v * 10.0L + static_cast<long double>(text[k] - '0');
         if (e <= -5120) {
@@ -262,8 +268,7 @@ bool TryTextToReal(std::string_view text, long double& value) noexcept {
             v = Scale(v, e);
         }
         if (negative) v = -v;
-        failed = environment.Failed();
-    }
+    });
     if (failed) return false;
     value = v;
     return true;

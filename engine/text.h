@@ -14,7 +14,15 @@ namespace corvala {
 using StringList = std::vector<std::string>;
 
 // Removes the bytes 0 to 32 from both ends. The result views `text`.
-std::string_view TrimText(std::string_view text) noexcept;
+inline std::string_view TrimText(std::string_view text) noexcept {
+    std::size_t first = 0;
+    const std::size_t n = text.size();
+    while (first < n && static_cast<unsigned char>(text[first]) <= 32) ++first;
+    if (first == n) return {};
+    std::size_t last = n;
+    while (static_cast<unsigned char>(text[last - 1]) <= 32) --last;
+    return text.substr(first, last - first);
+}
 
 // Integer syntax: blanks (byte 32 only), one optional sign, then decimal
 // digits or a hexadecimal prefix ($, x, X, 0x, 0X) and hex digits, then the

@@ -1,6 +1,9 @@
 // The record validators, one per command, and the table that finds them by
 // name. Each takes the argument text of one line and raises a failure whose
 // message explains what is wrong; a valid line raises nothing.
+#include <array>
+#include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "engine/engine.h"
@@ -53,21 +56,30 @@ constexpr TableEntry kValidators[] = {
 };
 
 // Two characters are equal when their codes differ at most in the bit of
-// value 32; for letters this ignores case.
-constexpr bool SameName(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (((static_cast<unsigned char>(a[i]) ^ static_cast<unsigned char>(b[i])) & ~0x20u) != 0) return false;
-    }
-    return true;
+// value 32 (for letters: regardless of case), that is when they agree after
+// setting that bit. Names are one or two characters long, so a name folds
+// into one number and the lookup compares numbers.
+constexpr std::uint32_t NameKey(std::string_view name) noexcept {
+    std::uint32_t key = static_cast<std::uint32_t>(name.size()) << 16;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        key |= (static_cast<std::uint32_t>(static_cast<unsigned char>(name[i])) | 0x20u) << (8 * i);
+    return key;
 }
+
+constexpr auto kValidatorKeys = [] {
+    std::array<std::uint32_t, std::size(kValidators)> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = NameKey(kValidators[i].command);
+    return keys;
+}();
 
 } // namespace
 
 Engine::Validator Engine::FindValidator(std::string_view command) noexcept {
-    if (command.size() > 2) return nullptr;  // every name is "parse" + one or two characters
-    for (const TableEntry& entry : kValidators) {
-        if (SameName(command, entry.command)) return entry.validator;
+    // Every name is "parse" + one or two characters.
+    if (command.empty() || command.size() > 2) return nullptr;
+    const std::uint32_t key = NameKey(command);
+    for (std::size_t i = 0; i < kValidatorKeys.size(); ++i) {
+        if (kValidatorKeys[i] == key) return kValidators[i].validator;
     }
     return nullptr;
 }

@@ -1,0 +1,13 @@
+-:4: error: Class type "r" unkown.
+-:5: error: AY not implemented.
+-:6: error: AF not implemented.
+-:7: error: Not a coordinate: Both points cannot be in the same time N
+-:8: error: Not a coordinate: data not a valid coordinate format. DMS, DM or DD formats expected.
+-:9: error: DA data is in unkown format (DA radius must be between 1 and 1000.).
+-:10: error: DA data is in unkown format ('2.5' is not a valid integer value).
+-:12: error: Variable assignment data is in unkown format (D values can be only - or +.).
+-:13: error: AC	R not implemented.
+-:14: error: DC data is in unkown format (DC radius must be between 0 and 1000.).
+-:15: error: Brush data is in unkown format (Brush rgb is not a valid rgb. all 3 components must be between 0 and 255.).
+-:16: error: XY not implemented.
+-:18: error: Not a coordinate: Seconds must be between 0 and 60.

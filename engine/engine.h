@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/lines.h"
+#include "engine/pattern.h"
 #include "engine/run.h"
 #include "engine/text.h"
 
@@ -84,9 +85,10 @@ public:
     // True when `text` is a colour triple r,g,b with each part in 0..255.
     bool CheckRgb(std::string_view text);
 
-    // Scratch lists: record fields, coordinate fields, colour components.
-    StringList ParamList;
-    StringList CoordList;
+    // Scratch lists: record fields and coordinate fields (views into the
+    // argument text being checked, valid while it is), colour components.
+    FieldList ParamList;
+    FieldList CoordList;
     StringList RgbList;
 
 private:

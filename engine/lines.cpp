@@ -92,20 +92,29 @@ Lines::Lines(std::string bytes) : bytes_(std::make_unique<std::string>(std::move
     std::size_t n = text.size();
     if (const void* nul = std::memchr(text.data(), 0, n)) n = static_cast<const char*>(nul) - text.data();
 
+    // Most lines end in LF or CR LF: find the next LF with memchr, then look
+    // for a CR before it. The LF found is kept until the lines pass it, so a
+    // file of CR line ends is still read in one pass.
     const char* data = text.data();
+    lines_.reserve(n / 24 + 1);
     std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < n) {
-        const char c = data[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
+    std::size_t lfAt = 0;
+    bool lfKnown = false;
+    while (start < n) {
+        if (!lfKnown || lfAt < start) {
+            const void* lf = std::memchr(data + start, '\n', n - start);
+            lfAt = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) : n;
+            lfKnown = true;
         }
-        lines_.emplace_back(data + start, i - start);
+        const void* cr = std::memchr(data + start, '\r', lfAt - start);
+        const std::size_t end = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : lfAt;
+        if (end == n) break;  // a final line without a line end
+        lines_.emplace_back(data + start, end - start);
         // One CR, then one LF, end the line.
-        if (i < n && data[i] == '\r') ++i;
-        if (i < n && data[i] == '\n') ++i;
-        start = i;
+        std::size_t next = end;
+        if (data[next] == '\r') ++next;
+        if (next < n && data[next] == '\n') ++next;
+        start = next;
     }
     if (start < n) lines_.emplace_back(data + start, n - start);
 }

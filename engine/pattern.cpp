@@ -1,9 +1,9 @@
 #include "engine/pattern.h"
 
+#include <array>
+
 #include "engine/failures.h"
 
-// g++ 12 warns falsely about std::string::assign overlapping itself.
-#pragma GCC diagnostic ignored "-Wrestrict"
 
 namespace corvala {
 
@@ -11,30 +11,22 @@ namespace {
 
 constexpr bool IsEscapable(char c) noexcept { return c == '\\' || c == 'c' || c == 's'; }
 
+// A character field's text: every possible byte, so that a field can view it.
+constexpr auto kCharacters = [] {
+    std::array<char, 256> all{};
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<char>(i);
+    return all;
+}();
+
 } // namespace
 
-PatternCheck MatchFields(std::string_view data, std::string_view pattern, StringList& list, bool trim) {
-    // The list's strings are reused from call to call: assigning a short field
-    // into an existing string costs no allocation.
-    std::size_t count = 0;
+PatternCheck MatchFields(std::string_view data, std::string_view pattern, FieldList& list, bool trim) {
+    list.clear();
     const std::size_t n = data.size();
     const std::size_t m = pattern.size();
     // Positions at and past the end of the data read as the end mark, NUL.
     auto at = [&](std::size_t i) noexcept { return i < n ? data[i] : '\0'; };
-    auto put = [&](std::string_view field) {
-        if (count < list.size()) {
-            list[count].assign(field);
-        } else {
-            list.emplace_back(field);
-        }
-        ++count;
-    };
-    // On every way out the list holds exactly the fields taken so far.
-    struct Truncate {
-        StringList& list;
-        std::size_t& count;
-        ~Truncate() { list.resize(count); }
-    } truncate{list, count};
+    auto put = [&](std::string_view field) { list.push_back(field); };
     // String fields are trimmed when asked; character fields never are.
     auto append = [&](std::string_view field) { put(trim ? TrimText(field) : field); };
 
@@ -49,8 +41,7 @@ PatternCheck MatchFields(std::string_view data, std::string_view pattern, String
             ++p;
             ++d;
         } else if (item == 'c') {
-            const char field = at(d);
-            put(std::string_view(&field, 1));
+            put(std::string_view(&kCharacters[static_cast<unsigned char>(at(d))], 1));
             ++p;
             ++d;
         } else if (item == 's' && p + 1 < m) {
@@ -91,6 +82,18 @@ PatternCheck MatchFields(std::string_view data, std::string_view pattern, String
 
 std::string PatternMismatchMessage(PatternCheck check) {
     return "Assertion failure (Unit1, line " + std::to_string(static_cast<int>(check)) + ")";
+}
+
+PatternCheck MatchFields(std::string_view data, std::string_view pattern, StringList& list, bool trim) {
+    FieldList fields;
+    const PatternCheck check = MatchFields(data, pattern, fields, trim);
+    list.assign(fields.begin(), fields.end());
+    return check;
+}
+
+void MatchPattern(std::string_view data, std::string_view pattern, FieldList& list, bool trim) {
+    const PatternCheck check = MatchFields(data, pattern, list, trim);
+    if (check != PatternCheck::Matched) throw PatternMismatch(PatternMismatchMessage(check));
 }
 
 void MatchPattern(std::string_view data, std::string_view pattern, StringList& list, bool trim) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "engine/text.h"
 
@@ -24,16 +25,22 @@ enum class PatternCheck : int {
     DataLeftOver = 171,        // data: characters left after the pattern
 };
 
+// Fields as views into the data: what the validators use, since their fields
+// live no longer than the argument text they were cut from.
+using FieldList = std::vector<std::string_view>;
+
 // The core: fills `list` with the fields and reports the first failing
 // check, or Matched. A mismatch raises nothing, so trying a pattern that does
-// not fit costs no exception (only running out of memory can throw).
-PatternCheck MatchFields(std::string_view data, std::string_view pattern, StringList& list,
-                         bool trim);
+// not fit costs no exception (only running out of memory can throw). On
+// failure the list holds the fields taken before the failing step.
+PatternCheck MatchFields(std::string_view data, std::string_view pattern, FieldList& list, bool trim);
+PatternCheck MatchFields(std::string_view data, std::string_view pattern, StringList& list, bool trim);
 
 // The message of a failed check: "Assertion failure (Unit1, line N)".
 std::string PatternMismatchMessage(PatternCheck check);
 
 // As MatchFields, raising PatternMismatch on failure.
+void MatchPattern(std::string_view data, std::string_view pattern, FieldList& list, bool trim);
 void MatchPattern(std::string_view data, std::string_view pattern, StringList& list, bool trim);
 
 } // namespace corvala

@@ -193,8 +193,8 @@ void Engine::parseSP(std::string_view argument) {
 void Engine::parseV(std::string_view argument) {
     Wrapped("Variable assignment", [&] {
         MatchPattern(argument, "s=s", ParamList, true);
-        const std::string& name = ParamList[0];
-        const std::string& value = ParamList[1];
+        const std::string_view name = ParamList[0];
+        const std::string_view value = ParamList[1];
         if (name.size() != 1) throw ValidationError("Unkown variable.");
         switch (name[0]) {
         case 'D':

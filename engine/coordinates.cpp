@@ -77,12 +77,16 @@ bool Engine::TryDd(std::string_view text) {
 }
 
 void Engine::CheckCoordinate(std::string_view text) {
+    bool matched;
     try {
         // The first form whose pattern matches decides the outcome.
-        if (!TryDms(text) && !TryDm(text) && !TryDd(text))
-            throw ValidationError("data not a valid coordinate format. DMS, DM or DD formats expected.");
+        matched = TryDms(text) || TryDm(text) || TryDd(text);
     } catch (const Failure& failure) {
         throw ValidationError("Not a coordinate: " + failure.message());
+    }
+    if (!matched) {
+        throw ValidationError(
+            "Not a coordinate: data not a valid coordinate format. DMS, DM or DD formats expected.");
     }
 }
 

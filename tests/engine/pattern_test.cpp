@@ -135,14 +135,25 @@ TEST(MatchFields, ChecksAndFields) {
     }
 }
 
+// The same fields as views into the data.
+TEST(MatchFields, ChecksAndFieldsAsViews) {
+    for (const auto& c : kCases) {
+        const std::string name =
+            "pattern " + Visible(c.pattern) + " on " + Visible(c.data) + (c.trim ? " trimmed" : "");
+        FieldList list{"left", "over", "from", "before"};
+        EXPECT_EQ(MatchFields(c.data, c.pattern, list, c.trim), c.check) << name;
+        EXPECT_EQ(StringList(list.begin(), list.end()), c.fields) << name;
+    }
+}
+
 TEST(MatchPattern, FillsTheListOrRaisesTheCheckMessage) {
     for (const auto& c : kCases) {
         const std::string name =
             "pattern " + Visible(c.pattern) + " on " + Visible(c.data) + (c.trim ? " trimmed" : "");
-        StringList list{"left", "over"};
+        FieldList list{"left", "over"};
         if (c.check == PatternCheck::Matched) {
             EXPECT_NO_THROW(MatchPattern(c.data, c.pattern, list, c.trim)) << name;
-            EXPECT_EQ(list, c.fields) << name;
+            EXPECT_EQ(StringList(list.begin(), list.end()), c.fields) << name;
             continue;
         }
         try {

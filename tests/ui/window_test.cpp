@@ -1,0 +1,275 @@
+// The window and its commands: start-up state, Open, Revalidate, Cancel,
+// Exit during a run, the failure report, the geometry.
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "engine/failures.h"
+#include "engine/text.h"
+#include "ui/Application.h"
+#include "window_fixture.h"
+
+using corvala::ui::testing::Harness;
+using corvala::ui::testing::ScratchDir;
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void controlsAndCaptions_data();
+    void controlsAndCaptions();
+    void dialogSettings();
+    void openShowsTheResult();
+    void openCancelledDoesNothing();
+    void revalidateRereadsTheFile();
+    void revalidateBeforeOpenReportsAndStaysUsable();
+    void cancelDuringRunEndsWithSummary();
+    void cancelOutsideRunDoesNotReachNextRun();
+    void progressPanelOnlyDuringRun();
+    void exitDuringRunClosesAfterTheSummary();
+    void closeOutsideRunCloses();
+    void openDuringRunSupersedesIt();
+    void geometryAndMinimumSize();
+    void regionalCommaStillReadsPointReals();
+    void uncaughtFailureInEventIsReported();
+};
+
+void WindowTest::controlsAndCaptions_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("File1") << "File1Action" << "&File";
+    QTest::newRow("Open1") << "Open1" << "&Open";
+    QTest::newRow("Saveresults1") << "Saveresults1" << "&Save results";
+    QTest::newRow("Saveerrors1") << "Saveerrors1" << "Save errors";
+    QTest::newRow("Revalidate1") << "Revalidate1" << "&Revalidate";
+    QTest::newRow("Exit1") << "Exit1" << "E&xit";
+    QTest::newRow("Copy1") << "Copy1" << "&Copy";
+    QTest::newRow("Copy2") << "Copy2" << "&Copy";
+}
+
+void WindowTest::controlsAndCaptions() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    Harness h;
+    auto* action = h.form->findChild<QAction*>(name);
+    QVERIFY2(action, qPrintable(name));
+    QCOMPARE(action->text(), caption);
+    QVERIFY(action->shortcut().isEmpty());
+    QVERIFY(action->isEnabled());
+}
+
+void WindowTest::dialogSettings() {
+    Harness h;
+    for (const char* name : {"RichEdit1", "Panel1", "ProgressBar1", "Button5", "ListBox1", "OpenDialog1",
+                             "SaveDialog1", "MainMenu1", "File1", "PopupMenu1", "PopupMenu2", "N1", "N2"})
+        QVERIFY2(h.form->findChild<QObject*>(QString::fromLatin1(name)), name);
+    QCOMPARE(h.form->File1->actions(),
+             (QList<QAction*>{h.form->Open1, h.form->Saveresults1, h.form->Saveerrors1, h.form->N2,
+                              h.form->Revalidate1, h.form->N1, h.form->Exit1}));
+    QVERIFY(h.form->N1->isSeparator() && h.form->N2->isSeparator());
+    QCOMPARE(h.form->OpenDialog1->defaultSuffix(), QString("txt"));
+    QCOMPARE(h.form->OpenDialog1->nameFilters(), (QStringList{"Airspace Files(*.txt)", "All Files(*.*)"}));
+    QCOMPARE(h.form->OpenDialog1->fileMode(), QFileDialog::ExistingFile);
+    QCOMPARE(h.form->SaveDialog1->defaultSuffix(), QString("rtf"));
+    QCOMPARE(h.form->SaveDialog1->nameFilters(), QStringList{"Rich Text Format (*.rtf)"});
+    QCOMPARE(h.form->SaveDialog1->acceptMode(), QFileDialog::AcceptSave);
+    QVERIFY(!h.form->SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
+    QCOMPARE(h.form->Button5->text(), QString("Cancel"));
+    QCOMPARE(h.form->ProgressBar1->minimum(), 0);
+    QCOMPARE(h.form->ProgressBar1->maximum(), 100);
+    QVERIFY(h.form->RichEdit1->isReadOnly());
+    QCOMPARE(h.form->RichEdit1->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QVERIFY(!h.form->RichEdit1->isUndoRedoEnabled());
+    QCOMPARE(h.form->windowTitle(), QString("Corvala"));
+}
+
+void WindowTest::openShowsTheResult() {
+    ScratchDir dir;
+    const QString file = dir.write("zone.txt", "AC R\nXY 1\n");
+    Harness h;
+    h.open(file);
+    QCOMPARE(h.dialogNames, QStringList{"OpenDialog1"});
+    QCOMPARE(h.form->windowTitle(), QString("Corvala - ") + file);  // "/" does not separate
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 AC R", "err 2 XY 1", "err 1  errors found."}));
+    QCOMPARE(h.items(), (QStringList{"Line 2: XY not implemented.", "   *** 1 errors found"}));
+    QCOMPARE(h.form->engine().ErrorCount, 2);  // the summary line counts too
+    QVERIFY(h.failures.isEmpty());
+    QCOMPARE(h.form->OpenDialogFileName(), file);
+
+    // The next Open offers the name chosen last.
+    h.answers.push_back(std::nullopt);
+    h.form->Open1Click();
+    QCOMPARE(h.offeredNames.last(), file);
+}
+
+void WindowTest::openCancelledDoesNothing() {
+    ScratchDir dir;
+    const QString file = dir.write("a.txt", "AC R\n");
+    Harness h;
+    h.open(file);
+    const QStringList before = h.logLines();
+    h.answers.push_back(std::nullopt);
+    h.form->Open1Click();
+    QCOMPARE(h.logLines(), before);
+    QCOMPARE(h.form->OpenDialogFileName(), file);
+}
+
+void WindowTest::revalidateRereadsTheFile() {
+    ScratchDir dir;
+    const QString file = dir.write("zone.txt", "AC R\n");
+    Harness h;
+    h.open(file);
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 AC R", " ok 0 No errors found."}));
+    dir.write("zone.txt", "AC R\nAC Z\n");
+    h.form->Revalidate1Click();
+    QCOMPARE(h.dialogNames.size(), 1);  // no dialog
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 AC R", "err 2 AC Z", "err 1  errors found."}));
+    QCOMPARE(h.items(), (QStringList{"Line 2: AC returned error: Class type \"Z\" unkown.", "   *** 1 errors found"}));
+}
+
+void WindowTest::revalidateBeforeOpenReportsAndStaysUsable() {
+    Harness h;
+    h.form->Revalidate1Click();
+    QCOMPARE(h.failures, QStringList{"Cannot open file \"\". No such file or directory"});
+    QCOMPARE(h.form->windowTitle(), QString("Corvala - "));
+    QVERIFY(h.logLines().isEmpty());
+    QCOMPARE(h.form->ListBox1->count(), 0);
+    QVERIFY(h.form->Panel1->isHidden());
+
+    ScratchDir dir;
+    h.open(dir.write("next.txt", "TO x\n"));
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 TO x", " ok 0 No errors found."}));
+    QCOMPARE(h.failures.size(), 1);
+}
+
+void WindowTest::cancelDuringRunEndsWithSummary() {
+    ScratchDir dir;
+    const QString file = dir.write("long.txt", "XY 1\n\nAC R\nAC R\nAC R\n");
+    Harness h;
+    // Arrives with the first event processing, after line 1.
+    QMetaObject::invokeMethod(h.form.get(), "Button5Click", Qt::QueuedConnection);
+    h.open(file);
+    QCOMPARE(h.logLines(), (QStringList{"err 1 XY 1", "err 1  errors found."}));
+    QCOMPARE(h.items(), (QStringList{"Line 1: XY not implemented.", "*** Validation CANCELLED ***",
+                                     "   *** 1 errors found"}));
+    QCOMPARE(h.form->ItemPosition(1), 0);  // the cancellation item keeps 0
+}
+
+void WindowTest::cancelOutsideRunDoesNotReachNextRun() {
+    ScratchDir dir;
+    const QString file = dir.write("a.txt", "AC R\nAC Q\n");
+    Harness h;
+    h.form->Button5Click();
+    h.open(file);
+    QCOMPARE(h.items(), QStringList{"   *** 0 errors found"});
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 AC R", " ok 2 AC Q", " ok 0 No errors found."}));
+}
+
+void WindowTest::progressPanelOnlyDuringRun() {
+    ScratchDir dir;
+    const QString file = dir.write("a.txt", "AC R\nAC Q\nAC P\n");
+    Harness h;
+    h.form->show();
+    QVERIFY(h.form->Panel1->isHidden());
+    QList<std::pair<bool, int>> seen;
+    QTimer probe;
+    probe.setInterval(0);
+    connect(&probe, &QTimer::timeout, this,
+            [&] { seen.append({h.form->Panel1->isVisible(), h.form->ProgressBar1->value()}); });
+    probe.start();
+    h.open(file);
+    probe.stop();
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(seen.first(), std::make_pair(true, 33));
+    QCOMPARE(seen.last().first, true);
+    QVERIFY(h.form->Panel1->isHidden());
+    QCOMPARE(h.form->ProgressBar1->value(), 100);
+}
+
+void WindowTest::exitDuringRunClosesAfterTheSummary() {
+    ScratchDir dir;
+    const QString file = dir.write("a.txt", "AC R\nAC Q\nAC X\n");
+    Harness h;
+    h.form->show();
+    QMetaObject::invokeMethod(h.form.get(), "Exit1Click", Qt::QueuedConnection);
+    h.open(file);
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 AC R", " ok 2 AC Q", "err 3 AC X", "err 1  errors found."}));
+    QVERIFY(!h.form->isVisible());
+    QVERIFY(!h.form->CloseRequested());
+}
+
+void WindowTest::closeOutsideRunCloses() {
+    Harness h;
+    h.form->show();
+    h.form->Exit1Click();
+    QVERIFY(!h.form->isVisible());
+}
+
+void WindowTest::openDuringRunSupersedesIt() {
+    ScratchDir dir;
+    const QString first = dir.write("first.txt", "XY 1\nXY 2\nXY 3\n");
+    const QString second = dir.write("second.txt", "AC R\n");
+    Harness h;
+    h.answers.push_back(first);
+    h.answers.push_back(second);
+    QMetaObject::invokeMethod(h.form.get(), "Open1Click", Qt::QueuedConnection);
+    h.form->Open1Click();
+    QCOMPARE(h.form->windowTitle(), QString("Corvala - ") + second);
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 AC R", " ok 0 No errors found."}));
+    QCOMPARE(h.items(), QStringList{"   *** 0 errors found"});
+    QVERIFY(h.form->Panel1->isHidden());
+}
+
+void WindowTest::geometryAndMinimumSize() {
+    Harness h;
+    h.form->show();
+    QWidget* client = h.form->centralWidget();
+    QCOMPARE(client->size(), QSize(425, 309));
+    QCOMPARE(h.form->RichEdit1->geometry(), QRect(0, 0, 425, 193));
+    QCOMPARE(h.form->ListBox1->geometry(), QRect(0, 196, 425, 109));
+    QCOMPARE(h.form->Panel1->geometry(), QRect(64, 64, 289, 41));
+    QCOMPARE(h.form->ProgressBar1->geometry(), QRect(8, 13, 193, 17));
+    QCOMPARE(h.form->Button5->geometry(), QRect(208, 8, 75, 25));
+
+    // Smaller than the design size is refused.
+    h.form->resize(200, 150);
+    QCOMPARE(client->size(), QSize(425, 309));
+
+    // Larger: the log grows, the list keeps its height at the bottom, the
+    // panel stays where it is.
+    h.form->resize(h.form->width() + 175, h.form->height() + 91);
+    QCOMPARE(client->size(), QSize(600, 400));
+    QCOMPARE(h.form->RichEdit1->geometry(), QRect(0, 0, 600, 284));
+    QCOMPARE(h.form->ListBox1->geometry(), QRect(0, 287, 600, 109));
+    QCOMPARE(h.form->Panel1->geometry(), QRect(64, 64, 289, 41));
+}
+
+void WindowTest::regionalCommaStillReadsPointReals() {
+    corvala::SetDecimalSeparator(',');
+    ScratchDir dir;
+    const QString file = dir.write("reals.txt", "DC 1.5\nV W=2.5\nDC 1,5\n");
+    Harness h;
+    QCOMPARE(corvala::DecimalSeparator(), '.');
+    h.open(file);
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 DC 1.5", " ok 2 V W=2.5", "err 3 DC 1,5", "err 1  errors found."}));
+}
+
+void WindowTest::uncaughtFailureInEventIsReported() {
+    Harness h;
+    QTimer::singleShot(0, h.form.get(), [] { throw corvala::Failure("Something broke"); });
+    QTimer::singleShot(0, h.form.get(), [] { throw std::runtime_error("plain failure"); });
+    QCoreApplication::processEvents();
+    QCOMPARE(h.failures, (QStringList{"Something broke", "plain failure"}));
+
+    // The window still works afterwards.
+    ScratchDir dir;
+    h.open(dir.write("a.txt", "TC\n"));
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 TC", " ok 0 No errors found."}));
+}
+
+CORVALA_UI_TEST_MAIN(WindowTest)
+#include "window_test.moc"

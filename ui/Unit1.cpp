@@ -1,0 +1,528 @@
+#include "ui/Unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "engine/failures.h"
+#include "engine/lines.h"
+#include "engine/text.h"
+#include "ui/LineDecoding.h"
+#include "ui/RtfWriter.h"
+
+namespace corvala::ui {
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+// Design sizes at 96 dpi.
+constexpr int ClientWidth = 425;
+constexpr int ClientHeight = 309;
+constexpr int LogHeight = 193;
+constexpr int ListTop = 196;
+constexpr int ListHeight = 109;
+
+const QColor OkColour(0, 128, 0);
+const QColor ErrColour(255, 0, 0);
+
+// The client area: lays its children out by their anchors. The log keeps
+// its distance to all four edges, the list its height and its distance to
+// the bottom; the progress panel does not move.
+class ClientArea final : public QWidget {
+public:
+    using QWidget::QWidget;
+    QWidget* log = nullptr;
+    QWidget* list = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        const int grow = height() - ClientHeight;
+        if (log)
+            log->setGeometry(0, 0, width(), LogHeight + grow);
+        if (list)
+            list->setGeometry(0, ListTop + grow, width(), ListHeight);
+    }
+};
+
+std::string ToBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Creates or replaces the file at `path` and writes `bytes` into it. A
+// file that cannot be created raises the create message with the full
+// path and the system's cause; a short or failed write raises
+// `writeFailure`.
+void WriteWholeFile(const QString& path, const QByteArray& bytes, const char* writeFailure) {
+    const std::string native = ToBytes(path);
+    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        std::string cause = std::strerror(errno);
+        while (!cause.empty() && cause.back() == '.')
+            cause.pop_back();
+        throw Failure("Cannot create file \"" + FullPath(native) + "\". " + cause);
+    }
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            ::close(fd);
+            throw Failure(writeFailure);
+        }
+        data += written;
+        left -= written;
+    }
+    if (::close(fd) != 0)
+        throw Failure(writeFailure);
+}
+
+// The marker of a log line, read back from the format of its first
+// characters.
+Marker MarkerOf(const QTextBlock& block) {
+    const QTextBlock::iterator first = block.begin();
+    if (first.atEnd())
+        return Marker::None;
+    const QTextCharFormat format = first.fragment().charFormat();
+    if (!format.hasProperty(QTextFormat::ForegroundBrush))
+        return Marker::None;
+    const QColor colour = format.foreground().color();
+    if (colour == OkColour)
+        return Marker::Ok;
+    if (colour == ErrColour)
+        return Marker::Err;
+    return Marker::None;
+}
+
+} // namespace
+
+QString WithDefaultSuffix(const QString& name, const QString& suffix) {
+    if (name.isEmpty() || suffix.isEmpty() || QFileInfo(name).fileName().contains(u'.'))
+        return name;
+    return name + u'.' + suffix;
+}
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
+    Form1 = this;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Corvala"));
+
+    PickFile = [](QFileDialog& dialog, const QString& initialName) -> std::optional<QString> {
+        if (!initialName.isEmpty())
+            dialog.selectFile(initialName);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty())
+            return std::nullopt;
+        return files.first();
+    };
+    ReportFailure = [this](const QString& message) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Corvala"), message, QMessageBox::Ok, this);
+        box.exec();
+    };
+
+    CreateControls();
+    CreateMenus();
+    CreateDialogs();
+
+    okFormat_.setFontWeight(QFont::Bold);
+    okFormat_.setForeground(OkColour);
+    errFormat_.setFontWeight(QFont::Bold);
+    errFormat_.setForeground(ErrColour);
+    appendCursor_ = QTextCursor(RichEdit1->document());
+
+    move(339, 114);
+    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    FormDestroy();
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+void TForm1::CreateControls() {
+    auto* client = new ClientArea(this);
+    client->setMinimumSize(ClientWidth, ClientHeight);
+    setCentralWidget(client);
+
+    RichEdit1 = new QPlainTextEdit(client);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setGeometry(0, 0, ClientWidth, LogHeight);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    RichEdit1->setUndoRedoEnabled(false);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    ListBox1 = new QListWidget(client);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setGeometry(0, ListTop, ClientWidth, ListHeight);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setUniformItemSizes(true);
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    Panel1 = new QFrame(client);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::NoFrame);
+    Panel1->setAutoFillBackground(true);
+    Panel1->setGeometry(64, 64, 289, 41);
+    Panel1->hide();
+
+    ProgressBar1 = new QProgressBar(Panel1);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(8, 13, 193, 17);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    Button5 = new QPushButton(QStringLiteral("Cancel"), Panel1);
+    Button5->setObjectName(QStringLiteral("Button5"));
+    Button5->setGeometry(208, 8, 75, 25);
+
+    client->log = RichEdit1;
+    client->list = ListBox1;
+    Panel1->raise();
+
+    setTabOrder(RichEdit1, Button5);
+    setTabOrder(Button5, ListBox1);
+
+    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    // The user's selection runs ListBox1Click, by the mouse or the keyboard;
+    // list changes made by the run do not. A mouse press that changed the
+    // selection has jumped already, so its release does not jump again.
+    connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (fillingList_)
+            return;
+        jumpedOnPress_ = QGuiApplication::mouseButtons() != Qt::NoButton;
+        ListBox1Click();
+    });
+    connect(ListBox1, &QListWidget::itemClicked, this, [this] {
+        if (jumpedOnPress_)
+            jumpedOnPress_ = false;
+        else
+            ListBox1Click();
+    });
+}
+
+void TForm1::CreateMenus() {
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    File1 = MainMenu1->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->menuAction()->setObjectName(QStringLiteral("File1Action"));
+
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (TForm1::*handler)()) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        menu->addAction(action);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    Open1 = item(File1, "Open1", QStringLiteral("&Open"), &TForm1::Open1Click);
+    Saveresults1 = item(File1, "Saveresults1", QStringLiteral("&Save results"), &TForm1::Saveresults1Click);
+    Saveerrors1 = item(File1, "Saveerrors1", QStringLiteral("Save errors"), &TForm1::Saveerrors1Click);
+    N2 = File1->addSeparator();
+    N2->setObjectName(QStringLiteral("N2"));
+    Revalidate1 = item(File1, "Revalidate1", QStringLiteral("&Revalidate"), &TForm1::Revalidate1Click);
+    N1 = File1->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    Exit1 = item(File1, "Exit1", QStringLiteral("E&xit"), &TForm1::Exit1Click);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Copy1 = item(PopupMenu1, "Copy1", QStringLiteral("&Copy"), &TForm1::Copy1Click);
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    Copy2 = item(PopupMenu2, "Copy2", QStringLiteral("&Copy"), &TForm1::Copy2Click);
+
+    // Scroll areas report context-menu positions in their viewport.
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        PopupMenu1->popup(RichEdit1->viewport()->mapToGlobal(at));
+    });
+    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        PopupMenu2->popup(ListBox1->viewport()->mapToGlobal(at));
+    });
+}
+
+void TForm1::CreateDialogs() {
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
+    OpenDialog1->setNameFilters({QStringLiteral("Airspace Files(*.txt)"), QStringLiteral("All Files(*.*)")});
+
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+    SaveDialog1->setDefaultSuffix(QStringLiteral("rtf"));
+    SaveDialog1->setNameFilter(QStringLiteral("Rich Text Format (*.rtf)"));
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, false);
+}
+
+// --- Life cycle ---------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    engine_.ParamList.clear();
+    engine_.CoordList.clear();
+    engine_.RgbList.clear();
+    SetDecimalSeparator('.');
+}
+
+void TForm1::FormDestroy() {
+    auto release = [](auto& list) { std::remove_reference_t<decltype(list)>().swap(list); };
+    release(engine_.ParamList);
+    release(engine_.CoordList);
+    release(engine_.RgbList);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The window must outlive a run on the stack: during a run, closing
+    // only records the request, and the command that started the run
+    // closes the window when the run has returned.
+    if (engine_.Running()) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    closeRequested_ = false;
+    event->accept();
+}
+
+template <typename Body>
+void TForm1::Guarded(Body&& body) {
+    try {
+        body();
+    } catch (const std::exception& failure) {
+        ReportFailure(DecodeLine(failure.what()));
+    }
+}
+
+// --- Commands -------------------------------------------------------------------
+
+void TForm1::Validate(const QString& path) {
+    Guarded([&] { engine_.ValidateFile(ToBytes(path)); });
+    if (closeRequested_ && !engine_.Running())
+        close();
+}
+
+void TForm1::Open1Click() {
+    std::optional<QString> chosen;
+    Guarded([&] { chosen = PickFile(*OpenDialog1, openFileName_); });
+    if (!chosen)
+        return;
+    openFileName_ = *chosen;
+    Validate(openFileName_);
+}
+
+void TForm1::Revalidate1Click() { Validate(openFileName_); }
+
+void TForm1::Exit1Click() { close(); }
+
+void TForm1::Button5Click() { engine_.Cancelled = true; }
+
+std::optional<QString> TForm1::AskSaveName() {
+    std::optional<QString> chosen = PickFile(*SaveDialog1, saveFileName_);
+    if (!chosen)
+        return std::nullopt;
+    saveFileName_ = WithDefaultSuffix(*chosen, SaveDialog1->defaultSuffix());
+    return saveFileName_;
+}
+
+void TForm1::Saveresults1Click() {
+    Guarded([&] {
+        const std::optional<QString> name = AskSaveName();
+        if (!name)
+            return;
+        FlushLog();
+        RtfWriter writer;
+        for (QTextBlock block = RichEdit1->document()->begin(); block.isValid(); block = block.next()) {
+            // Every log line ends with a line end; the empty line after the
+            // last one is not a log line.
+            if (!block.next().isValid() && block.length() <= 1)
+                break;
+            writer.addLine(block.text(), MarkerOf(block));
+        }
+        WriteWholeFile(*name, writer.document(), "Failed to Save Stream");
+    });
+}
+
+void TForm1::Saveerrors1Click() {
+    Guarded([&] {
+        const std::optional<QString> name = AskSaveName();
+        if (!name)
+            return;
+        QByteArray bytes;
+        for (int i = 0; i < ListBox1->count(); ++i) {
+            bytes += ListBox1->item(i)->data(BytesRole).toByteArray();
+            bytes += "\r\n";
+        }
+        WriteWholeFile(*name, bytes, "Stream write error");
+    });
+}
+
+void TForm1::ListBox1Click() {
+    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    FlushLog();
+    const int position = selected.first()->data(PositionRole).toInt();
+    // The end first, then the line: scrolling up to the line brings it to
+    // the top of the view unless it lies in the last screenful.
+    QTextCursor cursor(RichEdit1->document());
+    cursor.movePosition(QTextCursor::End);
+    RichEdit1->setTextCursor(cursor);
+    RichEdit1->ensureCursorVisible();
+    MoveCaret(position);
+}
+
+void TForm1::Copy1Click() {
+    FlushLog();
+    RichEdit1->copy();
+}
+
+void TForm1::Copy2Click() {
+    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QGuiApplication::clipboard()->setText(selected.first()->text());
+}
+
+int TForm1::ItemPosition(int index) const { return ListBox1->item(index)->data(PositionRole).toInt(); }
+
+// --- The log ------------------------------------------------------------------
+
+void TForm1::FlushLog() {
+    if (!editBlockOpen_)
+        return;
+    editBlockOpen_ = false;
+    linesInEditBlock_ = 0;
+    appendCursor_.endEditBlock();
+}
+
+void TForm1::MoveCaret(int position) {
+    QTextCursor cursor(RichEdit1->document());
+    cursor.setPosition(std::clamp(position, 0, RichEdit1->document()->characterCount() - 1));
+    RichEdit1->setTextCursor(cursor);
+    RichEdit1->ensureCursorVisible();
+}
+
+void TForm1::Clear() {
+    FlushLog();
+    RichEdit1->clear();
+    RichEdit1->setUndoRedoEnabled(false);
+    appendCursor_ = QTextCursor(RichEdit1->document());
+    logLength_ = 0;
+    newestLineStart_ = -1;
+    fillingList_ = true;
+    ListBox1->clear();
+    fillingList_ = false;
+}
+
+void TForm1::AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) {
+    static const QString okMarker = QStringLiteral(" ok");
+    static const QString errMarker = QStringLiteral("err");
+    // The marker's fourth character, the blank, is plain like the rest.
+    QString rest = QString::number(lineNumber);
+    rest.prepend(u' ');
+    rest += u' ';
+    rest += DecodeLine(text);
+
+    const std::int64_t start = logLength_;
+    const std::int64_t length = 3 + rest.size();
+    if (paintingSuspended_ && !editBlockOpen_) {
+        appendCursor_.beginEditBlock();
+        editBlockOpen_ = true;
+        linesInEditBlock_ = 0;
+    }
+    // The append always goes to the end, wherever the user left the caret.
+    appendCursor_.insertText(ok ? okMarker : errMarker, ok ? okFormat_ : errFormat_);
+    appendCursor_.insertText(rest, plainFormat_);
+    appendCursor_.insertBlock(QTextBlockFormat(), plainFormat_);
+    if (appendCursor_.position() != start + length + 1)
+        throw Failure("RichEdit line insertion error");
+    logLength_ = start + length + 1;
+    newestLineStart_ = start;
+
+    if (!ok && ListBox1->count() > 0)
+        ListBox1->item(ListBox1->count() - 1)->setData(PositionRole, static_cast<int>(start));
+
+    if (editBlockOpen_ && ++linesInEditBlock_ >= LinesPerEditBlock)
+        FlushLog();
+    // While painting is suspended nobody sees the caret; it is put at the
+    // newest line when painting resumes.
+    if (!paintingSuspended_)
+        MoveCaret(static_cast<int>(start));
+}
+
+void TForm1::AddError(std::string_view message) {
+    auto* item = new QListWidgetItem(DecodeLine(message));
+    item->setData(PositionRole, 0);
+    item->setData(BytesRole, QByteArray(message.data(), static_cast<qsizetype>(message.size())));
+    const int before = ListBox1->count();
+    fillingList_ = true;
+    ListBox1->addItem(item);
+    fillingList_ = false;
+    if (ListBox1->count() != before + 1)
+        throw Failure("Unable to insert a line");
+}
+
+// --- Run host -------------------------------------------------------------------
+
+void TForm1::SetTitle(std::string_view title) { setWindowTitle(DecodeLine(title)); }
+
+void TForm1::ShowProgressPanel(bool visible) {
+    if (visible)
+        Panel1->raise();
+    Panel1->setVisible(visible);
+}
+
+void TForm1::SetProgress(int percent) { ProgressBar1->setValue(percent); }
+
+void TForm1::SuspendLogPainting(bool suspended) {
+    if (suspended == paintingSuspended_)
+        return;
+    paintingSuspended_ = suspended;
+    if (suspended) {
+        RichEdit1->setUpdatesEnabled(false);
+        return;
+    }
+    FlushLog();
+    RichEdit1->setUpdatesEnabled(true);
+    if (newestLineStart_ >= 0)
+        MoveCaret(static_cast<int>(newestLineStart_));
+}
+
+void TForm1::ProcessEvents() { QCoreApplication::processEvents(); }
+
+} // namespace corvala::ui

@@ -1,0 +1,160 @@
+// Engine benchmarks: reading a large real file into lines, the number
+// conversions, each command's check, and whole runs over a generated
+// 1,000,000-line file into a sink that discards everything.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+#include "bench/airspace_gen.h"
+#include "engine/engine.h"
+#include "engine/lines.h"
+#include "engine/run.h"
+#include "engine/text.h"
+
+namespace {
+
+using corvala::Engine;
+
+const std::string kLargestCorpusFile = std::string(CORVALA_CORPUS_DIR) + "/ua-2024.txt";
+
+bool FileExists(const std::string& path) { return std::ifstream(path).good(); }
+
+void BM_LoadLines(benchmark::State& state) {
+    if (!FileExists(kLargestCorpusFile)) {
+        state.SkipWithError(("corpus file not found: " + kLargestCorpusFile).c_str());
+        return;
+    }
+    std::size_t bytes = 0, lines = 0;
+    for (auto _ : state) {
+        corvala::Lines loaded;
+        corvala::LoadLines(loaded, kLargestCorpusFile);
+        lines = loaded.size();
+        bytes = 0;
+        for (std::string_view line : loaded) bytes += line.size();
+        benchmark::DoNotOptimize(loaded);
+    }
+    // Bytes of the file, line ends included.
+    std::ifstream in(kLargestCorpusFile, std::ios::binary | std::ios::ate);
+    const auto fileSize = static_cast<std::int64_t>(in.tellg());
+    state.SetBytesProcessed(state.iterations() * fileSize);
+    state.counters["lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_LoadLines)->Unit(benchmark::kMillisecond);
+
+const std::vector<std::string> kIntTexts{"52", "013", "0", "180", "-1", "$34", "360", "1000", "255", "60"};
+const std::vector<std::string> kRealTexts{"30.5",  "20.25", "51.4710006713867", "027.7600002288818",
+                                          "2.5",   "0",     "60.000001",        "13.25",
+                                          "00.50", "1000"};
+
+void BM_TextToInt(benchmark::State& state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(corvala::TextToInt(kIntTexts[i]));
+        if (++i == kIntTexts.size()) i = 0;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TextToInt);
+
+void BM_TextToReal(benchmark::State& state) {
+    corvala::SetDecimalSeparator('.');
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(corvala::TextToReal(kRealTexts[i]));
+        if (++i == kRealTexts.size()) i = 0;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TextToReal);
+
+// One valid line of a command, checked over and over through ParseLine.
+void BM_ParseLine(benchmark::State& state, std::string_view command, std::string_view argument) {
+    corvala::SetDecimalSeparator('.');
+    corvala::NullSink sink;
+    corvala::RunHost host;
+    Engine engine(sink, host);
+    if (!engine.ParseLine(1, command, argument)) {
+        state.SkipWithError("the benchmark line does not pass its check");
+        return;
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(engine.ParseLine(1, command, argument));
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("lines/s");
+}
+BENCHMARK_CAPTURE(BM_ParseLine, DP_DMS, "DP", "52:30:00 N 013:20:00 E");
+BENCHMARK_CAPTURE(BM_ParseLine, DP_DMS_decimal, "DP", "45:02:39.58 N 003:36:50.25 E");
+BENCHMARK_CAPTURE(BM_ParseLine, DP_DM, "DP", "52:30.500 N 013:20.250 E");
+BENCHMARK_CAPTURE(BM_ParseLine, DP_DD, "DP", "51.4710006713867 N 027.7600002288818 E");
+BENCHMARK_CAPTURE(BM_ParseLine, DA, "DA", "10,0,90");
+BENCHMARK_CAPTURE(BM_ParseLine, DB, "DB", "52:30:00 N 013:20:00 E,52:31:00 N 013:21:00 E");
+BENCHMARK_CAPTURE(BM_ParseLine, SP, "SP", "0,1,255,0,0");
+BENCHMARK_CAPTURE(BM_ParseLine, V_X, "V", "X=52:30:00 N 013:20:00 E");
+BENCHMARK_CAPTURE(BM_ParseLine, V_D, "V", "D=-");
+BENCHMARK_CAPTURE(BM_ParseLine, AC, "AC", "CTR");
+BENCHMARK_CAPTURE(BM_ParseLine, AN, "AN", "ED-R 123 Zone 7 FL95");
+
+
+// A failing line costs a raised failure and two messages.
+void BM_ParseLineFailing(benchmark::State& state, std::string_view command, std::string_view argument) {
+    corvala::SetDecimalSeparator('.');
+    corvala::NullSink sink;
+    corvala::RunHost host;
+    Engine engine(sink, host);
+    for (auto _ : state) benchmark::DoNotOptimize(engine.ParseLine(1, command, argument));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_ParseLineFailing, AY_not_implemented, "AY", "TMA");
+BENCHMARK_CAPTURE(BM_ParseLineFailing, DP_no_form, "DP", "52:30:00N 013:20:00E");
+BENCHMARK_CAPTURE(BM_ParseLineFailing, AC_unknown_class, "AC", "UNC");
+
+constexpr std::size_t kRunLines = 1000000;
+
+const std::string& GeneratedFile() {
+    static const std::string text = corvala::bench::GenerateAirspace(kRunLines, 1);
+    return text;
+}
+
+// The whole run over bytes already in memory (as for standard input).
+void BM_RunBytes(benchmark::State& state) {
+    corvala::SetDecimalSeparator('.');
+    const std::string& text = GeneratedFile();
+    corvala::NullSink sink;
+    corvala::RunHost host;
+    Engine engine(sink, host);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::string bytes = text;
+        state.ResumeTiming();
+        engine.ValidateBytes("generated", std::move(bytes));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kRunLines));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+    state.counters["errors"] = engine.ErrorCount;
+}
+BENCHMARK(BM_RunBytes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The whole run from a file on disk, reading included.
+void BM_RunFile(benchmark::State& state) {
+    corvala::SetDecimalSeparator('.');
+    const std::string& text = GeneratedFile();
+    const std::string path = "/tmp/corvala-bench-" + std::to_string(::getpid()) + ".txt";
+    std::ofstream(path, std::ios::binary) << text;
+    corvala::NullSink sink;
+    corvala::RunHost host;
+    Engine engine(sink, host);
+    for (auto _ : state) engine.ValidateFile(path);
+    std::remove(path.c_str());
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kRunLines));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_RunFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

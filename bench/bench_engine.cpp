@@ -137,7 +137,7 @@ void BM_RunBytes(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
     state.counters["errors"] = engine.ErrorCount;
 }
-BENCHMARK(BM_RunBytes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RunBytes)->Unit(benchmark::kMillisecond);
 
 // The whole run from a file on disk, reading included.
 void BM_RunFile(benchmark::State& state) {
@@ -153,7 +153,7 @@ void BM_RunFile(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kRunLines));
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
-BENCHMARK(BM_RunFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RunFile)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

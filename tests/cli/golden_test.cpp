@@ -193,6 +193,13 @@ TEST(HelpAndVersion, PrintTheirTextAndSucceed) {
     EXPECT_EQ(r.status, 0);
 }
 
+// Output that cannot be written is a failure, not silence.
+TEST(WriteFailure, FullDeviceExitsWithTwo) {
+    RunResult r = RunChecker({"--format=log", "errors.txt"}, "", std::nullopt, "/dev/full");
+    EXPECT_EQ(r.err, "corvala-check: write error: " + std::string(std::strerror(ENOSPC)) + "\n");
+    EXPECT_EQ(r.status, 2);
+}
+
 // Output well past the one-megabyte buffer: chunk boundaries lose nothing.
 TEST(LargeOutput, EveryLineArrivesOnce) {
     const std::string path = ::testing::TempDir() + "corvala-large-" + std::to_string(::getpid()) + ".txt";

@@ -36,17 +36,21 @@ inline std::string Golden(const std::string& name) {
 }
 
 // `stdinPath` empty: standard input is /dev/null. `noColor`: the value of
-// NO_COLOR, or unset when absent.
+// NO_COLOR, or unset when absent. `stdoutPath`: where standard output goes
+// instead of being collected (such as /dev/full).
 inline RunResult RunChecker(const std::vector<std::string>& args, const std::string& stdinPath = "",
-                            const std::optional<std::string>& noColor = std::nullopt) {
+                            const std::optional<std::string>& noColor = std::nullopt,
+                            const std::string& stdoutPath = "") {
     const std::string base = ::testing::TempDir() + "corvala-check-" + std::to_string(::getpid());
-    const std::string outPath = base + ".out", errPath = base + ".err";
+    const std::string outPath = stdoutPath.empty() ? base + ".out" : stdoutPath;
+    const std::string errPath = base + ".err";
     RunResult result;
     pid_t child = ::fork();
     if (child == 0) {
         if (::chdir(CORVALA_CLI_DATA_DIR) != 0) ::_exit(127);
         int in = ::open(stdinPath.empty() ? "/dev/null" : stdinPath.c_str(), O_RDONLY);
-        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int out = stdoutPath.empty() ? ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)
+                                     : ::open(outPath.c_str(), O_WRONLY);
         int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0) ::_exit(127);
         ::dup2(in, 0);
@@ -64,9 +68,11 @@ inline RunResult RunChecker(const std::vector<std::string>& args, const std::str
     int wstatus = 0;
     ::waitpid(child, &wstatus, 0);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    result.out = ReadAll(outPath);
+    if (stdoutPath.empty()) {
+        result.out = ReadAll(outPath);
+        std::remove(outPath.c_str());
+    }
     result.err = ReadAll(errPath);
-    std::remove(outPath.c_str());
     std::remove(errPath.c_str());
     return result;
 }

@@ -68,6 +68,7 @@ struct Harness {
 
 class ScratchDir {
 public:
+    QString folder() const { return dir_.path(); }
     QString path(const QString& name) const { return dir_.filePath(name); }
     QString write(const QString& name, const QByteArray& bytes) const {
         const QString file = path(name);

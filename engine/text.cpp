@@ -318,25 +318,29 @@ void SplitCommaText(StringList& list, std::string_view text) {
     while (p < n) {
         std::string item;
         if (text[p] == kQuote) {
-            // A quoted item: pairs of quotes inside become one quote.
-            ++p;
-            bool closed = false;
+            // A quoted item runs to the next quote that is not directly
+            // followed by another; pairs of quotes inside become one quote.
+            const std::size_t start = ++p;
+            std::size_t close = std::string_view::npos;
             while (p < n) {
                 if (text[p] == kQuote) {
                     if (p + 1 < n && text[p + 1] == kQuote) {
-                        item += kQuote;
                         p += 2;
                         continue;
                     }
-                    ++p;  // past the closing quote
-                    closed = true;
+                    close = p;
                     break;
                 }
-                item += text[p];
                 ++p;
             }
-            // Without a closing quote the item loses the text's last character.
-            if (!closed && !item.empty()) item.pop_back();
+            // Without a closing quote the item is the rest of the text less
+            // its last character.
+            const std::size_t end = close != std::string_view::npos ? close : (n > start ? n - 1 : start);
+            for (std::size_t k = start; k < end; ++k) {
+                item += text[k];
+                if (text[k] == kQuote && k + 1 < end && text[k + 1] == kQuote) ++k;
+            }
+            p = close != std::string_view::npos ? close + 1 : n;
         } else {
             const std::size_t start = p;
             while (p < n && text[p] != ',' && !isSeparator(text[p])) ++p;

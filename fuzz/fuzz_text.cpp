@@ -30,9 +30,10 @@ void Check(bool condition, const char* what) {
 }
 
 // The parts of the floating-point environment a conversion may touch: the
-// x87 control and status words (without the stack top) and the SSE control
-// and status register. The instruction pointers fegetenv also stores change
-// with every x87 instruction and are left out.
+// x87 control word, the exception bits of the x87 status word, and the SSE
+// control and status register. The condition codes and the stack top of the
+// status word, and the instruction pointers fegetenv also stores, change
+// with ordinary x87 arithmetic and are left out.
 struct FpState {
     unsigned control = 0, status = 0, mxcsr = 0;
     int flags = 0, rounding = 0;
@@ -45,7 +46,7 @@ FpState ReadFpState() {
     FpState state;
 #if defined(__x86_64__)
     state.control = env.__control_word;
-    state.status = env.__status_word & ~0x3800u;
+    state.status = env.__status_word & 0x00FFu;
     state.mxcsr = env.__mxcsr;
 #endif
     state.flags = std::fetestexcept(FE_ALL_EXCEPT);

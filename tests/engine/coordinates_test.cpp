@@ -81,6 +81,8 @@ TEST_F(CheckCoordinateTest, AcceptsValidPointsInEachForm) {
              "+52:+30:+00 N 0x0D:20:00 E"sv,
              // Real fields take every spelling of TextToReal.
              "52:30:.5 N 013:20:5. E"sv,
+             // Underflow is silent: the seconds become 0.
+             "52:30:1e-50 N 013:20:00 E"sv,
              "5.25e1 N 1325e-2 E"sv,
          }) {
         EXPECT_EQ(CoordinateFailure(engine_, text), "") << Visible(text);

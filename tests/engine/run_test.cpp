@@ -154,6 +154,31 @@ TEST_F(RunTest, EmptyFileGivesOnlyTheSummary) {
     EXPECT_FALSE(engine_.Running());
 }
 
+// Per non-empty line: its error item, its result line, the progress and
+// event processing; empty lines only their result line.
+TEST_F(RunTest, OrderOfCallsForEachLine) {
+    const std::string path = Run("XY\n\nTO");
+    EXPECT_EQ(events_, (Events{
+                           "title Corvala - " + path,
+                           "clear",
+                           "progress 0",
+                           "panel shown",
+                           "suspend",
+                           "error Line 1: XY not implemented.",
+                           "line err 1 XY",
+                           "progress 33",
+                           "events",
+                           "line  ok 2 ",
+                           "line  ok 3 TO",
+                           "progress 100",
+                           "events",
+                           "resume",
+                           "panel hidden",
+                           "error    *** 1 errors found",
+                           "line err 1  errors found.",
+                       }));
+}
+
 // Empty lines (blank, comment only) are ok lines with no progress, no event
 // processing and no cancel check.
 TEST_F(RunTest, CommentAndBlankLinesAreEmptyLines) {

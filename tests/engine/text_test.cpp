@@ -628,6 +628,10 @@ TEST(SplitCommaText, ItemsByCommasBlanksAndQuotes) {
         {"1,2,\"3"sv, {"1", "2", ""}},
         {"\"12"sv, {"1"}},
         {"\"a\"\"bc"sv, {"a\"b"}},
+        // Without a closing quote the text's last character goes before the
+        // pairs are joined, so a final pair leaves one quote in the item.
+        {"\"ab\"\""sv, {"ab\""}},
+        {"1,2,\"3\"\""sv, {"1", "2", "3\""}},
     };
     for (const auto& c : cases) {
         StringList list{"left", "over"};

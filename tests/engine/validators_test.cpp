@@ -249,6 +249,7 @@ TEST_F(ValidatorTest, Brush) {
         {"SB"sv, "1,2,3,4"sv, bad},
         {"SB"sv, "1,,3"sv, bad},
         {"SB"sv, "1,2,3,"sv, bad},
+        {"SB"sv, "1,2,\"3\"\""sv, bad},
         {"SB"sv, "1.0,2,3"sv, bad},
         {"SB"sv, "a,b,c"sv, bad},
         {"SB"sv, ""sv, bad},

@@ -53,13 +53,28 @@ struct Record {
 
 class ValidatorTest : public ::testing::Test {
 protected:
-    // Each record through ParseLine: its full error item, or none.
+    // Each record through ParseLine (its full error item, or none) and by a
+    // direct call of its validator (the ValidationError with the message, or
+    // a normal return).
     void ExpectRecords(const std::vector<Record>& records) {
         for (const auto& r : records) {
+            const std::string name = std::string(r.command) + " " + Visible(r.argument);
             const std::string expected =
                 r.message.empty() ? ""
                                   : "Line 1: " + std::string(r.command) + " returned error: " + r.message;
-            EXPECT_EQ(Check(r.command, r.argument), expected) << r.command << " " << Visible(r.argument);
+            EXPECT_EQ(Check(r.command, r.argument), expected) << name;
+
+            const Engine::Validator validator = Engine::FindValidator(r.command);
+            ASSERT_TRUE(validator != nullptr) << name;
+            std::string raised;
+            try {
+                (engine_.*validator)(r.argument);
+            } catch (const ValidationError& e) {
+                raised = e.message();
+            } catch (const Failure& e) {
+                raised = "not a ValidationError: " + e.message();
+            }
+            EXPECT_EQ(raised, r.message) << name << " (direct call)";
         }
     }
 

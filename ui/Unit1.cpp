@@ -162,6 +162,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
 }
 
 TForm1::~TForm1() {
+    qDeleteAll(pendingItems_);
     FormDestroy();
     if (Form1 == this)
         Form1 = nullptr;
@@ -366,6 +367,9 @@ void TForm1::Saveresults1Click() {
             return;
         FlushLog();
         RtfWriter writer;
+        // The log's text and about twenty bytes of control words a line,
+        // so that the document is not copied while it grows.
+        writer.reserve(static_cast<qsizetype>(logLength_) + 24 * RichEdit1->document()->blockCount());
         for (QTextBlock block = RichEdit1->document()->begin(); block.isValid(); block = block.next()) {
             // Every log line ends with a line end; the empty line after the
             // last one is not a log line.
@@ -382,6 +386,7 @@ void TForm1::Saveerrors1Click() {
         const std::optional<QString> name = AskSaveName();
         if (!name)
             return;
+        FlushList();
         QByteArray bytes;
         for (int i = 0; i < ListBox1->count(); ++i) {
             bytes += ListBox1->item(i)->data(BytesRole).toByteArray();
@@ -392,6 +397,7 @@ void TForm1::Saveerrors1Click() {
 }
 
 void TForm1::ListBox1Click() {
+    FlushList();
     const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
     if (selected.isEmpty())
         return;
@@ -412,6 +418,7 @@ void TForm1::Copy1Click() {
 }
 
 void TForm1::Copy2Click() {
+    FlushList();
     const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
     if (selected.isEmpty())
         return;
@@ -444,6 +451,8 @@ void TForm1::Clear() {
     appendCursor_ = QTextCursor(RichEdit1->document());
     logLength_ = 0;
     newestLineStart_ = -1;
+    qDeleteAll(pendingItems_);
+    pendingItems_.clear();
     fillingList_ = true;
     ListBox1->clear();
     fillingList_ = false;
@@ -474,8 +483,13 @@ void TForm1::AddResultLine(std::int32_t lineNumber, std::string_view text, bool 
     logLength_ = start + length + 1;
     newestLineStart_ = start;
 
-    if (!ok && ListBox1->count() > 0)
-        ListBox1->item(ListBox1->count() - 1)->setData(PositionRole, static_cast<int>(start));
+    if (!ok) {
+        QListWidgetItem* last = !pendingItems_.empty() ? pendingItems_.back()
+                                : ListBox1->count() > 0 ? ListBox1->item(ListBox1->count() - 1)
+                                                        : nullptr;
+        if (last)
+            last->setData(PositionRole, static_cast<int>(start));
+    }
 
     if (editBlockOpen_ && ++linesInEditBlock_ >= LinesPerEditBlock)
         FlushLog();
@@ -489,11 +503,23 @@ void TForm1::AddError(std::string_view message) {
     auto* item = new QListWidgetItem(DecodeLine(message));
     item->setData(PositionRole, 0);
     item->setData(BytesRole, QByteArray(message.data(), static_cast<qsizetype>(message.size())));
-    const int before = ListBox1->count();
+    pendingItems_.push_back(item);
+    // During a run the list takes its new items a few times a second: each
+    // insert lays out the whole list again.
+    if (!paintingSuspended_)
+        FlushList();
+}
+
+void TForm1::FlushList() {
+    if (pendingItems_.empty())
+        return;
+    const int expected = ListBox1->count() + static_cast<int>(pendingItems_.size());
     fillingList_ = true;
-    ListBox1->addItem(item);
+    for (QListWidgetItem* item : pendingItems_)
+        ListBox1->addItem(item);
     fillingList_ = false;
-    if (ListBox1->count() != before + 1)
+    pendingItems_.clear();
+    if (ListBox1->count() != expected)
         throw Failure("Unable to insert a line");
 }
 
@@ -515,14 +541,31 @@ void TForm1::SuspendLogPainting(bool suspended) {
     paintingSuspended_ = suspended;
     if (suspended) {
         RichEdit1->setUpdatesEnabled(false);
+        ListBox1->setUpdatesEnabled(false);
+        listShown_.start();
         return;
     }
     FlushLog();
+    FlushList();
     RichEdit1->setUpdatesEnabled(true);
+    ListBox1->setUpdatesEnabled(true);
     if (newestLineStart_ >= 0)
         MoveCaret(static_cast<int>(newestLineStart_));
 }
 
-void TForm1::ProcessEvents() { QCoreApplication::processEvents(); }
+void TForm1::ProcessEvents() {
+    // Repainting the error list after every line would cost more than the
+    // run itself; during a run it is shown a few times a second.
+    if (paintingSuspended_ && listShown_.isValid() && listShown_.elapsed() >= ListRepaintMilliseconds) {
+        FlushList();
+        ListBox1->setUpdatesEnabled(true);
+        QCoreApplication::processEvents();
+        if (paintingSuspended_)
+            ListBox1->setUpdatesEnabled(false);
+        listShown_.start();
+        return;
+    }
+    QCoreApplication::processEvents();
+}
 
 } // namespace corvala::ui

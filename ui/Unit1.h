@@ -3,6 +3,7 @@
 // is both the run's result sink and its host.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QTextCharFormat>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/run.h"
@@ -22,6 +24,7 @@ class QCloseEvent;
 class QFileDialog;
 class QFrame;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -37,6 +40,8 @@ public:
     // The log groups its inserts during a run into edit blocks of this many
     // lines; layout work is done once per block instead of once per line.
     static constexpr int LinesPerEditBlock = 1000;
+    // During a run the error list is repainted at most this often.
+    static constexpr int ListRepaintMilliseconds = 100;
 
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
@@ -135,6 +140,8 @@ private:
     // Closes the open edit block, so the document is laid out and
     // consistent before anything reads or moves through it.
     void FlushLog();
+    // Moves the items added during a run into the list.
+    void FlushList();
     // Puts the widget's caret at `position` and scrolls it into view.
     void MoveCaret(int position);
 
@@ -148,6 +155,8 @@ private:
     QTextCharFormat plainFormat_;
     std::int64_t logLength_ = 0;      // L: positions taken by the log so far
     std::int64_t newestLineStart_ = -1;
+    std::vector<QListWidgetItem*> pendingItems_;  // not yet in the list
+    QElapsedTimer listShown_;         // the list's last repaint during a run
     int linesInEditBlock_ = 0;
     bool editBlockOpen_ = false;
     bool paintingSuspended_ = false;

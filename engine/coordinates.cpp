@@ -10,84 +10,106 @@ namespace corvala {
 
 namespace {
 
-constexpr std::string_view kDmsPattern = "s:s:s c s:s:s c";
-constexpr std::string_view kDmPattern = "s:s c s:s c";
-constexpr std::string_view kDdPattern = "s c s c";
-
 constexpr const char* kDegreesMessage = "Degrees must be between 0 and 180.";
 constexpr const char* kMinutesMessage = "Minutes must be between 0 and 60.";
 constexpr const char* kSecondsMessage = "Seconds must be between 0 and 60.";
+constexpr const char* kLetterMessage = "N, S, E or W expected.";
 
-void CheckIntegerField(std::string_view field, std::int32_t upper, const char* message) {
-    const std::int32_t value = TextToInt(field);
-    if (value < 0 || value > upper) throw ValidationError(message);
+} // namespace
+
+bool Engine::IntegerField(std::string_view field, std::int32_t upper, const char* message) {
+    std::int32_t value;
+    if (!TryTextToInt(field, value)) return Fail(FailureKind::Conversion, IntConversionMessage(field));
+    if (value < 0 || value > upper) return FailValidation(message);
+    return true;
 }
 
 // Reals are rounded to single precision before the range check, so 60.000001
 // seconds pass as 60 while 60.00001 do not.
-void CheckRealField(std::string_view field, float upper, const char* message) {
-    const float value = NarrowToSingle(TextToReal(field));
-    if (value < 0.0f || value > upper) throw ValidationError(message);
+bool Engine::RealField(std::string_view field, float upper, const char* message) {
+    long double value;
+    if (!TryTextToReal(field, value)) return Fail(FailureKind::Conversion, RealConversionMessage(field));
+    float narrowed;
+    if (!TryNarrowToSingle(value, narrowed)) return Fail(FailureKind::Overflow, "Floating point overflow");
+    if (narrowed < 0.0f || narrowed > upper) return FailValidation(message);
+    return true;
 }
 
-void CheckLetter(std::string_view field) {
-    if (field.size() != 1) throw ValidationError("N, S, E or W expected.");
+bool Engine::LetterField(std::string_view field) {
+    if (field.size() != 1) return FailValidation(kLetterMessage);
     const char letter = field[0];
-    if (letter != 'N' && letter != 'S' && letter != 'E' && letter != 'W')
-        throw ValidationError("N, S, E or W expected.");
-}
-
-void CheckLettersDiffer(std::string_view first, std::string_view second) {
-    if (first == second) throw ValidationError("Both points cannot be in the same time " + std::string(first));
-}
-
-} // namespace
-
-bool Engine::TryDms(std::string_view text) {
-    if (MatchFields(text, kDmsPattern, CoordList, true) != PatternCheck::Matched) return false;
-    for (std::size_t angle = 0; angle < 8; angle += 4) {
-        CheckIntegerField(CoordList[angle], 180, kDegreesMessage);
-        CheckIntegerField(CoordList[angle + 1], 60, kMinutesMessage);
-        CheckRealField(CoordList[angle + 2], 60.0f, kSecondsMessage);
-        CheckLetter(CoordList[angle + 3]);
-    }
-    CheckLettersDiffer(CoordList[3], CoordList[7]);
+    if (letter != 'N' && letter != 'S' && letter != 'E' && letter != 'W') return FailValidation(kLetterMessage);
     return true;
 }
 
-bool Engine::TryDm(std::string_view text) {
-    if (MatchFields(text, kDmPattern, CoordList, true) != PatternCheck::Matched) return false;
-    for (std::size_t angle = 0; angle < 6; angle += 3) {
-        CheckIntegerField(CoordList[angle], 180, kDegreesMessage);
-        CheckRealField(CoordList[angle + 1], 60.0f, kMinutesMessage);
-        CheckLetter(CoordList[angle + 2]);
+// One form step: NoShape when the text does not have the form's shape (its
+// pattern does not match), Valid when every value is valid, Invalid (with
+// the bare inner message in failure_) when a value is not. The fields of the
+// first angle are checked in their order in the text, then the second's,
+// then the letters against each other.
+Engine::FormResult Engine::CheckForm(std::string_view text, Form form) {
+    static constexpr std::string_view kPatterns[] = {"s:s:s c s:s:s c", "s:s c s:s c", "s c s c"};
+    const auto index = static_cast<std::size_t>(form);
+    if (MatchFields(text, kPatterns[index], CoordList, true) != PatternCheck::Matched) return FormResult::NoShape;
+
+    const std::size_t perAngle = CoordList.size() / 2;
+    for (std::size_t angle = 0; angle < CoordList.size(); angle += perAngle) {
+        const std::string_view* f = &CoordList[angle];
+        bool ok;
+        switch (form) {
+        case Form::Dms:
+            ok = IntegerField(f[0], 180, kDegreesMessage) && IntegerField(f[1], 60, kMinutesMessage) &&
+                 RealField(f[2], 60.0f, kSecondsMessage) && LetterField(f[3]);
+            break;
+        case Form::Dm:
+            ok = IntegerField(f[0], 180, kDegreesMessage) && RealField(f[1], 60.0f, kMinutesMessage) &&
+                 LetterField(f[2]);
+            break;
+        default:
+            ok = RealField(f[0], 180.0f, kDegreesMessage) && LetterField(f[1]);
+            break;
+        }
+        if (!ok) return FormResult::Invalid;
     }
-    CheckLettersDiffer(CoordList[2], CoordList[5]);
-    return true;
+    const std::string_view first = CoordList[perAngle - 1];
+    if (first == CoordList.back()) {
+        Fail(FailureKind::Validation, "Both points cannot be in the same time " + std::string(first));
+        return FormResult::Invalid;
+    }
+    return FormResult::Valid;
 }
 
-bool Engine::TryDd(std::string_view text) {
-    if (MatchFields(text, kDdPattern, CoordList, true) != PatternCheck::Matched) return false;
-    for (std::size_t angle = 0; angle < 4; angle += 2) {
-        CheckRealField(CoordList[angle], 180.0f, kDegreesMessage);
-        CheckLetter(CoordList[angle + 1]);
+bool Engine::RaiseForm(FormResult result) {
+    if (result == FormResult::Invalid) RaiseFailure();
+    return result == FormResult::Valid;
+}
+
+bool Engine::TryDms(std::string_view text) { return RaiseForm(CheckForm(text, Form::Dms)); }
+
+bool Engine::TryDm(std::string_view text) { return RaiseForm(CheckForm(text, Form::Dm)); }
+
+bool Engine::TryDd(std::string_view text) { return RaiseForm(CheckForm(text, Form::Dd)); }
+
+// The first form whose pattern matches decides the outcome; every message
+// leaves as "Not a coordinate: " + the inner message.
+bool Engine::CheckPoint(std::string_view text) {
+    for (const Form form : {Form::Dms, Form::Dm, Form::Dd}) {
+        switch (CheckForm(text, form)) {
+        case FormResult::Valid:
+            return true;
+        case FormResult::Invalid:
+            failure_.insert(0, "Not a coordinate: ");
+            failureKind_ = FailureKind::Validation;
+            return false;
+        case FormResult::NoShape:
+            break;
+        }
     }
-    CheckLettersDiffer(CoordList[1], CoordList[3]);
-    return true;
+    return FailValidation("Not a coordinate: data not a valid coordinate format. DMS, DM or DD formats expected.");
 }
 
 void Engine::CheckCoordinate(std::string_view text) {
-    bool matched;
-    try {
-        // The first form whose pattern matches decides the outcome.
-        matched = TryDms(text) || TryDm(text) || TryDd(text);
-    } catch (const Failure& failure) {
-        throw ValidationError("Not a coordinate: " + failure.message());
-    }
-    if (!matched) {
-        throw ValidationError(
-            "Not a coordinate: data not a valid coordinate format. DMS, DM or DD formats expected.");
-    }
+    if (!CheckPoint(text)) RaiseFailure();
 }
 
 } // namespace corvala

@@ -92,9 +92,52 @@ public:
     StringList RgbList;
 
 private:
+    friend struct ValidatorTable;
+
     template <typename Load>
     void Run(std::string_view titlePath, Load&& load);
     void ResultLine(std::int32_t lineNumber, std::string_view text, bool ok);
+
+    // The non-throwing cores behind the validators. A check that fails
+    // returns false and leaves its message, and the kind of failure it
+    // stands for, in failure_; the run turns that into an error item without
+    // raising anything, and the public operations raise it.
+    enum class FailureKind { Validation, Conversion, Overflow };
+    enum class FormResult { NoShape, Valid, Invalid };
+    enum class Form { Dms, Dm, Dd };
+    using Checker = bool (Engine::*)(std::string_view argument);
+
+    bool Fail(FailureKind kind, std::string message);
+    bool FailValidation(const char* message);
+    // Prefixes failure_ with "<record> data is in unkown format (" and
+    // closes it with ")."; returns false.
+    bool Wrap(const char* record);
+    [[noreturn]] void RaiseFailure() const;
+    bool IntegerField(std::string_view field, std::int32_t upper, const char* message);
+    bool RealField(std::string_view field, float upper, const char* message);
+    bool LetterField(std::string_view field);
+    FormResult CheckForm(std::string_view text, Form form);
+    bool RaiseForm(FormResult result);
+    bool CheckPoint(std::string_view text);
+
+    bool CheckAC(std::string_view argument);
+    bool CheckAN(std::string_view argument);
+    bool CheckAH(std::string_view argument);
+    bool CheckAL(std::string_view argument);
+    bool CheckAT(std::string_view argument);
+    bool CheckTO(std::string_view argument);
+    bool CheckTC(std::string_view argument);
+    bool CheckSP(std::string_view argument);
+    bool CheckSB(std::string_view argument);
+    bool CheckV(std::string_view argument);
+    bool CheckDP(std::string_view argument);
+    bool CheckDA(std::string_view argument);
+    bool CheckDB(std::string_view argument);
+    bool CheckDC(std::string_view argument);
+    bool CheckDY(std::string_view argument);
+
+    std::string failure_;
+    FailureKind failureKind_ = FailureKind::Validation;
 
     ResultSink& sink_;
     RunHost& host_;

@@ -1,7 +1,5 @@
 // The validation run: line handling, dispatch by command name, progress and
 // cancel, and the summary.
-#include <exception>
-
 #include "engine/engine.h"
 #include "engine/failures.h"
 #include "engine/text.h"
@@ -62,33 +60,6 @@ Engine::Engine() : Engine(NullSinkInstance(), NullHostInstance()) {}
 void Engine::ResultLine(std::int32_t lineNumber, std::string_view text, bool ok) {
     if (!ok) ++ErrorCount;
     sink_.AddResultLine(lineNumber, text, ok);
-}
-
-bool Engine::ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument) {
-    const Validator validator = FindValidator(command);
-    if (validator == nullptr) {
-        sink_.NoteLineError(lineNumber, command, {}, true);
-        std::string item = "Line " + IntToText(lineNumber) + ": ";
-        item += command;
-        item += " not implemented.";
-        sink_.AddError(item);
-        return false;
-    }
-    std::string message;
-    try {
-        (this->*validator)(argument);
-        return true;
-    } catch (const std::exception& failure) {
-        // Failure and every other failure that carries a message.
-        message = failure.what();
-    }
-    sink_.NoteLineError(lineNumber, command, message, false);
-    std::string item = "Line " + IntToText(lineNumber) + ": ";
-    item += command;
-    item += " returned error: ";
-    item += message;
-    sink_.AddError(item);
-    return false;
 }
 
 template <typename Load>

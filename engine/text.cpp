@@ -198,7 +198,7 @@ bool TryTextToInt(std::string_view text, std::int32_t& value) noexcept {
 
 std::int32_t TextToInt(std::string_view text) {
     std::int32_t value;
-    if (!TryTextToInt(text, value)) throw ConversionError(QuotedMessage(text, " is not a valid integer value"));
+    if (!TryTextToInt(text, value)) throw ConversionError(IntConversionMessage(text));
     return value;
 }
 
@@ -276,8 +276,7 @@ bool TryTextToReal(std::string_view text, long double& value) noexcept {
 
 long double TextToReal(std::string_view text) {
     long double value;
-    if (!TryTextToReal(text, value))
-        throw ConversionError(QuotedMessage(text, " is not a valid floating point value"));
+    if (!TryTextToReal(text, value)) throw ConversionError(RealConversionMessage(text));
     return value;
 }
 
@@ -364,12 +363,27 @@ std::int64_t RoundHalfEven(long double value) noexcept {
     return result;
 }
 
-float NarrowToSingle(long double value) {
+bool TryNarrowToSingle(long double value, float& narrowed) noexcept {
     // From halfway between the largest single and the next power of two on,
     // rounding to nearest gives infinity: the store overflows.
     constexpr long double kOverflowFrom = 0x1.ffffffp+127L;
-    if (std::fabs(value) >= kOverflowFrom) throw FloatOverflow();
-    return static_cast<float>(value);
+    if (std::fabs(value) >= kOverflowFrom) return false;
+    narrowed = static_cast<float>(value);
+    return true;
+}
+
+float NarrowToSingle(long double value) {
+    float narrowed;
+    if (!TryNarrowToSingle(value, narrowed)) throw FloatOverflow();
+    return narrowed;
+}
+
+std::string IntConversionMessage(std::string_view text) {
+    return QuotedMessage(text, " is not a valid integer value");
+}
+
+std::string RealConversionMessage(std::string_view text) {
+    return QuotedMessage(text, " is not a valid floating point value");
 }
 
 char UserDecimalSeparator() noexcept {

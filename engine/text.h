@@ -56,8 +56,13 @@ void SplitCommaText(StringList& list, std::string_view text);
 std::int64_t RoundHalfEven(long double value) noexcept;
 
 // Stores a real in single precision; a value beyond its range raises
-// FloatOverflow ("Floating point overflow").
+// FloatOverflow ("Floating point overflow"). The Try form says false instead.
+bool TryNarrowToSingle(long double value, float& narrowed) noexcept;
 float NarrowToSingle(long double value);
+
+// The messages of the conversions, for a text that they refuse.
+std::string IntConversionMessage(std::string_view text);   // "'<text>' is not a valid integer value"
+std::string RealConversionMessage(std::string_view text);  // "'<text>' is not a valid floating point value"
 
 // The process-wide decimal separator read by TextToReal. At start it holds
 // the separator of the user's regional settings (LC_NUMERIC of the

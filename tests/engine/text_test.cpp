@@ -378,6 +378,41 @@ TEST(TextToReal, PowerOfTenFactorsAreCorrectlyRounded) {
     }
 }
 
+// A decimal exponent beyond 31 is applied as up to three rounded factors, in
+// the order 10^(|e| mod 32), 10^(32 ((|e| div 32) mod 16)), 10^(512 (|e| div
+// 512)), each step rounded to the extended format; the mantissa digits are
+// accumulated as v := v * 10 + digit, each step rounded too.
+long double ScaledAsSpecified(const std::string& digits, int e) {
+    volatile long double v = 0;
+    for (char c : digits)
+        v = v * 10 + (c - '0');
+    const int a = e < 0 ? -e : e;
+    const int powers[3] = {a % 32, 32 * ((a / 32) % 16), 512 * (a / 512)};
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0 && powers[i] == 0)
+            continue;
+        const long double factor = std::strtold(("1e" + std::to_string(powers[i])).c_str(), nullptr);
+        v = e < 0 ? v / factor : v * factor;
+    }
+    return v;
+}
+
+TEST(TextToReal, ScalesByTheFactorsInTheirOrder) {
+    ScopedSeparator point('.');
+    const std::pair<std::string, int> cases[] = {
+        {"1", 33},     {"1", 100},   {"1", 300},   {"1", 545},   {"1", 1000},
+        {"1", 4000},   {"1", 4931},  {"7", 4900},  {"1", -33},   {"1", -300},
+        {"1", -4000},  {"3", -4940}, {"1", -75},   {"1", -103},  {"1", -250}, {"123456789", 250}, {"123456789", -250},
+        {"12345678901234567890123", 0}, {"98765432109876543210987654321", -40},
+    };
+    for (const auto& [digits, e] : cases) {
+        const std::string text = digits + "e" + std::to_string(e);
+        EXPECT_EQ(TextToReal(text), ScaledAsSpecified(digits, e)) << text;
+    }
+    // Digits after the separator count against the exponent.
+    EXPECT_EQ(TextToReal("1234.5678e-300"), ScaledAsSpecified("12345678", -304));
+}
+
 // --- The caller's floating-point environment ------------------------------------
 #if defined(__x86_64__) || defined(__i386__)
 unsigned short X87ControlWord() {

@@ -182,7 +182,7 @@ TEST_F(RunTest, OrderOfCallsForEachLine) {
 // Empty lines (blank, comment only) are ok lines with no progress, no event
 // processing and no cancel check.
 TEST_F(RunTest, CommentAndBlankLinesAreEmptyLines) {
-    Run("* note\n   \n\t\n\nAC R * class R\n*\n");
+    Run("* note\n   \n\t\n\nAC R * class R\n*\nAC Q *a*b\n");
     EXPECT_EQ(sink_.log, (std::vector<std::string>{
                              " ok 1 * note",
                              " ok 2    ",
@@ -190,11 +190,12 @@ TEST_F(RunTest, CommentAndBlankLinesAreEmptyLines) {
                              " ok 4 ",
                              " ok 5 AC R * class R",
                              " ok 6 *",
+                             " ok 7 AC Q *a*b",
                              " ok 0 No errors found.",
                          }));
     EXPECT_EQ(sink_.items, (std::vector<Item>{{"   *** 0 errors found", -1}}));
-    EXPECT_EQ(host_.progress, (std::vector<int>{0, 83}));
-    EXPECT_EQ(host_.processEventsCalls, 1);
+    EXPECT_EQ(host_.progress, (std::vector<int>{0, 71, 100}));
+    EXPECT_EQ(host_.processEventsCalls, 2);
 }
 
 // The command is the text before the first blank of the trimmed, comment-free
@@ -321,6 +322,11 @@ TEST_F(RunTest, CancelIsNotCheckedAfterEmptyLines) {
                                                    " ok 0 No errors found."}));
     EXPECT_EQ(sink_.items, (std::vector<Item>{{"*** Validation CANCELLED ***", -1},
                                               {"   *** 0 errors found", -1}}));
+    // Events are processed before the flag is read.
+    const auto line4 = std::find(events_.begin(), events_.end(), "line  ok 4 TO");
+    ASSERT_LE(line4 + 4, events_.end());
+    EXPECT_EQ(Events(line4, line4 + 4), (Events{"line  ok 4 TO", "progress 80", "events",
+                                                "error *** Validation CANCELLED ***"}));
 }
 
 // A Cancel between runs has no effect on the next run; the count starts anew.

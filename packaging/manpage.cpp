@@ -49,11 +49,11 @@ TermLine SplitTermLine(std::string_view line) {
     std::string_view content = line.substr(indent);
     TermLine result;
     std::size_t gap = content.find("  ");
-    if (gap == std::string_view::npos) {
-        result.term = std::string(content);
+    std::size_t text = gap == std::string_view::npos ? gap : content.find_first_not_of(' ', gap);
+    if (text == std::string_view::npos) {
+        result.term = std::string(content.substr(0, gap));
         return result;
     }
-    std::size_t text = content.find_first_not_of(' ', gap);
     result.term = std::string(content.substr(0, gap));
     result.description = std::string(content.substr(text));
     result.descriptionColumn = indent + text;

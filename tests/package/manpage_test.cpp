@@ -26,7 +26,6 @@ class Escape : public ::testing::TestWithParam<TextCase> {};
 TEST_P(Escape, WritesTroffText) { EXPECT_EQ(EscapeTroff(GetParam().input), GetParam().expected); }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Escape, ::testing::Values(
-    TextCase{"Plain", "show this help", "show this help"},
     TextCase{"Minus", "corvala-check --help", "corvala\\-check \\-\\-help"},
     TextCase{"Backslash", "a\\b", "a\\eb"},
     TextCase{"LeadingDot", ".txt files", "\\&.txt files"},
@@ -52,7 +51,6 @@ TEST_P(Term, IsBoldWithItalicArgument) { EXPECT_EQ(FormatTerm(GetParam().input),
 
 INSTANTIATE_TEST_SUITE_P(Cases, Term, ::testing::Values(
     TextCase{"Word", "errors", "\\fBerrors\\fR"},
-    TextCase{"Number", "2", "\\fB2\\fR"},
     TextCase{"ShortAndLong", "-h, --help", "\\fB\\-h\\fR, \\fB\\-\\-help\\fR"},
     TextCase{"Argument", "-f, --format=FORMAT", "\\fB\\-f\\fR, \\fB\\-\\-format\\fR=\\fIFORMAT\\fR"},
     TextCase{"SeparateArgument", "-o FILE", "\\fB\\-o\\fR \\fIFILE\\fR"},
@@ -120,6 +118,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, List, ::testing::Values(
          "  -x    other"},
         ".TP\n\\fB\\-\\-a\\-very\\-long\\-option\\fR=\\fIARGUMENT\\fR\nwhat it does\n"
         ".TP\n\\fB\\-x\\fR\nother\n"},
+    SectionCase{"TrailingBlanksAfterTerm",
+        {"  --long  ", "        text"},
+        ".TP\n\\fB\\-\\-long\\fR\ntext\n"},
     SectionCase{"BlankLinesBetweenItems",
         {"  0  clean", "", "  1  errors"},
         ".TP\n\\fB0\\fR\nclean\n.TP\n\\fB1\\fR\nerrors\n"},

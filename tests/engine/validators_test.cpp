@@ -287,6 +287,9 @@ TEST_F(ValidatorTest, Pen) {
         {"SP"sv, "5,2,255,255,255"sv, ""},
         {"SP"sv, "$5,$10,0,0,0"sv, ""},
         {"SP"sv, " 0 , 1 , 0, 0, 0"sv, ""},
+        // The colour is the argument's own text after the second comma, not
+        // the trimmed fields: the unclosed quote loses the final blank.
+        {"SP"sv, "0,1,0,0,\"5 "sv, ""},
         {"SP"sv, "2,1,0,0,0"sv, style},
         {"SP"sv, "-1,1,0,0,0"sv, style},
         {"SP"sv, "6,0,0,0,0"sv, style},

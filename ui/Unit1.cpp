@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -442,6 +443,15 @@ void TForm1::MoveCaret(int position) {
     cursor.setPosition(std::clamp(position, 0, RichEdit1->document()->characterCount() - 1));
     RichEdit1->setTextCursor(cursor);
     RichEdit1->ensureCursorVisible();
+    // A scroll bar that the last lines brought in shrinks the view only when
+    // the pending layout is done; scroll once more after it.
+    if (!ensureVisiblePending_) {
+        ensureVisiblePending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            ensureVisiblePending_ = false;
+            RichEdit1->ensureCursorVisible();
+        });
+    }
 }
 
 void TForm1::Clear() {

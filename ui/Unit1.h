@@ -162,6 +162,7 @@ private:
     bool paintingSuspended_ = false;
     bool fillingList_ = false;        // list changes that are not the user's
     bool jumpedOnPress_ = false;
+    bool ensureVisiblePending_ = false;
     bool closeRequested_ = false;
 };
 

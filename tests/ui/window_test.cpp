@@ -22,7 +22,6 @@ class WindowTest : public QObject {
 private slots:
     void controlsAndCaptions_data();
     void controlsAndCaptions();
-    void dialogSettings();
     void openShowsTheResult();
     void openCancelledDoesNothing();
     void revalidateRereadsTheFile();
@@ -31,7 +30,6 @@ private slots:
     void cancelOutsideRunDoesNotReachNextRun();
     void progressPanelOnlyDuringRun();
     void exitDuringRunClosesAfterTheSummary();
-    void closeOutsideRunCloses();
     void openDuringRunSupersedesIt();
     void geometryAndMinimumSize();
     void regionalCommaStillReadsPointReals();
@@ -60,31 +58,6 @@ void WindowTest::controlsAndCaptions() {
     QCOMPARE(action->text(), caption);
     QVERIFY(action->shortcut().isEmpty());
     QVERIFY(action->isEnabled());
-}
-
-void WindowTest::dialogSettings() {
-    Harness h;
-    for (const char* name : {"RichEdit1", "Panel1", "ProgressBar1", "Button5", "ListBox1", "OpenDialog1",
-                             "SaveDialog1", "MainMenu1", "File1", "PopupMenu1", "PopupMenu2", "N1", "N2"})
-        QVERIFY2(h.form->findChild<QObject*>(QString::fromLatin1(name)), name);
-    QCOMPARE(h.form->File1->actions(),
-             (QList<QAction*>{h.form->Open1, h.form->Saveresults1, h.form->Saveerrors1, h.form->N2,
-                              h.form->Revalidate1, h.form->N1, h.form->Exit1}));
-    QVERIFY(h.form->N1->isSeparator() && h.form->N2->isSeparator());
-    QCOMPARE(h.form->OpenDialog1->defaultSuffix(), QString("txt"));
-    QCOMPARE(h.form->OpenDialog1->nameFilters(), (QStringList{"Airspace Files(*.txt)", "All Files(*.*)"}));
-    QCOMPARE(h.form->OpenDialog1->fileMode(), QFileDialog::ExistingFile);
-    QCOMPARE(h.form->SaveDialog1->defaultSuffix(), QString("rtf"));
-    QCOMPARE(h.form->SaveDialog1->nameFilters(), QStringList{"Rich Text Format (*.rtf)"});
-    QCOMPARE(h.form->SaveDialog1->acceptMode(), QFileDialog::AcceptSave);
-    QVERIFY(!h.form->SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
-    QCOMPARE(h.form->Button5->text(), QString("Cancel"));
-    QCOMPARE(h.form->ProgressBar1->minimum(), 0);
-    QCOMPARE(h.form->ProgressBar1->maximum(), 100);
-    QVERIFY(h.form->RichEdit1->isReadOnly());
-    QCOMPARE(h.form->RichEdit1->lineWrapMode(), QPlainTextEdit::NoWrap);
-    QVERIFY(!h.form->RichEdit1->isUndoRedoEnabled());
-    QCOMPARE(h.form->windowTitle(), QString("Corvala"));
 }
 
 void WindowTest::openShowsTheResult() {
@@ -200,13 +173,6 @@ void WindowTest::exitDuringRunClosesAfterTheSummary() {
     QCOMPARE(h.logLines(), (QStringList{" ok 1 AC R", " ok 2 AC Q", "err 3 AC X", "err 1  errors found."}));
     QVERIFY(!h.form->isVisible());
     QVERIFY(!h.form->CloseRequested());
-}
-
-void WindowTest::closeOutsideRunCloses() {
-    Harness h;
-    h.form->show();
-    h.form->Exit1Click();
-    QVERIFY(!h.form->isVisible());
 }
 
 void WindowTest::openDuringRunSupersedesIt() {

@@ -1,5 +1,6 @@
-// The validation run: line handling, dispatch by command name, progress and
-// cancel, and the summary.
+// The validation run: line handling, progress and cancel, superseding, and
+// the summary. ParseLine, the dispatch by command name, stands beside the
+// validator table in validators.cpp.
 #include "engine/engine.h"
 #include "engine/failures.h"
 #include "engine/text.h"

@@ -261,7 +261,8 @@ void ResultsTest::jumpByKeyboardAndMouse() {
     ScratchDir dir;
     Harness h;
     h.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+    h.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
     h.open(dir.write("f.txt", file));
     QListWidget* list = h.form->ListBox1;
     QCOMPARE(h.form->RichEdit1->textCursor().block().text(), QString("err 2  errors found."));
@@ -272,6 +273,7 @@ void ResultsTest::jumpByKeyboardAndMouse() {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
     QCOMPARE(h.form->RichEdit1->textCursor().position(), h.form->ItemPosition(0));
     QCOMPARE(h.form->RichEdit1->verticalScrollBar()->value(), 19);
+    QCOMPARE(QApplication::focusWidget(), list);  // the focus stays in the list
 
     // The arrow key selects the next item and jumps to its line.
     QTest::keyClick(list, Qt::Key_Down);

@@ -1,5 +1,6 @@
 #include "ui/Application.h"
 
+#include <QIcon>
 #include <QMessageBox>
 
 #include <clocale>
@@ -14,6 +15,9 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The toolkit switches the C library to the user's locale; number
     // conversions must not follow the regional decimal separator that way.
     std::setlocale(LC_NUMERIC, "C");
+    // The icon and menu entry that an installation puts in place.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("corvala")));
+    setDesktopFileName(QStringLiteral("corvala"));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

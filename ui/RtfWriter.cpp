@@ -235,14 +235,22 @@ void RtfWriter::addLine(const QString& text, Marker marker)
     body_.truncate(d - base);
 }
 
+namespace {
+constexpr char kTrailer[] = "}\n";
+}
+
 QByteArray RtfWriter::document() const
 {
     QByteArray document;
     document.reserve(header_.size() + body_.size() + 2);
-    document += header_;
-    document += body_;
-    document += "}\n";
+    for (const QByteArrayView part : parts())
+        document += part;
     return document;
+}
+
+std::array<QByteArrayView, 3> RtfWriter::parts() const
+{
+    return {QByteArrayView(header_), QByteArrayView(body_), QByteArrayView(kTrailer)};
 }
 
 }  // namespace corvala::ui

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFont>
 #include <QString>
+
+#include <array>
 
 namespace corvala::ui {
 
@@ -30,6 +33,10 @@ public:
 
     // The complete RTF document (an empty log: a valid document with no text).
     QByteArray document() const;
+
+    // The same document as consecutive pieces, for writing a large log out
+    // without joining a second copy of it in memory.
+    std::array<QByteArrayView, 3> parts() const;
 
 private:
     QByteArray header_;

@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <span>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -75,7 +76,7 @@ std::string ToBytes(const QString& path) { return QFile::encodeName(path).toStdS
 // file that cannot be created raises the create message with the full
 // path and the system's cause; a short or failed write raises
 // `writeFailure`.
-void WriteWholeFile(const QString& path, const QByteArray& bytes, const char* writeFailure) {
+void WriteWholeFile(const QString& path, std::span<const QByteArrayView> pieces, const char* writeFailure) {
     const std::string native = ToBytes(path);
     const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -84,18 +85,20 @@ void WriteWholeFile(const QString& path, const QByteArray& bytes, const char* wr
             cause.pop_back();
         throw Failure("Cannot create file \"" + FullPath(native) + "\". " + cause);
     }
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            ::close(fd);
-            throw Failure(writeFailure);
+    for (const QByteArrayView piece : pieces) {
+        const char* data = piece.data();
+        qsizetype left = piece.size();
+        while (left > 0) {
+            const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                ::close(fd);
+                throw Failure(writeFailure);
+            }
+            data += written;
+            left -= written;
         }
-        data += written;
-        left -= written;
     }
     if (::close(fd) != 0)
         throw Failure(writeFailure);
@@ -378,7 +381,7 @@ void TForm1::Saveresults1Click() {
                 break;
             writer.addLine(block.text(), MarkerOf(block));
         }
-        WriteWholeFile(*name, writer.document(), "Failed to Save Stream");
+        WriteWholeFile(*name, writer.parts(), "Failed to Save Stream");
     });
 }
 
@@ -393,7 +396,8 @@ void TForm1::Saveerrors1Click() {
             bytes += ListBox1->item(i)->data(BytesRole).toByteArray();
             bytes += "\r\n";
         }
-        WriteWholeFile(*name, bytes, "Stream write error");
+        const QByteArrayView whole(bytes);
+        WriteWholeFile(*name, {&whole, 1}, "Stream write error");
     });
 }
 

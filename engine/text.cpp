@@ -148,18 +148,26 @@ std::string QuotedMessage(std::string_view text, const char* tail) {
     return message;
 }
 
+// Both number syntaxes begin alike: blanks (only the byte 32), then at most
+// one sign. Returns the position after them.
+std::size_t SkipBlanksAndSign(std::string_view text, bool& negative) noexcept {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    return i;
+}
+
 } // namespace
 
 bool TryTextToInt(std::string_view text, std::int32_t& value) noexcept {
     text = UpToNul(text);
     const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n && text[i] == ' ') ++i;
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    bool negative;
+    std::size_t i = SkipBlanksAndSign(text, negative);
     bool hex = false;
     if (i < n && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         hex = true;
@@ -211,13 +219,8 @@ bool TryTextToReal(std::string_view text, long double& value) noexcept {
     text = UpToNul(text);
     const char separator = DecimalSeparator();
     const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n && text[i] == ' ') ++i;
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    bool negative;
+    std::size_t i = SkipBlanksAndSign(text, negative);
 
     // Syntax first, remembering where the digits stand; the arithmetic
     // follows in its own environment.

@@ -93,7 +93,11 @@ bool Engine::TryDd(std::string_view text) { return RaiseForm(CheckForm(text, For
 // The first form whose pattern matches decides the outcome; every message
 // leaves as "Not a coordinate: " + the inner message.
 bool Engine::CheckPoint(std::string_view text) {
+    // The DMS and DM patterns begin with a field ended by ":", so without a
+    // ":" in the text neither can match: go straight to DD.
+    const bool hasColon = text.find(':') != std::string_view::npos;
     for (const Form form : {Form::Dms, Form::Dm, Form::Dd}) {
+        if (!hasColon && form != Form::Dd) continue;
         switch (CheckForm(text, form)) {
         case FormResult::Valid:
             return true;

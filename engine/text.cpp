@@ -87,7 +87,12 @@ bool ComputeChecked(Compute&& compute) noexcept {
         compute();
         unsigned short statusAfter;
         __asm__ volatile("fnstsw %0" : "=m"(statusAfter) : : "memory");
-        if ((statusAfter & kFlags) != (statusBefore & kFlags)) {
+        if ((statusAfter & kFlags) == (statusBefore & kFlags)) {
+            // Nothing new raised: nothing to put back.
+        } else if ((statusBefore & kFlags) == 0) {
+            // The caller had no flag standing: clearing them all restores it.
+            __asm__ volatile("fnclex" : : : "memory");
+        } else {
             std::fenv_t environment;
             std::fegetenv(&environment);
             environment.__status_word = static_cast<unsigned short>(
@@ -164,6 +169,21 @@ std::size_t SkipBlanksAndSign(std::string_view text, bool& negative) noexcept {
 } // namespace
 
 bool TryTextToInt(std::string_view text, std::int32_t& value) noexcept {
+    // The common case, one to nine decimal digits and nothing else, cannot
+    // leave the range.
+    if (!text.empty() && text.size() <= 9) {
+        std::int32_t quick = 0;
+        std::size_t i = 0;
+        for (; i < text.size(); ++i) {
+            const unsigned digit = static_cast<unsigned char>(text[i]) - static_cast<unsigned>('0');
+            if (digit > 9) break;
+            quick = quick * 10 + static_cast<std::int32_t>(digit);
+        }
+        if (i == text.size()) {
+            value = quick;
+            return true;
+        }
+    }
     text = UpToNul(text);
     const std::size_t n = text.size();
     bool negative;
@@ -259,8 +279,28 @@ bool TryTextToReal(std::string_view text, long double& value) noexcept {
 
     const long long e = exponent - static_cast<long long>(fracEnd - fracStart);
 
-    // The arithmetic stays out of line so that the compiler cannot move it
-    // across the reads of the status word.
+    // Up to 19 digits, every step of v := v * 10 + digit is an integer below
+    // 2^64, exact in the 64-bit significand: accumulating them as an integer
+    // gives the same v without floating-point work, and without raising any
+    // flag. Only the scaling can then round or overflow.
+    const std::size_t digitCount = (intEnd - intStart) + (fracEnd - fracStart);
+    if (digitCount <= 19) {
+        std::uint64_t digits = 0;
+        for (std::size_t k = intStart; k < intEnd; ++k) digits = digits * 10 + static_cast<unsigned>(text[k] - '0');
+        for (std::size_t k = fracStart; k < fracEnd; ++k) digits = digits * 10 + static_cast<unsigned>(text[k] - '0');
+        long double v = static_cast<long double>(digits);
+        if (e <= -5120 || digits == 0) {
+            v = 0.0L;
+        } else if (e != 0) {
+            // The arithmetic stays out of line so that the compiler cannot
+            // move it across the reads of the status word.
+            const bool failed = ComputeChecked([&]() __attribute__((noinline)) { v = Scale(v, e); });
+            if (failed) return false;
+        }
+        value = negative ? -v : v;
+        return true;
+    }
+
     long double v = 0.0L;
     const bool failed = ComputeChecked([&]() __attribute__((noinline)) {
         for (std::size_t k = intStart; k < intEnd; ++k) v = v * 10.0L + static_cast<long double>(text[k] - '0');

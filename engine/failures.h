@@ -9,8 +9,12 @@ namespace corvala {
 
 class Failure : public std::runtime_error {
 public:
-    explicit Failure(const std::string& message) : std::runtime_error(message) {}
-    std::string message() const { return what(); }
+    explicit Failure(const std::string& message) : std::runtime_error(message), message_(message) {}
+    // The whole message; what() stops at a byte 0 that a quoted text may hold.
+    const std::string& message() const noexcept { return message_; }
+
+private:
+    std::string message_;
 };
 
 // A fixed message of the coordinate and record validators.

@@ -135,6 +135,8 @@ bool Engine::ParseLine(std::int32_t lineNumber, std::string_view command, std::s
     }
     try {
         if ((this->*entry->checker)(argument)) return true;
+    } catch (const Failure& failure) {
+        failure_ = failure.message();
     } catch (const std::exception& failure) {
         // Anything else that carries a message, such as running out of memory.
         failure_ = failure.what();

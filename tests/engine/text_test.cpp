@@ -159,6 +159,8 @@ TEST(TextToInt, MessageQuotesTheTextAsPassed) {
         {" 1.5"sv, "' 1.5' is not a valid integer value"sv},
         {"60.5"sv, "'60.5' is not a valid integer value"sv},
         {"$100000000"sv, "'$100000000' is not a valid integer value"sv},
+        // Reading stops at a byte 0, but the message still quotes all of it.
+        {"%\0" "1"sv, "'%\0" "1' is not a valid integer value"sv},
     };
     for (const auto& [text, message] : cases) {
         try {

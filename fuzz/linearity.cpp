@@ -61,10 +61,10 @@ int main(int argc, char** argv) {
         {"DP blanks", {"DP 1", ' '}},       {"V equals", {"V X", '='}},
         {"DP digits", {"DP ", '5'}},        {"AT colons", {"AT ", ':'}},
     };
-    for (const auto& [name, spec] : kinds) {
+    for (const auto& [name, line] : kinds) {
         for (std::size_t length : {big / 10, big}) {
-            std::string bytes = spec.first;
-            bytes.append(length, spec.second);
+            std::string bytes = line.first;
+            bytes.append(length, line.second);
             inputs.push_back({std::string(name) + " (" + std::to_string(length >> 20) + " MB line)", bytes});
         }
     }

@@ -93,11 +93,13 @@ bool Engine::TryDd(std::string_view text) { return RaiseForm(CheckForm(text, For
 // The first form whose pattern matches decides the outcome; every message
 // leaves as "Not a coordinate: " + the inner message.
 bool Engine::CheckPoint(std::string_view text) {
-    // The DMS and DM patterns begin with a field ended by ":", so without a
-    // ":" in the text neither can match: go straight to DD.
-    const bool hasColon = text.find(':') != std::string_view::npos;
+    // Each ":" of a pattern takes one ":" of the text, so a text with fewer
+    // than four cannot match DMS and one with fewer than two cannot match
+    // DM: such forms are passed over without trying their patterns.
+    std::size_t colons = 0;
+    for (const char c : text) colons += c == ':';
     for (const Form form : {Form::Dms, Form::Dm, Form::Dd}) {
-        if (!hasColon && form != Form::Dd) continue;
+        if ((form == Form::Dms && colons < 4) || (form == Form::Dm && colons < 2)) continue;
         switch (CheckForm(text, form)) {
         case FormResult::Valid:
             return true;

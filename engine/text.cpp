@@ -2,9 +2,7 @@
 
 #include <cfenv>
 #include <charconv>
-#include <clocale>
 #include <cmath>
-#include <cstring>
 #include <langinfo.h>
 #include <locale.h>
 

@@ -68,11 +68,9 @@ private:
 
 constexpr int kRoundings[4] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
 
-// A failure's message travels as a C string, so it ends at a byte 0 of the
-// quoted text (the run never passes one: the file is cut at the first).
+// The message quotes the whole text as passed, a byte 0 in it included.
 std::string Quoted(std::string_view text, const char* tail) {
-    std::string message = "'" + std::string(text) + "'" + tail;
-    return message.substr(0, message.find('\0'));
+    return "'" + std::string(text) + "'" + tail;
 }
 
 bool SameReal(long double a, long double b) {

@@ -1,12 +1,12 @@
 #include "cli/checker.h"
 
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 
 #include "cli/reports.h"
 #include "engine/engine.h"
 #include "engine/failures.h"
+#include "engine/lines.h"
 
 namespace corvala::cli {
 
@@ -18,7 +18,7 @@ bool ReadStandardInput(std::string& bytes, std::string& cause) {
         ssize_t got = ::read(0, bytes.data() + size, bytes.size() - size);
         if (got < 0) {
             if (errno == EINTR) continue;
-            cause = std::strerror(errno);
+            cause = SystemErrorText(errno);
             bytes.clear();
             return false;
         }

@@ -11,11 +11,7 @@
 
 namespace corvala {
 
-namespace {
-
-// The system's text for an error number, without trailing blanks, control
-// characters and periods.
-std::string CauseText(int error) {
+std::string SystemErrorText(int error) {
     std::string cause = std::strerror(error);
     while (!cause.empty()) {
         const auto last = static_cast<unsigned char>(cause.back());
@@ -28,8 +24,10 @@ std::string CauseText(int error) {
     return cause;
 }
 
+namespace {
+
 [[noreturn]] void FailOpen(const std::string& path, int error) {
-    throw FileOpenError("Cannot open file \"" + FullPath(path) + "\". " + CauseText(error));
+    throw FileOpenError("Cannot open file \"" + FullPath(path) + "\". " + SystemErrorText(error));
 }
 
 class FileDescriptor {

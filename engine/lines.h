@@ -43,6 +43,10 @@ void LoadLines(Lines& lines, const std::string& path);
 // Reads a whole file into bytes; same failure as LoadLines.
 std::string ReadFileBytes(const std::string& path);
 
+// The system's text for an error number as messages quote it: without
+// trailing blanks, control characters and periods.
+std::string SystemErrorText(int error);
+
 // The full path as the error message shows it: `path` made absolute against
 // the current directory and normalised ("" stays "").
 std::string FullPath(const std::string& path);

@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <exception>
 #include <span>
 #include <fcntl.h>
@@ -80,10 +79,7 @@ void WriteWholeFile(const QString& path, std::span<const QByteArrayView> pieces,
     const std::string native = ToBytes(path);
     const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        std::string cause = std::strerror(errno);
-        while (!cause.empty() && cause.back() == '.')
-            cause.pop_back();
-        throw Failure("Cannot create file \"" + FullPath(native) + "\". " + cause);
+        throw Failure("Cannot create file \"" + FullPath(native) + "\". " + SystemErrorText(errno));
     }
     for (const QByteArrayView piece : pieces) {
         const char* data = piece.data();

@@ -47,8 +47,8 @@ private:
         dms(lon, d2, m2, s2);
         switch (form_) {
         case 0:  // DMS, whole seconds
-            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d N %03d:%02d:%02d E", d1, m1, static_cast<int>(s1), d2,
-                          m2, static_cast<int>(s2));
+            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d N %03d:%02d:%02d E", d1, m1, static_cast<int>(s1), d2, m2,
+                          static_cast<int>(s2));
             break;
         case 1:  // DMS with decimal seconds
             std::snprintf(buf, sizeof buf, "%02d:%02d:%05.2f N %03d:%02d:%05.2f E", d1, m1, s1, d2, m2, s2);
@@ -65,9 +65,12 @@ private:
 
     std::string BadPoint() {
         switch (Uniform(0, 2)) {
-        case 0: return "52:30:00N 013:20:00E";           // no blank before the letters
-        case 1: return "52:30:60.5 N 013:20:00 E";       // seconds out of range
-        default: return "52:30:00 N 013:20:00 N";        // the same letter twice
+        case 0:
+            return "52:30:00N 013:20:00E";  // no blank before the letters
+        case 1:
+            return "52:30:60.5 N 013:20:00 E";  // seconds out of range
+        default:
+            return "52:30:00 N 013:20:00 N";  // the same letter twice
         }
     }
 
@@ -75,8 +78,8 @@ private:
         static constexpr std::string_view kClasses[] = {"R", "Q", "P", "A", "B", "C", "D", "GP", "CTR", "W"};
         static constexpr std::string_view kUnknownClasses[] = {"E", "G", "UNC"};
         static constexpr std::string_view kFloors[] = {"GND", "SFC", "1000ft AMSL", "FL65", "2500ft AGL", "300m AGL"};
-        static constexpr std::string_view kCeilings[] = {"FL95", "FL115", "FL195", "4500ft AMSL", "1500m AMSL",
-                                                         "UNLTD"};
+        static constexpr std::string_view kCeilings[] = {"FL95",        "FL115",      "FL195",
+                                                         "4500ft AMSL", "1500m AMSL", "UNLTD"};
         ++block_;
         lat_ = 44.0 + Uniform(0, 10000) / 1000.0;
         lon_ = 2.0 + Uniform(0, 20000) / 1000.0;
@@ -123,10 +126,10 @@ private:
     double lat_ = 0, lon_ = 0;
 };
 
-} // namespace
+}  // namespace
 
 std::string GenerateAirspace(std::size_t lines, std::uint32_t seed, bool crlf) {
     return Generator(lines, seed, crlf).Run();
 }
 
-} // namespace corvala::bench
+}  // namespace corvala::bench

@@ -15,4 +15,4 @@ namespace corvala::bench {
 // for the same seed.
 std::string GenerateAirspace(std::size_t lines, std::uint32_t seed = 1, bool crlf = false);
 
-} // namespace corvala::bench
+}  // namespace corvala::bench

@@ -48,9 +48,8 @@ void BM_LoadLines(benchmark::State& state) {
 BENCHMARK(BM_LoadLines)->Unit(benchmark::kMillisecond);
 
 const std::vector<std::string> kIntTexts{"52", "013", "0", "180", "-1", "$34", "360", "1000", "255", "60"};
-const std::vector<std::string> kRealTexts{"30.5",  "20.25", "51.4710006713867", "027.7600002288818",
-                                          "2.5",   "0",     "60.000001",        "13.25",
-                                          "00.50", "1000"};
+const std::vector<std::string> kRealTexts{
+    "30.5", "20.25", "51.4710006713867", "027.7600002288818", "2.5", "0", "60.000001", "13.25", "00.50", "1000"};
 
 void BM_TextToInt(benchmark::State& state) {
     std::size_t i = 0;
@@ -98,7 +97,6 @@ BENCHMARK_CAPTURE(BM_ParseLine, V_X, "V", "X=52:30:00 N 013:20:00 E");
 BENCHMARK_CAPTURE(BM_ParseLine, V_D, "V", "D=-");
 BENCHMARK_CAPTURE(BM_ParseLine, AC, "AC", "CTR");
 BENCHMARK_CAPTURE(BM_ParseLine, AN, "AN", "ED-R 123 Zone 7 FL95");
-
 
 // A failing line costs a raised failure and two messages.
 void BM_ParseLineFailing(benchmark::State& state, std::string_view command, std::string_view argument) {
@@ -155,6 +153,6 @@ void BM_RunFile(benchmark::State& state) {
 }
 BENCHMARK(BM_RunFile)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -23,8 +23,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "usage: gen_airspace LINES [SEED] [--crlf]\n");
             return 2;
         }
-        if (positional++ == 0) lines = value;
-        else seed = value;
+        if (positional++ == 0)
+            lines = value;
+        else
+            seed = value;
     }
     if (positional == 0) {
         std::fprintf(stderr, "usage: gen_airspace LINES [SEED] [--crlf]\n");

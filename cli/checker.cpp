@@ -74,4 +74,4 @@ int CheckFiles(const Options& options, bool color, Output& out, Output& err) {
     return anyErrors ? kErrorsFound : kAllClean;
 }
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

@@ -19,4 +19,4 @@ int CheckFiles(const Options& options, bool color, Output& out, Output& err);
 // when reading fails.
 bool ReadStandardInput(std::string& bytes, std::string& cause);
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

@@ -32,7 +32,7 @@ std::size_t SequenceLength(std::string_view text, std::size_t i) noexcept {
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 std::string DecodeForJson(std::string_view bytes) {
     std::string out;
@@ -58,4 +58,4 @@ std::string DecodeForJson(std::string_view bytes) {
     return out;
 }
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

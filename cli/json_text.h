@@ -12,4 +12,4 @@ namespace corvala::cli {
 // always valid UTF-8.
 std::string DecodeForJson(std::string_view bytes);
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

@@ -18,7 +18,7 @@ bool UseColor(corvala::cli::ColorMode mode) {
     return (noColor == nullptr || *noColor == '\0') && ::isatty(1) == 1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace corvala::cli;

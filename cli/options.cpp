@@ -9,7 +9,7 @@ namespace corvala::cli {
 namespace {
 
 constexpr std::string_view kHelp =
-R"(Usage: corvala-check [OPTION]... FILE...
+    R"(Usage: corvala-check [OPTION]... FILE...
 Check airspace files line by line with the rules of the Corvala window and
 write the results to standard output. A FILE of "-" reads standard input.
 
@@ -67,7 +67,7 @@ Exit status:
      error; the other FILEs are still checked), or the options are wrong
 )";
 
-} // namespace
+}  // namespace
 
 std::string_view HelpText() noexcept { return kHelp; }
 
@@ -121,4 +121,4 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     return result;
 }
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

@@ -39,4 +39,4 @@ std::string VersionText();
 // The hint printed after an option error.
 inline constexpr std::string_view TryHelpText = "Try 'corvala-check --help' for more information.\n";
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

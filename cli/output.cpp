@@ -26,4 +26,4 @@ void Output::Flush() {
     buffer_.clear();
 }
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

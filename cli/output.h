@@ -36,4 +36,4 @@ private:
     int errno_ = 0;
 };
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

@@ -59,8 +59,7 @@ public:
 class LogReport final : public BlockReport {
 public:
     LogReport(Output& out, bool color)
-        : BlockReport(out),
-          ok_(color ? "\x1b[1;32m ok\x1b[0m " : " ok "),
+        : BlockReport(out), ok_(color ? "\x1b[1;32m ok\x1b[0m " : " ok "),
           err_(color ? "\x1b[1;31merr\x1b[0m " : "err ") {}
 
     void AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) override {
@@ -112,9 +111,8 @@ public:
                        bool notImplemented) override {
         Report::NoteLineError(lineNumber, command, message, notImplemented);
         std::string text = notImplemented ? std::string(command) + " not implemented." : std::string(message);
-        errors_.push_back({{"line", lineNumber},
-                           {"command", DecodeForJson(command)},
-                           {"message", DecodeForJson(text)}});
+        errors_.push_back(
+            {{"line", lineNumber}, {"command", DecodeForJson(command)}, {"message", DecodeForJson(text)}});
     }
     void EndFile() override {
         // The last result line of a completed run is its closing line.
@@ -144,7 +142,7 @@ private:
     nlohmann::ordered_json unreadable_ = nlohmann::ordered_json::array();
 };
 
-} // namespace
+}  // namespace
 
 void Report::BeginFile(std::string_view name, bool multiple) {
     name_.assign(name);
@@ -160,12 +158,16 @@ std::string BlockTitle(std::string_view name) {
 
 std::unique_ptr<Report> MakeReport(Format format, Output& out, bool color) {
     switch (format) {
-    case Format::Log: return std::make_unique<LogReport>(out, color);
-    case Format::Gnu: return std::make_unique<GnuReport>(out);
-    case Format::Json: return std::make_unique<JsonReport>(out);
-    case Format::Errors: break;
+    case Format::Log:
+        return std::make_unique<LogReport>(out, color);
+    case Format::Gnu:
+        return std::make_unique<GnuReport>(out);
+    case Format::Json:
+        return std::make_unique<JsonReport>(out);
+    case Format::Errors:
+        break;
     }
     return std::make_unique<ErrorsReport>(out);
 }
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

@@ -49,4 +49,4 @@ std::unique_ptr<Report> MakeReport(Format format, Output& out, bool color);
 // The text a file's block header shows for `name`.
 std::string BlockTitle(std::string_view name);
 
-} // namespace corvala::cli
+}  // namespace corvala::cli

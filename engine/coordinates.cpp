@@ -15,7 +15,7 @@ constexpr const char* kMinutesMessage = "Minutes must be between 0 and 60.";
 constexpr const char* kSecondsMessage = "Seconds must be between 0 and 60.";
 constexpr const char* kLetterMessage = "N, S, E or W expected.";
 
-} // namespace
+}  // namespace
 
 bool Engine::IntegerField(std::string_view field, std::int32_t upper, const char* message) {
     std::int32_t value;
@@ -118,4 +118,4 @@ void Engine::CheckCoordinate(std::string_view text) {
     if (!CheckPoint(text)) RaiseFailure();
 }
 
-} // namespace corvala
+}  // namespace corvala

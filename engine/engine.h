@@ -145,4 +145,4 @@ private:
     std::uint64_t runSerial_ = 0;
 };
 
-} // namespace corvala
+}  // namespace corvala

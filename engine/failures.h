@@ -62,4 +62,4 @@ public:
     FloatInvalidOperation() : FloatingPointError("Invalid floating point operation") {}
 };
 
-} // namespace corvala
+}  // namespace corvala

@@ -44,7 +44,7 @@ private:
     int fd_;
 };
 
-} // namespace
+}  // namespace
 
 std::string FullPath(const std::string& path) {
     if (path.empty()) return path;
@@ -119,4 +119,4 @@ Lines::Lines(std::string bytes) : bytes_(std::make_unique<std::string>(std::move
 
 void LoadLines(Lines& lines, const std::string& path) { lines = Lines(ReadFileBytes(path)); }
 
-} // namespace corvala
+}  // namespace corvala

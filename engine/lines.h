@@ -51,4 +51,4 @@ std::string SystemErrorText(int error);
 // the current directory and normalised ("" stays "").
 std::string FullPath(const std::string& path);
 
-} // namespace corvala
+}  // namespace corvala

@@ -4,7 +4,6 @@
 
 #include "engine/failures.h"
 
-
 namespace corvala {
 
 namespace {
@@ -18,7 +17,7 @@ constexpr auto kCharacters = [] {
     return all;
 }();
 
-} // namespace
+}  // namespace
 
 PatternCheck MatchFields(std::string_view data, std::string_view pattern, FieldList& list, bool trim) {
     list.clear();
@@ -101,4 +100,4 @@ void MatchPattern(std::string_view data, std::string_view pattern, StringList& l
     if (check != PatternCheck::Matched) throw PatternMismatch(PatternMismatchMessage(check));
 }
 
-} // namespace corvala
+}  // namespace corvala

@@ -16,13 +16,13 @@ namespace corvala {
 
 enum class PatternCheck : int {
     Matched = 0,
-    BadEscapedLiteral = 118,   // pattern fault: "s" then a bad escape
-    FieldAfterField = 120,     // pattern fault: "sc" or "ss"
-    LiteralNotFound = 141,     // data: the literal ending a string field is missing
-    BadEscape = 158,           // pattern fault: a bad escape
-    EscapedMismatch = 159,     // data: escaped character differs
-    LiteralMismatch = 165,     // data: literal differs
-    DataLeftOver = 171,        // data: characters left after the pattern
+    BadEscapedLiteral = 118,  // pattern fault: "s" then a bad escape
+    FieldAfterField = 120,  // pattern fault: "sc" or "ss"
+    LiteralNotFound = 141,  // data: the literal ending a string field is missing
+    BadEscape = 158,  // pattern fault: a bad escape
+    EscapedMismatch = 159,  // data: escaped character differs
+    LiteralMismatch = 165,  // data: literal differs
+    DataLeftOver = 171,  // data: characters left after the pattern
 };
 
 // Fields as views into the data: what the validators use, since their fields
@@ -43,4 +43,4 @@ std::string PatternMismatchMessage(PatternCheck check);
 void MatchPattern(std::string_view data, std::string_view pattern, FieldList& list, bool trim);
 void MatchPattern(std::string_view data, std::string_view pattern, StringList& list, bool trim);
 
-} // namespace corvala
+}  // namespace corvala

@@ -44,7 +44,7 @@ bool ReadLine(std::string_view raw, SplitLine& out) noexcept {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string RunTitle(std::string_view path) {
     const std::size_t cut = path.find_last_of("\\:");
@@ -107,8 +107,8 @@ void Engine::Run(std::string_view titlePath, Load&& load) {
             }
             const bool ok = ParseLine(lineNumber, split.command, split.argument);
             ResultLine(lineNumber, raw, ok);
-            host_.SetProgress(static_cast<int>(
-                RoundHalfEven(static_cast<long double>(index + 1) * 100.0L / countReal)));
+            host_.SetProgress(
+                static_cast<int>(RoundHalfEven(static_cast<long double>(index + 1) * 100.0L / countReal)));
             host_.ProcessEvents();
             if (runSerial_ != serial) {
                 superseded = true;
@@ -142,4 +142,4 @@ void Engine::ValidateBytes(const std::string& name, std::string bytes) {
     Run(name, [&](Lines& lines) { lines = Lines(std::move(bytes)); });
 }
 
-} // namespace corvala
+}  // namespace corvala

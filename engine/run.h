@@ -25,9 +25,12 @@ public:
     // Called just before the AddError of a failing line, with its parts:
     // `message` is the validator's message, or empty when the command has no
     // validator. For sinks that report errors in their own shape.
-    virtual void NoteLineError(std::int32_t lineNumber, std::string_view command,
-                               std::string_view message, bool notImplemented) {
-        (void)lineNumber; (void)command; (void)message; (void)notImplemented;
+    virtual void NoteLineError(std::int32_t lineNumber, std::string_view command, std::string_view message,
+                               bool notImplemented) {
+        (void)lineNumber;
+        (void)command;
+        (void)message;
+        (void)notImplemented;
     }
 };
 
@@ -55,4 +58,4 @@ public:
 // ":" of the path ("/" does not separate).
 std::string RunTitle(std::string_view path);
 
-} // namespace corvala
+}  // namespace corvala

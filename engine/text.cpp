@@ -33,6 +33,7 @@ int HexValue(char c) noexcept {
 // Powers of ten, each the exact power rounded to the 80-bit extended format
 // (round to nearest, ties to even). Written as hexadecimal literals so that
 // the values do not depend on the compiler's decimal parsing.
+// clang-format off
 constexpr long double kPow1[32] = {
     0x8p-3L, 0xap+0L, 0xc.8p+3L, 0xf.ap+6L, 0x9.c4p+10L, 0xc.35p+13L, 0xf.424p+16L,
     0x9.8968p+20L, 0xb.ebc2p+23L, 0xe.e6b28p+26L, 0x9.502f9p+30L, 0xb.a43b74p+33L,
@@ -59,6 +60,7 @@ constexpr long double kPow512[10] = {
     0xf.9895d25d88b5a8bp+10201L, 0xd.d5dc8a2bf27f3f8p+11902L, 0xc.46052028a20979bp+13603L,
     0xa.e3511626ed559fp+15304L,
 };
+// clang-format on
 
 // Runs `compute` in the conversion's own floating-point settings (round to
 // nearest, 64-bit significand, no traps) and tells whether it overflowed or
@@ -73,8 +75,8 @@ constexpr long double kPow512[10] = {
 template <typename Compute>
 bool ComputeChecked(Compute&& compute) noexcept {
 #if defined(__x86_64__) || defined(__i386__)
-    constexpr unsigned short kFlags = 0x3F;          // IE DE ZE OE UE PE
-    constexpr unsigned short kFailFlags = 0x09;      // IE OE
+    constexpr unsigned short kFlags = 0x3F;  // IE DE ZE OE UE PE
+    constexpr unsigned short kFailFlags = 0x09;  // IE OE
     constexpr unsigned short kControlMask = 0x0F3F;  // rounding, precision, masks
     constexpr unsigned short kControlWanted = 0x033F;  // nearest, 64-bit, all masked
     unsigned short control;
@@ -93,8 +95,8 @@ bool ComputeChecked(Compute&& compute) noexcept {
         } else {
             std::fenv_t environment;
             std::fegetenv(&environment);
-            environment.__status_word = static_cast<unsigned short>(
-                (environment.__status_word & ~0xBFu) | (statusBefore & 0xBFu));
+            environment.__status_word =
+                static_cast<unsigned short>((environment.__status_word & ~0xBFu) | (statusBefore & 0xBFu));
             std::fesetenv(&environment);
         }
         return (statusAfter & kFailFlags) != 0;
@@ -119,8 +121,7 @@ bool ComputeChecked(Compute&& compute) noexcept {
 // 10^(32 ((|e| div 32) mod 16)), then 10^(512 (|e| div 512)).
 long double Scale(long double v, long long e) noexcept {
     const bool divide = e < 0;
-    const unsigned long long a = divide ? static_cast<unsigned long long>(-e)
-                                        : static_cast<unsigned long long>(e);
+    const unsigned long long a = divide ? static_cast<unsigned long long>(-e) : static_cast<unsigned long long>(e);
     const long double f1 = kPow1[a % 32];
     const unsigned long long i32 = (a / 32) % 16;
     const unsigned long long i512 = a / 512;
@@ -164,7 +165,7 @@ std::size_t SkipBlanksAndSign(std::string_view text, bool& negative) noexcept {
     return i;
 }
 
-} // namespace
+}  // namespace
 
 bool TryTextToInt(std::string_view text, std::int32_t& value) noexcept {
     // The common case, one to nine decimal digits and nothing else, cannot
@@ -419,9 +420,7 @@ float NarrowToSingle(long double value) {
     return narrowed;
 }
 
-std::string IntConversionMessage(std::string_view text) {
-    return QuotedMessage(text, " is not a valid integer value");
-}
+std::string IntConversionMessage(std::string_view text) { return QuotedMessage(text, " is not a valid integer value"); }
 
 std::string RealConversionMessage(std::string_view text) {
     return QuotedMessage(text, " is not a valid floating point value");
@@ -442,4 +441,4 @@ char DecimalSeparator() noexcept { return SeparatorSlot(); }
 
 void SetDecimalSeparator(char separator) noexcept { SeparatorSlot() = separator; }
 
-} // namespace corvala
+}  // namespace corvala

@@ -61,7 +61,7 @@ bool TryNarrowToSingle(long double value, float& narrowed) noexcept;
 float NarrowToSingle(long double value);
 
 // The messages of the conversions, for a text that they refuse.
-std::string IntConversionMessage(std::string_view text);   // "'<text>' is not a valid integer value"
+std::string IntConversionMessage(std::string_view text);  // "'<text>' is not a valid integer value"
 std::string RealConversionMessage(std::string_view text);  // "'<text>' is not a valid floating point value"
 
 // The process-wide decimal separator read by TextToReal. At start it holds
@@ -71,4 +71,4 @@ char DecimalSeparator() noexcept;
 void SetDecimalSeparator(char separator) noexcept;
 char UserDecimalSeparator() noexcept;
 
-} // namespace corvala
+}  // namespace corvala

@@ -79,7 +79,7 @@ constexpr std::uint32_t NameKey(std::string_view name) noexcept {
     return key;
 }
 
-} // namespace
+}  // namespace
 
 // The validator table: "parse" + command names the validator; adding a
 // command means adding one entry here.
@@ -336,20 +336,50 @@ bool Engine::CheckV(std::string_view argument) {
 
 // --- The raising validators -------------------------------------------------------
 
-void Engine::parseAC(std::string_view argument) { if (!CheckAC(argument)) RaiseFailure(); }
-void Engine::parseAN(std::string_view argument) { if (!CheckAN(argument)) RaiseFailure(); }
-void Engine::parseAH(std::string_view argument) { if (!CheckAH(argument)) RaiseFailure(); }
-void Engine::parseAL(std::string_view argument) { if (!CheckAL(argument)) RaiseFailure(); }
-void Engine::parseAT(std::string_view argument) { if (!CheckAT(argument)) RaiseFailure(); }
-void Engine::parseTO(std::string_view argument) { if (!CheckTO(argument)) RaiseFailure(); }
-void Engine::parseTC(std::string_view argument) { if (!CheckTC(argument)) RaiseFailure(); }
-void Engine::parseSP(std::string_view argument) { if (!CheckSP(argument)) RaiseFailure(); }
-void Engine::parseSB(std::string_view argument) { if (!CheckSB(argument)) RaiseFailure(); }
-void Engine::parseV(std::string_view argument) { if (!CheckV(argument)) RaiseFailure(); }
-void Engine::parseDP(std::string_view argument) { if (!CheckDP(argument)) RaiseFailure(); }
-void Engine::parseDA(std::string_view argument) { if (!CheckDA(argument)) RaiseFailure(); }
-void Engine::parseDB(std::string_view argument) { if (!CheckDB(argument)) RaiseFailure(); }
-void Engine::parseDC(std::string_view argument) { if (!CheckDC(argument)) RaiseFailure(); }
-void Engine::parseDY(std::string_view argument) { if (!CheckDY(argument)) RaiseFailure(); }
+void Engine::parseAC(std::string_view argument) {
+    if (!CheckAC(argument)) RaiseFailure();
+}
+void Engine::parseAN(std::string_view argument) {
+    if (!CheckAN(argument)) RaiseFailure();
+}
+void Engine::parseAH(std::string_view argument) {
+    if (!CheckAH(argument)) RaiseFailure();
+}
+void Engine::parseAL(std::string_view argument) {
+    if (!CheckAL(argument)) RaiseFailure();
+}
+void Engine::parseAT(std::string_view argument) {
+    if (!CheckAT(argument)) RaiseFailure();
+}
+void Engine::parseTO(std::string_view argument) {
+    if (!CheckTO(argument)) RaiseFailure();
+}
+void Engine::parseTC(std::string_view argument) {
+    if (!CheckTC(argument)) RaiseFailure();
+}
+void Engine::parseSP(std::string_view argument) {
+    if (!CheckSP(argument)) RaiseFailure();
+}
+void Engine::parseSB(std::string_view argument) {
+    if (!CheckSB(argument)) RaiseFailure();
+}
+void Engine::parseV(std::string_view argument) {
+    if (!CheckV(argument)) RaiseFailure();
+}
+void Engine::parseDP(std::string_view argument) {
+    if (!CheckDP(argument)) RaiseFailure();
+}
+void Engine::parseDA(std::string_view argument) {
+    if (!CheckDA(argument)) RaiseFailure();
+}
+void Engine::parseDB(std::string_view argument) {
+    if (!CheckDB(argument)) RaiseFailure();
+}
+void Engine::parseDC(std::string_view argument) {
+    if (!CheckDC(argument)) RaiseFailure();
+}
+void Engine::parseDY(std::string_view argument) {
+    if (!CheckDY(argument)) RaiseFailure();
+}
 
-} // namespace corvala
+}  // namespace corvala

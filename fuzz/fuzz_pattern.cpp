@@ -76,8 +76,7 @@ void CheckOne(std::string_view data, std::string_view pattern, bool trim) {
     } catch (const corvala::PatternMismatch& mismatch) {
         threw = true;
         Check(check != corvala::PatternCheck::Matched, "MatchPattern raised where MatchFields matched");
-        const std::string expected =
-            "Assertion failure (Unit1, line " + std::to_string(static_cast<int>(check)) + ")";
+        const std::string expected = "Assertion failure (Unit1, line " + std::to_string(static_cast<int>(check)) + ")";
         Check(mismatch.message() == expected, "mismatch message differs from the check of MatchFields");
         Check(corvala::PatternMismatchMessage(check) == expected, "PatternMismatchMessage text");
     }
@@ -106,7 +105,7 @@ void CheckOne(std::string_view data, std::string_view pattern, bool trim) {
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     if (size == 0) return 0;

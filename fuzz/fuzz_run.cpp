@@ -21,8 +21,7 @@
 namespace {
 
 [[noreturn]] void Fail(const char* what, std::int64_t line = -1) {
-    std::fprintf(stderr, "fuzz_run invariant broken: %s (line %lld)\n", what,
-                 static_cast<long long>(line));
+    std::fprintf(stderr, "fuzz_run invariant broken: %s (line %lld)\n", what, static_cast<long long>(line));
     std::abort();
 }
 
@@ -86,7 +85,8 @@ public:
                 Check(notes == errorLines, "NoteLineError missing for an error line", lineNumber);
                 const std::string& item = errors.back();
                 const std::string prefix = "Line " + std::to_string(n) + ": " + std::string(command) + " ";
-                Check(item.compare(0, prefix.size(), prefix) == 0, "error item does not name line and command", lineNumber);
+                Check(item.compare(0, prefix.size(), prefix) == 0, "error item does not name line and command",
+                      lineNumber);
                 const std::string_view rest = std::string_view(item).substr(prefix.size());
                 const bool notImplemented = rest == "not implemented.";
                 const bool returned = rest.substr(0, 16) == "returned error: ";
@@ -163,7 +163,7 @@ public:
     std::size_t eventRounds = 0;
 };
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     corvala::SetDecimalSeparator('.');
@@ -177,8 +177,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     // The progress after the last non-empty line: n * 100 / count, half to even.
-    const int finalProgress = nonEmpty == 0
-        ? 0 : static_cast<int>(std::nearbyint(static_cast<double>(lastNonEmpty) * 100.0 / lines.size()));
+    const int finalProgress =
+        nonEmpty == 0 ? 0 : static_cast<int>(std::nearbyint(static_cast<double>(lastNonEmpty) * 100.0 / lines.size()));
 
     CheckingSink sink(lines);
     CheckingHost host;

@@ -69,12 +69,10 @@ private:
 constexpr int kRoundings[4] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
 
 // The message quotes the whole text as passed, a byte 0 in it included.
-std::string Quoted(std::string_view text, const char* tail) {
-    return "'" + std::string(text) + "'" + tail;
-}
+std::string Quoted(std::string_view text, const char* tail) { return "'" + std::string(text) + "'" + tail; }
 
 bool SameReal(long double a, long double b) {
-    return std::memcmp(&a, &b, 10) == 0;   // the 80 bits of the extended format
+    return std::memcmp(&a, &b, 10) == 0;  // the 80 bits of the extended format
 }
 
 void CheckIntegers(std::string_view text) {
@@ -91,8 +89,7 @@ void CheckIntegers(std::string_view text) {
         Check(ok && thrown == value, "TextToInt disagrees with TryTextToInt");
     } catch (const corvala::ConversionError& error) {
         threw = true;
-        Check(error.message() == Quoted(text, " is not a valid integer value"),
-              "TextToInt message");
+        Check(error.message() == Quoted(text, " is not a valid integer value"), "TextToInt message");
     }
     Check(threw == !ok, "TextToInt fails exactly where TryTextToInt fails");
     for (std::int32_t def : {0, -1, 7, std::numeric_limits<std::int32_t>::min()}) {
@@ -121,8 +118,7 @@ void CheckReals(std::string_view text) {
         Check(ok && SameReal(thrown, value), "TextToReal disagrees with TryTextToReal");
     } catch (const corvala::ConversionError& error) {
         threw = true;
-        Check(error.message() == Quoted(text, " is not a valid floating point value"),
-              "TextToReal message");
+        Check(error.message() == Quoted(text, " is not a valid floating point value"), "TextToReal message");
     }
     Check(threw == !ok, "TextToReal fails exactly where TryTextToReal fails");
 
@@ -192,7 +188,7 @@ void CheckFind(std::string_view text) {
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     if (size == 0) return 0;

@@ -30,10 +30,21 @@ double SecondsFor(const std::string& bytes, int repeats) {
 
 std::string OrdinaryFile(std::size_t size) {
     static const char* const kLines[] = {
-        "AC R\r\n", "AN ED-R 110 Wackersdorf\r\n", "AL GND\r\n", "AH 2500ft MSL\r\n",
-        "SP 0,1,0,0,255\r\n", "SB 255,0,0\r\n", "V X=52:30:00 N 013:20:00 E\r\n", "V D=+\r\n",
-        "DP 52:30:00 N 013:20:00 E\r\n", "DB 52:30:00 N 013:20:00 E, 52:31:00 N 013:21:00 E\r\n",
-        "DA 10,0,90\r\n", "DC 2.5\r\n", "* a comment line\r\n", "XY unknown\r\n", "\r\n",
+        "AC R\r\n",
+        "AN ED-R 110 Wackersdorf\r\n",
+        "AL GND\r\n",
+        "AH 2500ft MSL\r\n",
+        "SP 0,1,0,0,255\r\n",
+        "SB 255,0,0\r\n",
+        "V X=52:30:00 N 013:20:00 E\r\n",
+        "V D=+\r\n",
+        "DP 52:30:00 N 013:20:00 E\r\n",
+        "DB 52:30:00 N 013:20:00 E, 52:31:00 N 013:21:00 E\r\n",
+        "DA 10,0,90\r\n",
+        "DC 2.5\r\n",
+        "* a comment line\r\n",
+        "XY unknown\r\n",
+        "\r\n",
     };
     std::string bytes;
     bytes.reserve(size + 64);
@@ -41,7 +52,7 @@ std::string OrdinaryFile(std::size_t size) {
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     corvala::SetDecimalSeparator('.');
@@ -53,13 +64,11 @@ int main(int argc, char** argv) {
     std::vector<Input> inputs;
     inputs.push_back({"ordinary lines", OrdinaryFile(big)});
     const std::pair<const char*, std::pair<const char*, char>> kinds[] = {
-        {"AN name", {"AN ", 'x'}},          {"comment", {"* ", 'x'}},
-        {"unknown word", {"", 'X'}},        {"SP commas", {"SP ", ','}},
-        {"SP digits", {"SP ", '1'}},        {"SB commas", {"SB ", ','}},
-        {"DA commas", {"DA ", ','}},        {"DA digits", {"DA ", '7'}},
-        {"DB commas", {"DB ", ','}},        {"DC digits", {"DC ", '9'}},
-        {"DP blanks", {"DP 1", ' '}},       {"V equals", {"V X", '='}},
-        {"DP digits", {"DP ", '5'}},        {"AT colons", {"AT ", ':'}},
+        {"AN name", {"AN ", 'x'}},   {"comment", {"* ", 'x'}},     {"unknown word", {"", 'X'}},
+        {"SP commas", {"SP ", ','}}, {"SP digits", {"SP ", '1'}},  {"SB commas", {"SB ", ','}},
+        {"DA commas", {"DA ", ','}}, {"DA digits", {"DA ", '7'}},  {"DB commas", {"DB ", ','}},
+        {"DC digits", {"DC ", '9'}}, {"DP blanks", {"DP 1", ' '}}, {"V equals", {"V X", '='}},
+        {"DP digits", {"DP ", '5'}}, {"AT colons", {"AT ", ':'}},
     };
     for (const auto& [name, line] : kinds) {
         for (std::size_t length : {big / 10, big}) {

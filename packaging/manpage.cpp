@@ -24,9 +24,7 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
-bool IsBlank(std::string_view line) {
-    return line.find_first_not_of(' ') == std::string_view::npos;
-}
+bool IsBlank(std::string_view line) { return line.find_first_not_of(' ') == std::string_view::npos; }
 
 std::size_t Indent(std::string_view line) {
     std::size_t n = line.find_first_not_of(' ');
@@ -148,7 +146,7 @@ std::string RenderItems(const std::vector<ListItem>& items, bool nested) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 std::string EscapeTroff(std::string_view text) {
     // Where the quoted texts to keep together start and end.
@@ -185,7 +183,8 @@ std::string FormatTerm(std::string_view term) {
     std::size_t start = 0;
     while (true) {
         std::size_t comma = term.find(", ", start);
-        std::string_view part = term.substr(start, comma == std::string_view::npos ? term.size() - start : comma - start);
+        std::string_view part =
+            term.substr(start, comma == std::string_view::npos ? term.size() - start : comma - start);
         out += part.starts_with('-') ? FormatOption(part) : Bold(part);
         if (comma == std::string_view::npos) break;
         out += ", ";
@@ -235,7 +234,8 @@ HelpParts SplitHelp(std::string_view help) {
                 continue;
             }
             if (!heading)
-                throw ManPageError("line " + std::to_string(i + 1) + " of the help text is neither indented nor a heading: " + line);
+                throw ManPageError("line " + std::to_string(i + 1) +
+                                   " of the help text is neither indented nor a heading: " + line);
             DropTrailingBlanks(*current);
             parts.sections.push_back({line.substr(0, line.size() - 1), {}});
             current = &parts.sections.back().lines;
@@ -251,7 +251,7 @@ HelpParts SplitHelp(std::string_view help) {
 std::string RenderList(const std::vector<std::string>& lines) {
     std::vector<ListItem> items;
     std::size_t termIndent = 0;
-    std::size_t column = 0;        // where the open item's description lines start
+    std::size_t column = 0;  // where the open item's description lines start
     std::size_t nestedColumn = 0;  // the same for the open nested item
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
@@ -273,8 +273,7 @@ std::string RenderList(const std::vector<std::string>& lines) {
             continue;
         }
         // Deeper than the description: a nested term, or its continuation.
-        if (!item.after.empty())
-            throw ManPageError("a nested term follows the text after a nested list: " + line);
+        if (!item.after.empty()) throw ManPageError("a nested term follows the text after a nested list: " + line);
         if (nestedColumn != 0 && indent == nestedColumn) {
             item.nested.back().text.push_back(TrimLeft(line));
             continue;
@@ -282,8 +281,7 @@ std::string RenderList(const std::vector<std::string>& lines) {
         if (nestedColumn != 0 && indent > nestedColumn)
             throw ManPageError("the help text is indented deeper than a nested list allows: " + line);
         TermLine t = SplitTermLine(line);
-        if (t.description.empty())
-            throw ManPageError("a nested term has no description on its line: " + line);
+        if (t.description.empty()) throw ManPageError("a nested term has no description on its line: " + line);
         item.nested.push_back({t.term, {t.description}, {}, {}});
         nestedColumn = t.descriptionColumn;
     }
@@ -369,9 +367,8 @@ std::string RenderManPage(std::string_view pageTemplate, std::string_view help, 
             throw ManPageError("unknown placeholder in the template: " + line);
         }
     }
-    if (!unused.empty())
-        throw ManPageError("the template does not use the help section \"" + *unused.begin() + ":\"");
+    if (!unused.empty()) throw ManPageError("the template does not use the help section \"" + *unused.begin() + ":\"");
     return out;
 }
 
-} // namespace corvala::packaging
+}  // namespace corvala::packaging

@@ -69,4 +69,4 @@ std::string RenderText(const std::vector<std::string>& lines);
 // template, and every placeholder must name a section of the help text.
 std::string RenderManPage(std::string_view pageTemplate, std::string_view help, std::string_view version);
 
-} // namespace corvala::packaging
+}  // namespace corvala::packaging

@@ -40,4 +40,4 @@ void ShowFailureReport(const QString& message) {
     box.exec();
 }
 
-} // namespace corvala::ui
+}  // namespace corvala::ui

@@ -18,4 +18,4 @@ public:
 // modal message box titled "Corvala"), otherwise a message box of its own.
 void ShowFailureReport(const QString& message);
 
-} // namespace corvala::ui
+}  // namespace corvala::ui

@@ -17,17 +17,14 @@ constexpr char16_t kHighControlRange[32] = {
 };
 
 // Length of the leading run of bytes below 0x80, eight bytes at a time.
-std::size_t AsciiPrefix(const unsigned char* p, std::size_t n)
-{
+std::size_t AsciiPrefix(const unsigned char* p, std::size_t n) {
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         std::uint64_t word;
         std::memcpy(&word, p + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
+        if (word & 0x8080808080808080ull) break;
     }
-    while (i < n && p[i] < 0x80)
-        ++i;
+    while (i < n && p[i] < 0x80) ++i;
     return i;
 }
 
@@ -35,8 +32,7 @@ bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 // Decodes p[0..n) as strict UTF-8 into out; returns the number of UTF-16
 // units written, or -1 at the first invalid or truncated sequence.
-qsizetype DecodeUtf8(const unsigned char* p, std::size_t n, char16_t* out)
-{
+qsizetype DecodeUtf8(const unsigned char* p, std::size_t n, char16_t* out) {
     char16_t* d = out;
     std::size_t i = 0;
     while (i < n) {
@@ -72,14 +68,11 @@ qsizetype DecodeUtf8(const unsigned char* p, std::size_t n, char16_t* out)
         } else {
             return -1;
         }
-        if (n - i < length)
-            return -1;
-        if (p[i + 1] < lo || p[i + 1] > hi)
-            return -1;
+        if (n - i < length) return -1;
+        if (p[i + 1] < lo || p[i + 1] > hi) return -1;
         cp = (cp << 6) | (p[i + 1] & 0x3F);
         for (std::size_t k = 2; k < length; ++k) {
-            if (!IsContinuation(p[i + k]))
-                return -1;
+            if (!IsContinuation(p[i + k])) return -1;
             cp = (cp << 6) | (p[i + k] & 0x3F);
         }
         i += length;
@@ -96,35 +89,29 @@ qsizetype DecodeUtf8(const unsigned char* p, std::size_t n, char16_t* out)
 
 }  // namespace
 
-char16_t Windows1252Char(unsigned char byte)
-{
-    if (byte >= 0x80 && byte < 0xA0)
-        return kHighControlRange[byte - 0x80];
+char16_t Windows1252Char(unsigned char byte) {
+    if (byte >= 0x80 && byte < 0xA0) return kHighControlRange[byte - 0x80];
     return byte;
 }
 
-QString DecodeLine(std::string_view bytes)
-{
+QString DecodeLine(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     const std::size_t ascii = AsciiPrefix(p, n);
-    if (ascii == n)
-        return QString::fromLatin1(bytes.data(), qsizetype(n));
+    if (ascii == n) return QString::fromLatin1(bytes.data(), qsizetype(n));
 
     // Neither decoding yields more UTF-16 units than there are bytes: UTF-8
     // spends at least as many bytes as units on every character.
     QString text(qsizetype(n), Qt::Uninitialized);
     auto* out = reinterpret_cast<char16_t*>(text.data());
-    for (std::size_t i = 0; i < ascii; ++i)
-        out[i] = p[i];
+    for (std::size_t i = 0; i < ascii; ++i) out[i] = p[i];
 
     const qsizetype rest = DecodeUtf8(p + ascii, n - ascii, out + ascii);
     if (rest >= 0) {
         text.truncate(qsizetype(ascii) + rest);
         return text;
     }
-    for (std::size_t i = ascii; i < n; ++i)
-        out[i] = Windows1252Char(p[i]);
+    for (std::size_t i = ascii; i < n; ++i) out[i] = Windows1252Char(p[i]);
     return text;
 }
 

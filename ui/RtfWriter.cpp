@@ -35,8 +35,7 @@ struct CodePageEntry {
     unsigned char byte;
 };
 
-const std::array<CodePageEntry, 32>& CodePageHighTable()
-{
+const std::array<CodePageEntry, 32>& CodePageHighTable() {
     static const std::array<CodePageEntry, 32> table = [] {
         std::array<CodePageEntry, 32> entries{};
         for (int byte = 0x80; byte < 0xA0; ++byte)
@@ -49,27 +48,20 @@ const std::array<CodePageEntry, 32>& CodePageHighTable()
 
 // The byte code page 1252 has for ch, or 0 when it has none. The undefined
 // bytes (and so U+0080..U+009F) have no character a reader would show.
-unsigned char CodePageByte(char16_t ch)
-{
-    if (ch >= 0xA0 && ch <= 0xFF)
-        return static_cast<unsigned char>(ch);
-    if (ch < 0x100)
-        return 0;
+unsigned char CodePageByte(char16_t ch) {
+    if (ch >= 0xA0 && ch <= 0xFF) return static_cast<unsigned char>(ch);
+    if (ch < 0x100) return 0;
     for (const CodePageEntry& entry : CodePageHighTable())
-        if (entry.ch == ch)
-            return entry.byte;
+        if (entry.ch == ch) return entry.byte;
     return 0;
 }
 
-char* Put(char* d, const char* text)
-{
-    while (*text)
-        *d++ = *text++;
+char* Put(char* d, const char* text) {
+    while (*text) *d++ = *text++;
     return d;
 }
 
-char* PutHexByte(char* d, unsigned char byte)
-{
+char* PutHexByte(char* d, unsigned char byte) {
     *d++ = '\\';
     *d++ = '\'';
     *d++ = kHexDigits[byte >> 4];
@@ -81,8 +73,7 @@ char* PutHexByte(char* d, unsigned char byte)
 // for readers that do not know \u (one character, as \uc1 announces). The
 // fallback is always written as a \'XX escape, "?" too: a literal fallback
 // glued to the letters that follow makes some readers skip the whole word.
-char* PutUnicode(char* d, char16_t unit)
-{
+char* PutUnicode(char* d, char16_t unit) {
     *d++ = '\\';
     *d++ = 'u';
     int value = static_cast<std::int16_t>(unit);
@@ -96,15 +87,13 @@ char* PutUnicode(char* d, char16_t unit)
         digits[count++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    while (count > 0)
-        *d++ = digits[--count];
+    while (count > 0) *d++ = digits[--count];
     const unsigned char fallback = CodePageByte(unit);
     return PutHexByte(d, fallback != 0 ? fallback : static_cast<unsigned char>('?'));
 }
 
 // Writes the units [s, end) as RTF text.
-char* PutText(char* d, const char16_t* s, const char16_t* end)
-{
+char* PutText(char* d, const char16_t* s, const char16_t* end) {
     bool afterBlank = false;
     for (; s != end; ++s) {
         const char16_t c = *s;
@@ -121,8 +110,7 @@ char* PutText(char* d, const char16_t* s, const char16_t* end)
         }
         afterBlank = false;
         if (c > 0x20 && c < 0x80) {
-            if (c == '\\' || c == '{' || c == '}')
-                *d++ = '\\';
+            if (c == '\\' || c == '{' || c == '}') *d++ = '\\';
             *d++ = static_cast<char>(c);
         } else if (c == '\t') {
             d = Put(d, "\\tab ");
@@ -141,8 +129,7 @@ char* PutText(char* d, const char16_t* s, const char16_t* end)
 
 // The end of the first three characters of [s, end); a surrogate pair is one
 // character.
-const char16_t* MarkerEnd(const char16_t* s, const char16_t* end)
-{
+const char16_t* MarkerEnd(const char16_t* s, const char16_t* end) {
     for (int characters = 0; characters < 3 && s != end; ++characters) {
         const bool pair = (*s & 0xFC00) == 0xD800 && s + 1 != end && (s[1] & 0xFC00) == 0xDC00;
         s += pair ? 2 : 1;
@@ -151,13 +138,11 @@ const char16_t* MarkerEnd(const char16_t* s, const char16_t* end)
 }
 
 // A font name as the font table can hold it: ";" ends a name, so it goes.
-QByteArray FontTableName(const QString& family)
-{
+QByteArray FontTableName(const QString& family) {
     QString name = family;
     name.remove(QLatin1Char(';'));
     name = name.trimmed();
-    if (name.isEmpty())
-        name = QString::fromLatin1(kFallbackFamily);
+    if (name.isEmpty()) name = QString::fromLatin1(kFallbackFamily);
     QByteArray out(name.size() * kMaxBytesPerUnit, Qt::Uninitialized);
     const auto* s = reinterpret_cast<const char16_t*>(name.utf16());
     char* end = PutText(out.data(), s, s + name.size());
@@ -165,12 +150,10 @@ QByteArray FontTableName(const QString& family)
     return out;
 }
 
-QByteArray Header(const QString& family, qreal pointSize)
-{
+QByteArray Header(const QString& family, qreal pointSize) {
     const QByteArray name = FontTableName(family);
     int halfPoints = 20;
-    if (pointSize > 0)
-        halfPoints = std::clamp(static_cast<int>(std::lround(pointSize * 2)), 2, 3276);
+    if (pointSize > 0) halfPoints = std::clamp(static_cast<int>(std::lround(pointSize * 2)), 2, 3276);
 
     QByteArray header;
     header += "{\\rtf1\\ansi\\ansicpg1252\\deff0\n";
@@ -191,8 +174,7 @@ QByteArray Header(const QString& family, qreal pointSize)
 
 }  // namespace
 
-RtfWriter::RtfWriter()
-{
+RtfWriter::RtfWriter() {
     if (qGuiApp != nullptr) {
         setFont(QGuiApplication::font());
     } else {
@@ -200,18 +182,11 @@ RtfWriter::RtfWriter()
     }
 }
 
-void RtfWriter::setFont(const QFont& font)
-{
-    header_ = Header(font.family(), font.pointSizeF());
-}
+void RtfWriter::setFont(const QFont& font) { header_ = Header(font.family(), font.pointSizeF()); }
 
-void RtfWriter::reserve(qsizetype bytes)
-{
-    body_.reserve(bytes);
-}
+void RtfWriter::reserve(qsizetype bytes) { body_.reserve(bytes); }
 
-void RtfWriter::addLine(const QString& text, Marker marker)
-{
+void RtfWriter::addLine(const QString& text, Marker marker) {
     const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
     const char16_t* end = s + text.size();
 
@@ -239,17 +214,14 @@ namespace {
 constexpr char kTrailer[] = "}\n";
 }
 
-QByteArray RtfWriter::document() const
-{
+QByteArray RtfWriter::document() const {
     QByteArray document;
     document.reserve(header_.size() + body_.size() + 2);
-    for (const QByteArrayView part : parts())
-        document += part;
+    for (const QByteArrayView part : parts()) document += part;
     return document;
 }
 
-std::array<QByteArrayView, 3> RtfWriter::parts() const
-{
+std::array<QByteArrayView, 3> RtfWriter::parts() const {
     return {QByteArrayView(header_), QByteArrayView(body_), QByteArrayView(kTrailer)};
 }
 

@@ -62,10 +62,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
         const int grow = height() - ClientHeight;
-        if (log)
-            log->setGeometry(0, 0, width(), LogHeight + grow);
-        if (list)
-            list->setGeometry(0, ListTop + grow, width(), ListHeight);
+        if (log) log->setGeometry(0, 0, width(), LogHeight + grow);
+        if (list) list->setGeometry(0, ListTop + grow, width(), ListHeight);
     }
 };
 
@@ -86,8 +84,7 @@ void WriteWholeFile(const QString& path, std::span<const QByteArrayView> pieces,
         qsizetype left = piece.size();
         while (left > 0) {
             const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-            if (written < 0 && errno == EINTR)
-                continue;
+            if (written < 0 && errno == EINTR) continue;
             if (written <= 0) {
                 ::close(fd);
                 throw Failure(writeFailure);
@@ -96,32 +93,26 @@ void WriteWholeFile(const QString& path, std::span<const QByteArrayView> pieces,
             left -= written;
         }
     }
-    if (::close(fd) != 0)
-        throw Failure(writeFailure);
+    if (::close(fd) != 0) throw Failure(writeFailure);
 }
 
 // The marker of a log line, read back from the format of its first
 // characters.
 Marker MarkerOf(const QTextBlock& block) {
     const QTextBlock::iterator first = block.begin();
-    if (first.atEnd())
-        return Marker::None;
+    if (first.atEnd()) return Marker::None;
     const QTextCharFormat format = first.fragment().charFormat();
-    if (!format.hasProperty(QTextFormat::ForegroundBrush))
-        return Marker::None;
+    if (!format.hasProperty(QTextFormat::ForegroundBrush)) return Marker::None;
     const QColor colour = format.foreground().color();
-    if (colour == OkColour)
-        return Marker::Ok;
-    if (colour == ErrColour)
-        return Marker::Err;
+    if (colour == OkColour) return Marker::Ok;
+    if (colour == ErrColour) return Marker::Err;
     return Marker::None;
 }
 
-} // namespace
+}  // namespace
 
 QString WithDefaultSuffix(const QString& name, const QString& suffix) {
-    if (name.isEmpty() || suffix.isEmpty() || QFileInfo(name).fileName().contains(u'.'))
-        return name;
+    if (name.isEmpty() || suffix.isEmpty() || QFileInfo(name).fileName().contains(u'.')) return name;
     return name + u'.' + suffix;
 }
 
@@ -131,13 +122,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
     setWindowTitle(QStringLiteral("Corvala"));
 
     PickFile = [](QFileDialog& dialog, const QString& initialName) -> std::optional<QString> {
-        if (!initialName.isEmpty())
-            dialog.selectFile(initialName);
-        if (dialog.exec() != QDialog::Accepted)
-            return std::nullopt;
+        if (!initialName.isEmpty()) dialog.selectFile(initialName);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         const QStringList files = dialog.selectedFiles();
-        if (files.isEmpty())
-            return std::nullopt;
+        if (files.isEmpty()) return std::nullopt;
         return files.first();
     };
     ReportFailure = [this](const QString& message) {
@@ -164,8 +152,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
 TForm1::~TForm1() {
     qDeleteAll(pendingItems_);
     FormDestroy();
-    if (Form1 == this)
-        Form1 = nullptr;
+    if (Form1 == this) Form1 = nullptr;
 }
 
 void TForm1::CreateControls() {
@@ -221,8 +208,7 @@ void TForm1::CreateControls() {
     // list changes made by the run do not. A mouse press that changed the
     // selection has jumped already, so its release does not jump again.
     connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] {
-        if (fillingList_)
-            return;
+        if (fillingList_) return;
         jumpedOnPress_ = QGuiApplication::mouseButtons() != Qt::NoButton;
         ListBox1Click();
     });
@@ -266,12 +252,10 @@ void TForm1::CreateMenus() {
     Copy2 = item(PopupMenu2, "Copy2", QStringLiteral("&Copy"), &TForm1::Copy2Click);
 
     // Scroll areas report context-menu positions in their viewport.
-    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        PopupMenu1->popup(RichEdit1->viewport()->mapToGlobal(at));
-    });
-    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        PopupMenu2->popup(ListBox1->viewport()->mapToGlobal(at));
-    });
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(RichEdit1->viewport()->mapToGlobal(at)); });
+    connect(ListBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu2->popup(ListBox1->viewport()->mapToGlobal(at)); });
 }
 
 void TForm1::CreateDialogs() {
@@ -333,15 +317,13 @@ void TForm1::Guarded(Body&& body) {
 
 void TForm1::Validate(const QString& path) {
     Guarded([&] { engine_.ValidateFile(ToBytes(path)); });
-    if (closeRequested_ && !engine_.Running())
-        close();
+    if (closeRequested_ && !engine_.Running()) close();
 }
 
 void TForm1::Open1Click() {
     std::optional<QString> chosen;
     Guarded([&] { chosen = PickFile(*OpenDialog1, openFileName_); });
-    if (!chosen)
-        return;
+    if (!chosen) return;
     openFileName_ = *chosen;
     Validate(openFileName_);
 }
@@ -354,8 +336,7 @@ void TForm1::Button5Click() { engine_.Cancelled = true; }
 
 std::optional<QString> TForm1::AskSaveName() {
     std::optional<QString> chosen = PickFile(*SaveDialog1, saveFileName_);
-    if (!chosen)
-        return std::nullopt;
+    if (!chosen) return std::nullopt;
     saveFileName_ = WithDefaultSuffix(*chosen, SaveDialog1->defaultSuffix());
     return saveFileName_;
 }
@@ -363,8 +344,7 @@ std::optional<QString> TForm1::AskSaveName() {
 void TForm1::Saveresults1Click() {
     Guarded([&] {
         const std::optional<QString> name = AskSaveName();
-        if (!name)
-            return;
+        if (!name) return;
         FlushLog();
         RtfWriter writer;
         // The log's text and about twenty bytes of control words a line,
@@ -373,8 +353,7 @@ void TForm1::Saveresults1Click() {
         for (QTextBlock block = RichEdit1->document()->begin(); block.isValid(); block = block.next()) {
             // Every log line ends with a line end; the empty line after the
             // last one is not a log line.
-            if (!block.next().isValid() && block.length() <= 1)
-                break;
+            if (!block.next().isValid() && block.length() <= 1) break;
             writer.addLine(block.text(), MarkerOf(block));
         }
         WriteWholeFile(*name, writer.parts(), "Failed to Save Stream");
@@ -384,8 +363,7 @@ void TForm1::Saveresults1Click() {
 void TForm1::Saveerrors1Click() {
     Guarded([&] {
         const std::optional<QString> name = AskSaveName();
-        if (!name)
-            return;
+        if (!name) return;
         FlushList();
         QByteArray bytes;
         for (int i = 0; i < ListBox1->count(); ++i) {
@@ -400,8 +378,7 @@ void TForm1::Saveerrors1Click() {
 void TForm1::ListBox1Click() {
     FlushList();
     const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
-    if (selected.isEmpty())
-        return;
+    if (selected.isEmpty()) return;
     FlushLog();
     const int position = selected.first()->data(PositionRole).toInt();
     // The end first, then the line: scrolling up to the line brings it to
@@ -421,8 +398,7 @@ void TForm1::Copy1Click() {
 void TForm1::Copy2Click() {
     FlushList();
     const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
-    if (selected.isEmpty())
-        return;
+    if (selected.isEmpty()) return;
     QGuiApplication::clipboard()->setText(selected.first()->text());
 }
 
@@ -431,8 +407,7 @@ int TForm1::ItemPosition(int index) const { return ListBox1->item(index)->data(P
 // --- The log ------------------------------------------------------------------
 
 void TForm1::FlushLog() {
-    if (!editBlockOpen_)
-        return;
+    if (!editBlockOpen_) return;
     editBlockOpen_ = false;
     linesInEditBlock_ = 0;
     appendCursor_.endEditBlock();
@@ -488,25 +463,21 @@ void TForm1::AddResultLine(std::int32_t lineNumber, std::string_view text, bool 
     appendCursor_.insertText(ok ? okMarker : errMarker, ok ? okFormat_ : errFormat_);
     appendCursor_.insertText(rest, plainFormat_);
     appendCursor_.insertBlock(QTextBlockFormat(), plainFormat_);
-    if (appendCursor_.position() != start + length + 1)
-        throw Failure("RichEdit line insertion error");
+    if (appendCursor_.position() != start + length + 1) throw Failure("RichEdit line insertion error");
     logLength_ = start + length + 1;
     newestLineStart_ = start;
 
     if (!ok) {
-        QListWidgetItem* last = !pendingItems_.empty() ? pendingItems_.back()
+        QListWidgetItem* last = !pendingItems_.empty()  ? pendingItems_.back()
                                 : ListBox1->count() > 0 ? ListBox1->item(ListBox1->count() - 1)
                                                         : nullptr;
-        if (last)
-            last->setData(PositionRole, static_cast<int>(start));
+        if (last) last->setData(PositionRole, static_cast<int>(start));
     }
 
-    if (editBlockOpen_ && ++linesInEditBlock_ >= LinesPerEditBlock)
-        FlushLog();
+    if (editBlockOpen_ && ++linesInEditBlock_ >= LinesPerEditBlock) FlushLog();
     // While painting is suspended nobody sees the caret; it is put at the
     // newest line when painting resumes.
-    if (!paintingSuspended_)
-        MoveCaret(static_cast<int>(start));
+    if (!paintingSuspended_) MoveCaret(static_cast<int>(start));
 }
 
 void TForm1::AddError(std::string_view message) {
@@ -516,21 +487,17 @@ void TForm1::AddError(std::string_view message) {
     pendingItems_.push_back(item);
     // During a run the list takes its new items a few times a second: each
     // insert lays out the whole list again.
-    if (!paintingSuspended_)
-        FlushList();
+    if (!paintingSuspended_) FlushList();
 }
 
 void TForm1::FlushList() {
-    if (pendingItems_.empty())
-        return;
+    if (pendingItems_.empty()) return;
     const int expected = ListBox1->count() + static_cast<int>(pendingItems_.size());
     fillingList_ = true;
-    for (QListWidgetItem* item : pendingItems_)
-        ListBox1->addItem(item);
+    for (QListWidgetItem* item : pendingItems_) ListBox1->addItem(item);
     fillingList_ = false;
     pendingItems_.clear();
-    if (ListBox1->count() != expected)
-        throw Failure("Unable to insert a line");
+    if (ListBox1->count() != expected) throw Failure("Unable to insert a line");
 }
 
 // --- Run host -------------------------------------------------------------------
@@ -538,16 +505,14 @@ void TForm1::FlushList() {
 void TForm1::SetTitle(std::string_view title) { setWindowTitle(DecodeLine(title)); }
 
 void TForm1::ShowProgressPanel(bool visible) {
-    if (visible)
-        Panel1->raise();
+    if (visible) Panel1->raise();
     Panel1->setVisible(visible);
 }
 
 void TForm1::SetProgress(int percent) { ProgressBar1->setValue(percent); }
 
 void TForm1::SuspendLogPainting(bool suspended) {
-    if (suspended == paintingSuspended_)
-        return;
+    if (suspended == paintingSuspended_) return;
     paintingSuspended_ = suspended;
     if (suspended) {
         RichEdit1->setUpdatesEnabled(false);
@@ -559,8 +524,7 @@ void TForm1::SuspendLogPainting(bool suspended) {
     FlushList();
     RichEdit1->setUpdatesEnabled(true);
     ListBox1->setUpdatesEnabled(true);
-    if (newestLineStart_ >= 0)
-        MoveCaret(static_cast<int>(newestLineStart_));
+    if (newestLineStart_ >= 0) MoveCaret(static_cast<int>(newestLineStart_));
 }
 
 void TForm1::ProcessEvents() {
@@ -570,12 +534,11 @@ void TForm1::ProcessEvents() {
         FlushList();
         ListBox1->setUpdatesEnabled(true);
         QCoreApplication::processEvents();
-        if (paintingSuspended_)
-            ListBox1->setUpdatesEnabled(false);
+        if (paintingSuspended_) ListBox1->setUpdatesEnabled(false);
         listShown_.start();
         return;
     }
     QCoreApplication::processEvents();
 }
 
-} // namespace corvala::ui
+}  // namespace corvala::ui

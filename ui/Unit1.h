@@ -149,18 +149,18 @@ private:
     QString openFileName_;
     QString saveFileName_;
 
-    QTextCursor appendCursor_;        // kept at the end of the log
+    QTextCursor appendCursor_;  // kept at the end of the log
     QTextCharFormat okFormat_;
     QTextCharFormat errFormat_;
     QTextCharFormat plainFormat_;
-    std::int64_t logLength_ = 0;      // L: positions taken by the log so far
+    std::int64_t logLength_ = 0;  // L: positions taken by the log so far
     std::int64_t newestLineStart_ = -1;
     std::vector<QListWidgetItem*> pendingItems_;  // not yet in the list
-    QElapsedTimer listShown_;         // the list's last repaint during a run
+    QElapsedTimer listShown_;  // the list's last repaint during a run
     int linesInEditBlock_ = 0;
     bool editBlockOpen_ = false;
     bool paintingSuspended_ = false;
-    bool fillingList_ = false;        // list changes that are not the user's
+    bool fillingList_ = false;  // list changes that are not the user's
     bool jumpedOnPress_ = false;
     bool ensureVisiblePending_ = false;
     bool closeRequested_ = false;
@@ -174,4 +174,4 @@ extern TForm1* Form1;
 // the rule by which the file dialogs complete a name typed without one.
 QString WithDefaultSuffix(const QString& name, const QString& suffix);
 
-} // namespace corvala::ui
+}  // namespace corvala::ui

@@ -28,8 +28,7 @@ namespace {
 
 long StatusKilobytes(const char* field) {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
+    if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith(field))
             return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').first().toLong();
@@ -86,15 +85,13 @@ void Measure(corvala::ui::TForm1& form, const QString& path, const QString& labe
     std::fflush(stdout);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     corvala::ui::TApplication application(argc, argv);
     QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty())
-        arguments = {QStringLiteral("--lines"), QStringLiteral("100000")};
+    if (arguments.isEmpty()) arguments = {QStringLiteral("--lines"), QStringLiteral("100000")};
 
     QTemporaryDir scratch;
     corvala::ui::TForm1 form;

@@ -19,7 +19,7 @@ struct GoldenCase {
     const char* name;
     std::vector<std::string> args;
     const char* stdinFile;  // in the data directory, or "" for none
-    const char* golden;     // expected standard output
+    const char* golden;  // expected standard output
     int status;
 };
 
@@ -84,8 +84,8 @@ TEST(ColorEnvironment, AlwaysIgnoresNoColor) {
 // A file that cannot be read: its message on standard error, no block on
 // standard output, the other files still checked, exit status 2.
 std::string CannotOpen(const std::string& name, int error) {
-    return "corvala-check: Cannot open file \"" + corvala::FullPath(DataPath(name)) + "\". " +
-           std::strerror(error) + "\n";
+    return "corvala-check: Cannot open file \"" + corvala::FullPath(DataPath(name)) + "\". " + std::strerror(error) +
+           "\n";
 }
 
 struct UnreadableCase {
@@ -111,7 +111,9 @@ const UnreadableCase kUnreadableCases[] = {
     {"MissingBetweenFiles", {"errors.txt", "missing.txt", "clean.txt"}, "missing.errors", {{"missing.txt", ENOENT}}},
     {"MissingFirst", {"missing.txt", "clean.txt"}, "missing-first.errors", {{"missing.txt", ENOENT}}},
     {"MissingOnly", {"missing.txt"}, "none", {{"missing.txt", ENOENT}}},
-    {"TwoMissing", {"--format=gnu", "missing.txt", "errors.txt", "gone.txt"}, "errors.gnu",
+    {"TwoMissing",
+     {"--format=gnu", "missing.txt", "errors.txt", "gone.txt"},
+     "errors.gnu",
      {{"missing.txt", ENOENT}, {"gone.txt", ENOENT}}},
     {"Directory", {"--format=log", ".", "empty.txt"}, "missing-dir.log", {{".", EISDIR}}},
 };
@@ -137,8 +139,8 @@ TEST(JsonOutput, StrayBytesComeBackAsLatin1Characters) {
     const auto doc = nlohmann::json::parse(r.out);  // throws on invalid UTF-8
     const auto& errors = doc["files"][0]["errors"];
     ASSERT_EQ(errors.size(), 3u);
-    EXPECT_EQ(errors[0]["command"], "\xC3\xA9X");                                // byte E9
-    EXPECT_EQ(errors[1]["message"], "Class type \"\xC3\xA9\" unkown.");          // UTF-8 kept
+    EXPECT_EQ(errors[0]["command"], "\xC3\xA9X");  // byte E9
+    EXPECT_EQ(errors[1]["message"], "Class type \"\xC3\xA9\" unkown.");  // UTF-8 kept
     EXPECT_EQ(errors[2]["message"], "Class type \"\xC3\xBF\xC3\xBE\" unkown.");  // bytes FF FE
     EXPECT_EQ(doc["files"][0]["line_count"], 6);
     EXPECT_EQ(doc["files"][0]["error_count"], 3);
@@ -167,8 +169,7 @@ const OptionErrorCase kOptionErrorCases[] = {
     {"OnlyOptions", {"--format=log"}, "no FILE given"},
     {"UnknownFormat", {"--format=xml", "clean.txt"}, "unknown format 'xml' (use errors, log, gnu or json)"},
     {"FormatIsCaseSensitive", {"--format=LOG", "clean.txt"}, "unknown format 'LOG' (use errors, log, gnu or json)"},
-    {"UnknownColor", {"--color=sometimes", "clean.txt"},
-     "unknown colour mode 'sometimes' (use auto, always or never)"},
+    {"UnknownColor", {"--color=sometimes", "clean.txt"}, "unknown colour mode 'sometimes' (use auto, always or never)"},
     {"UnknownOption", {"--verbose", "clean.txt"}, "The following argument was not expected: --verbose"},
     {"FormatWithoutValue", {"clean.txt", "--format"}, "--format: 1 required TEXT missing"},
 };
@@ -210,9 +211,7 @@ TEST(LargeOutput, EveryLineArrivesOnce) {
         if (n % 2) expected += "Line " + std::to_string(n) + ": XY not implemented.\n";
     }
     expected += "   *** " + std::to_string(count / 2) + " errors found\n";
-    {
-        std::ofstream(path, std::ios::binary) << input;
-    }
+    { std::ofstream(path, std::ios::binary) << input; }
     RunResult r = RunChecker({path});
     std::remove(path.c_str());
     EXPECT_EQ(r.status, 1);
@@ -220,5 +219,5 @@ TEST(LargeOutput, EveryLineArrivesOnce) {
     EXPECT_TRUE(r.out == expected);
 }
 
-} // namespace
-} // namespace corvala::cli::testing
+}  // namespace
+}  // namespace corvala::cli::testing

@@ -31,9 +31,7 @@ inline std::string ReadAll(const std::string& path) {
 }
 
 inline std::string DataPath(const std::string& name) { return std::string(CORVALA_CLI_DATA_DIR) + "/" + name; }
-inline std::string Golden(const std::string& name) {
-    return ReadAll(std::string(CORVALA_CLI_GOLDEN_DIR) + "/" + name);
-}
+inline std::string Golden(const std::string& name) { return ReadAll(std::string(CORVALA_CLI_GOLDEN_DIR) + "/" + name); }
 
 // `stdinPath` empty: standard input is /dev/null. `noColor`: the value of
 // NO_COLOR, or unset when absent. `stdoutPath`: where standard output goes
@@ -56,8 +54,10 @@ inline RunResult RunChecker(const std::vector<std::string>& args, const std::str
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        if (noColor) ::setenv("NO_COLOR", noColor->c_str(), 1);
-        else ::unsetenv("NO_COLOR");
+        if (noColor)
+            ::setenv("NO_COLOR", noColor->c_str(), 1);
+        else
+            ::unsetenv("NO_COLOR");
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(CORVALA_CHECK_BINARY));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -77,4 +77,4 @@ inline RunResult RunChecker(const std::vector<std::string>& args, const std::str
     return result;
 }
 
-} // namespace corvala::cli::testing
+}  // namespace corvala::cli::testing

@@ -44,7 +44,11 @@ const DecodeCase kDecodeCases[] = {
     {"Surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},
     {"AboveUnicode", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
     {"TruncatedAtEnd", "x\xE2\x82", "x\xC3\xA2\xC2\x82"},
-    {"TruncatedBeforeAscii", "\xC3" "A", "\xC3\x83" "A"},
+    {"TruncatedBeforeAscii",
+     "\xC3"
+     "A",
+     "\xC3\x83"
+     "A"},
     {"TruncatedFourBytes", "\xF0\x9F\x98 ", "\xC3\xB0\xC2\x9F\xC2\x98 "},
     {"Empty", "", ""},
 };
@@ -88,8 +92,8 @@ INSTANTIATE_TEST_SUITE_P(Cli, ParseOptionsTest, ::testing::ValuesIn(kParseCases)
 
 TEST(HelpText, NamesEveryOptionAndEndsWithLineFeed) {
     const std::string help(HelpText());
-    for (const char* word : {"--format=FORMAT", "--color=WHEN", "--help", "--version", "errors", "log", "gnu",
-                             "json", "NO_COLOR", "ISO-8859-1", "Exit status:", "==> FILE <=="})
+    for (const char* word : {"--format=FORMAT", "--color=WHEN", "--help", "--version", "errors", "log", "gnu", "json",
+                             "NO_COLOR", "ISO-8859-1", "Exit status:", "==> FILE <=="})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     ASSERT_FALSE(help.empty());
     EXPECT_EQ(help.back(), '\n');
@@ -108,5 +112,5 @@ TEST(BlockTitle, ShowsStandardInputByName) {
     EXPECT_EQ(BlockTitle("--"), "--");
 }
 
-} // namespace
-} // namespace corvala::cli
+}  // namespace
+}  // namespace corvala::cli

@@ -17,8 +17,7 @@ using corvala::test::Visible;
 namespace corvala {
 namespace {
 
-constexpr std::string_view kNoForm =
-    "data not a valid coordinate format. DMS, DM or DD formats expected.";
+constexpr std::string_view kNoForm = "data not a valid coordinate format. DMS, DM or DD formats expected.";
 constexpr std::string_view kDegrees = "Degrees must be between 0 and 180.";
 constexpr std::string_view kMinutes = "Minutes must be between 0 and 60.";
 constexpr std::string_view kSeconds = "Seconds must be between 0 and 60.";
@@ -163,8 +162,7 @@ TEST_F(CheckCoordinateTest, RefusesWithTheInnerMessage) {
         {"52:30:00 N 013:20:00 n"sv, std::string(kLetter)},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CoordinateFailure(engine_, c.text), "Not a coordinate: " + c.inner)
-            << Visible(c.text);
+        EXPECT_EQ(CoordinateFailure(engine_, c.text), "Not a coordinate: " + c.inner) << Visible(c.text);
     }
 }
 
@@ -178,9 +176,8 @@ TEST_F(CheckCoordinateTest, ReadsRealsWithTheSeparatorInForce) {
 // The validator writes CoordList only: the DB and V validators keep their
 // own fields in ParamList while they call it.
 TEST_F(CheckCoordinateTest, LeavesParamListAndRgbListUntouched) {
-    for (std::string_view text : {"52:30:00 N 013:20:00 E"sv, "52:30.5 N 13:20.25 E"sv,
-                                  "52.5 N 13.25 E"sv, "52.5 N 13.25 N"sv, "x"sv,
-                                  "52:30:1e39 N 013:20:00 E"sv}) {
+    for (std::string_view text : {"52:30:00 N 013:20:00 E"sv, "52:30.5 N 13:20.25 E"sv, "52.5 N 13.25 E"sv,
+                                  "52.5 N 13.25 N"sv, "x"sv, "52:30:1e39 N 013:20:00 E"sv}) {
         engine_.ParamList = {"52.5 N 13.25 E", "second point", ""};
         engine_.RgbList = {"1", "2", "3"};
         CoordinateFailure(engine_, text);
@@ -237,5 +234,5 @@ TEST_F(CheckCoordinateTest, FieldsGoToCoordList) {
     EXPECT_EQ(engine_.CoordList, (FieldList{"52", "30", "00", "N", "013", "20", "00", "E"}));
 }
 
-} // namespace
-} // namespace corvala
+}  // namespace
+}  // namespace corvala

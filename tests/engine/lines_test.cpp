@@ -24,9 +24,7 @@ using corvala::test::Visible;
 namespace corvala {
 namespace {
 
-std::vector<std::string> Texts(const Lines& lines) {
-    return std::vector<std::string>(lines.begin(), lines.end());
-}
+std::vector<std::string> Texts(const Lines& lines) { return std::vector<std::string>(lines.begin(), lines.end()); }
 
 struct SplitCase {
     std::string_view bytes;
@@ -58,7 +56,10 @@ const SplitCase kSplitCases[] = {
     {"ab\0"sv, {"ab"}},
     {"AC R\r\nAN Zone\r\n* note\r\n"sv, {"AC R", "AN Zone", "* note"}},
     {"a\t \nb "sv, {"a\t ", "b "}},
-    {"\xEF\xBB\xBF" "AC R"sv, {"\xEF\xBB\xBF" "AC R"}},
+    {"\xEF\xBB\xBF"
+     "AC R"sv,
+     {"\xEF\xBB\xBF"
+      "AC R"}},
     {"\xff\x80\x01\n\x7f"sv, {"\xff\x80\x01", "\x7f"}},
 };
 
@@ -97,14 +98,12 @@ TEST(LoadLines, ReadsALargeFileWhole) {
     ScratchDir dir;
     std::string bytes;
     const std::string longLine(100000, 'x');
-    for (int i = 0; i < 50; ++i)
-        bytes += longLine + (i % 2 ? "\r\n" : "\n");
+    for (int i = 0; i < 50; ++i) bytes += longLine + (i % 2 ? "\r\n" : "\n");
     const std::string path = dir.Write("large.txt", bytes);
     Lines lines;
     LoadLines(lines, path);
     ASSERT_EQ(lines.size(), 50u);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i], longLine) << i;
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i], longLine) << i;
 }
 
 // --- Failures ----------------------------------------------------------------
@@ -132,8 +131,7 @@ TEST(LoadLines, MissingFileNamesTheFullPathAndTheCause) {
     ScratchDir dir;
     const std::string path = (dir.path() / "missing.txt").string();
     Lines lines{std::string("kept\nas it was")};
-    EXPECT_EQ(LoadFailure(path, lines),
-              "Cannot open file \"" + path + "\". " + std::strerror(ENOENT));
+    EXPECT_EQ(LoadFailure(path, lines), "Cannot open file \"" + path + "\". " + std::strerror(ENOENT));
     EXPECT_EQ(Texts(lines), (std::vector<std::string>{"kept", "as it was"}));
     EXPECT_THROW(ReadFileBytes(path), FileOpenError);
 }
@@ -172,13 +170,12 @@ TEST(LoadLines, RelativePathIsShownInFull) {
     const std::string full = FullPath("./sub/../missing.txt");
     const std::string dotted = FullPath("sub/./x.txt");
     std::filesystem::current_path(saved);
-    EXPECT_EQ(message, "Cannot open file \"" + (cwd / "missing.txt").string() + "\". " +
-                           std::strerror(ENOENT));
+    EXPECT_EQ(message, "Cannot open file \"" + (cwd / "missing.txt").string() + "\". " + std::strerror(ENOENT));
     EXPECT_EQ(full, (cwd / "missing.txt").string());
     EXPECT_EQ(dotted, (cwd / "sub" / "x.txt").string());
     EXPECT_EQ(FullPath(""), "");
     EXPECT_EQ(FullPath("/a/b/../c"), "/a/c");
 }
 
-} // namespace
-} // namespace corvala
+}  // namespace
+}  // namespace corvala

@@ -160,8 +160,7 @@ TEST(MatchPattern, FillsTheListOrRaisesTheCheckMessage) {
             MatchPattern(c.data, c.pattern, list, c.trim);
             ADD_FAILURE() << "no mismatch for " << name;
         } catch (const PatternMismatch& e) {
-            EXPECT_EQ(e.message(), "Assertion failure (Unit1, line " +
-                                       std::to_string(static_cast<int>(c.check)) + ")")
+            EXPECT_EQ(e.message(), "Assertion failure (Unit1, line " + std::to_string(static_cast<int>(c.check)) + ")")
                 << name;
         }
     }
@@ -169,12 +168,9 @@ TEST(MatchPattern, FillsTheListOrRaisesTheCheckMessage) {
 
 TEST(PatternMismatchMessage, NamesTheCheckNumber) {
     const std::pair<PatternCheck, std::string_view> cases[] = {
-        {C118, "Assertion failure (Unit1, line 118)"sv},
-        {C120, "Assertion failure (Unit1, line 120)"sv},
-        {C141, "Assertion failure (Unit1, line 141)"sv},
-        {C158, "Assertion failure (Unit1, line 158)"sv},
-        {C159, "Assertion failure (Unit1, line 159)"sv},
-        {C165, "Assertion failure (Unit1, line 165)"sv},
+        {C118, "Assertion failure (Unit1, line 118)"sv}, {C120, "Assertion failure (Unit1, line 120)"sv},
+        {C141, "Assertion failure (Unit1, line 141)"sv}, {C158, "Assertion failure (Unit1, line 158)"sv},
+        {C159, "Assertion failure (Unit1, line 159)"sv}, {C165, "Assertion failure (Unit1, line 165)"sv},
         {C171, "Assertion failure (Unit1, line 171)"sv},
     };
     for (const auto& [check, message] : cases) {
@@ -193,17 +189,13 @@ TEST(MatchPattern, MismatchIsAFailure) {
 TEST(MatchFields, ReadsNothingBeyondTheData) {
     const std::string buffer = "a:b:c";
     StringList list;
-    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 3), "s:s", list, true),
-              PatternCheck::Matched);
+    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 3), "s:s", list, true), PatternCheck::Matched);
     EXPECT_EQ(list, (StringList{"a", "b"}));
-    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 2), "s:c", list, true),
-              PatternCheck::Matched);
+    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 2), "s:c", list, true), PatternCheck::Matched);
     EXPECT_EQ(list, (StringList{"a", std::string(1, '\0')}));
-    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 1), "s:", list, true),
-              PatternCheck::LiteralNotFound);
-    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 1), "a:", list, true),
-              PatternCheck::LiteralMismatch);
+    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 1), "s:", list, true), PatternCheck::LiteralNotFound);
+    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 1), "a:", list, true), PatternCheck::LiteralMismatch);
 }
 
-} // namespace
-} // namespace corvala
+}  // namespace
+}  // namespace corvala

@@ -40,20 +40,16 @@ public:
     void AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) override {
         const std::string line = (ok ? " ok " : "err ") + std::to_string(lineNumber) + " " + std::string(text);
         events_.push_back("line " + line);
-        if (onResultLine)
-            onResultLine(line);
+        if (onResultLine) onResultLine(line);
         if (!ok) {
-            if (engine)
-                errorCountAtErrorLine.push_back(engine->ErrorCount);
-            if (!items.empty())
-                items.back().second = static_cast<int>(log.size());
+            if (engine) errorCountAtErrorLine.push_back(engine->ErrorCount);
+            if (!items.empty()) items.back().second = static_cast<int>(log.size());
         }
         log.push_back(line);
     }
     void AddError(std::string_view message) override {
         events_.push_back("error " + std::string(message));
-        if (onError)
-            onError(message);
+        if (onError) onError(message);
         items.emplace_back(std::string(message), -1);
     }
 
@@ -88,8 +84,7 @@ public:
     void ProcessEvents() override {
         events_.push_back("events");
         ++processEventsCalls;
-        if (onProcessEvents)
-            onProcessEvents(processEventsCalls);
+        if (onProcessEvents) onProcessEvents(processEventsCalls);
     }
 
     bool panelVisible = false;
@@ -223,21 +218,20 @@ TEST_F(RunTest, SplitsCommandAndArgumentAndLogsTheRawLine) {
                              "err 9 DA 0,0,90",
                              "err 7  errors found.",
                          }));
-    EXPECT_EQ(sink_.items,
-              (std::vector<Item>{
-                  {"Line 1: AC returned error: Class type \"  R\" unkown.", 0},
-                  {"Line 2: AC\tR not implemented.", 1},
-                  {"Line 4: ac returned error: Class type \"r\" unkown.", 3},
-                  {"Line 5: XY not implemented.", 4},
-                  {"Line 6: AC returned error: Class type \" R\" unkown.", 5},
-                  {"Line 8: V returned error: Variable assignment data is in unkown format (D "
-                   "values can be only - or +.).",
-                   7},
-                  {"Line 9: DA returned error: DA data is in unkown format (DA radius must be "
-                   "between 1 and 1000.).",
-                   8},
-                  {"   *** 7 errors found", 9},
-              }));
+    EXPECT_EQ(sink_.items, (std::vector<Item>{
+                               {"Line 1: AC returned error: Class type \"  R\" unkown.", 0},
+                               {"Line 2: AC\tR not implemented.", 1},
+                               {"Line 4: ac returned error: Class type \"r\" unkown.", 3},
+                               {"Line 5: XY not implemented.", 4},
+                               {"Line 6: AC returned error: Class type \" R\" unkown.", 5},
+                               {"Line 8: V returned error: Variable assignment data is in unkown format (D "
+                                "values can be only - or +.).",
+                                7},
+                               {"Line 9: DA returned error: DA data is in unkown format (DA radius must be "
+                                "between 1 and 1000.).",
+                                8},
+                               {"   *** 7 errors found", 9},
+                           }));
     // The run counts each error line before handing it to the sink, the
     // summary line included.
     EXPECT_EQ(sink_.errorCountAtErrorLine, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
@@ -246,10 +240,8 @@ TEST_F(RunTest, SplitsCommandAndArgumentAndLogsTheRawLine) {
 
 TEST_F(RunTest, ProgressIsRoundedHalfToEven) {
     const std::pair<std::string, std::vector<int>> cases[] = {
-        {"TO\nTO\nTO", {0, 33, 67, 100}},
-        {"TO\nTO\nTO\nTO\nTO\nTO\nTO\nTO", {0, 12, 25, 38, 50, 62, 75, 88, 100}},
-        {"TO\n\nTO", {0, 33, 100}},
-        {"\n\nTO\n\n", {0, 75}},
+        {"TO\nTO\nTO", {0, 33, 67, 100}}, {"TO\nTO\nTO\nTO\nTO\nTO\nTO\nTO", {0, 12, 25, 38, 50, 62, 75, 88, 100}},
+        {"TO\n\nTO", {0, 33, 100}},       {"\n\nTO\n\n", {0, 75}},
         {"\n* only comments\n", {0}},
     };
     for (const auto& [bytes, progress] : cases) {
@@ -263,13 +255,12 @@ TEST_F(RunTest, ProgressIsRoundedHalfToEven) {
 
 TEST_F(RunTest, ProgressOfLine199Of200Is100) {
     std::string bytes;
-    for (int i = 0; i < 200; ++i)
-        bytes += "TO\n";
+    for (int i = 0; i < 200; ++i) bytes += "TO\n";
     Run(bytes);
     ASSERT_EQ(host_.progress.size(), 201u);
-    EXPECT_EQ(host_.progress[1], 0);   // 0.5 rounds to 0
-    EXPECT_EQ(host_.progress[3], 2);   // 1.5 rounds to 2
-    EXPECT_EQ(host_.progress[5], 2);   // 2.5 rounds to 2
+    EXPECT_EQ(host_.progress[1], 0);  // 0.5 rounds to 0
+    EXPECT_EQ(host_.progress[3], 2);  // 1.5 rounds to 2
+    EXPECT_EQ(host_.progress[5], 2);  // 2.5 rounds to 2
     EXPECT_EQ(host_.progress[199], 100);
     EXPECT_EQ(host_.progress[200], 100);
 }
@@ -279,8 +270,7 @@ TEST_F(RunTest, ProgressOfLine199Of200Is100) {
 TEST_F(RunTest, CancelStopsAfterTheCurrentLine) {
     host_.onProcessEvents = [this](int call) {
         EXPECT_TRUE(engine_.Running());
-        if (call == 2)
-            engine_.Cancelled = true;
+        if (call == 2) engine_.Cancelled = true;
     };
     Run("TO\nXY\nTO\nTO\n");
     EXPECT_EQ(sink_.log, (std::vector<std::string>{" ok 1 TO", "err 2 XY", "err 1  errors found."}));
@@ -307,26 +297,23 @@ TEST_F(RunTest, CancelledRunWithoutErrors) {
     host_.onProcessEvents = [this](int) { engine_.Cancelled = true; };
     Run("TO\nTO\n");
     EXPECT_EQ(sink_.log, (std::vector<std::string>{" ok 1 TO", " ok 0 No errors found."}));
-    EXPECT_EQ(sink_.items, (std::vector<Item>{{"*** Validation CANCELLED ***", -1},
-                                              {"   *** 0 errors found", -1}}));
+    EXPECT_EQ(sink_.items, (std::vector<Item>{{"*** Validation CANCELLED ***", -1}, {"   *** 0 errors found", -1}}));
 }
 
 // The flag is read only after non-empty lines.
 TEST_F(RunTest, CancelIsNotCheckedAfterEmptyLines) {
     sink_.onResultLine = [this](const std::string& line) {
-        if (line == " ok 2 ")
-            engine_.Cancelled = true;
+        if (line == " ok 2 ") engine_.Cancelled = true;
     };
     Run("TO\n\n\nTO\nTO\n");
-    EXPECT_EQ(sink_.log, (std::vector<std::string>{" ok 1 TO", " ok 2 ", " ok 3 ", " ok 4 TO",
-                                                   " ok 0 No errors found."}));
-    EXPECT_EQ(sink_.items, (std::vector<Item>{{"*** Validation CANCELLED ***", -1},
-                                              {"   *** 0 errors found", -1}}));
+    EXPECT_EQ(sink_.log,
+              (std::vector<std::string>{" ok 1 TO", " ok 2 ", " ok 3 ", " ok 4 TO", " ok 0 No errors found."}));
+    EXPECT_EQ(sink_.items, (std::vector<Item>{{"*** Validation CANCELLED ***", -1}, {"   *** 0 errors found", -1}}));
     // Events are processed before the flag is read.
     const auto line4 = std::find(events_.begin(), events_.end(), "line  ok 4 TO");
     ASSERT_LE(line4 + 4, events_.end());
-    EXPECT_EQ(Events(line4, line4 + 4), (Events{"line  ok 4 TO", "progress 80", "events",
-                                                "error *** Validation CANCELLED ***"}));
+    EXPECT_EQ(Events(line4, line4 + 4),
+              (Events{"line  ok 4 TO", "progress 80", "events", "error *** Validation CANCELLED ***"}));
 }
 
 // A Cancel between runs has no effect on the next run; the count starts anew.
@@ -336,8 +323,7 @@ TEST_F(RunTest, RunStartResetsCancelledAndErrorCount) {
     engine_.Cancelled = true;
     Run("TO\nTO\nTO\n", "second.txt");
     EXPECT_FALSE(engine_.Cancelled);
-    EXPECT_EQ(sink_.log, (std::vector<std::string>{" ok 1 TO", " ok 2 TO", " ok 3 TO",
-                                                   " ok 0 No errors found."}));
+    EXPECT_EQ(sink_.log, (std::vector<std::string>{" ok 1 TO", " ok 2 TO", " ok 3 TO", " ok 0 No errors found."}));
     EXPECT_EQ(sink_.items, (std::vector<Item>{{"   *** 0 errors found", -1}}));
     EXPECT_EQ(engine_.ErrorCount, 0);
 }
@@ -386,8 +372,7 @@ TEST_F(RunTest, EmptyPathFailsWithTheBareTitle) {
 TEST_F(RunTest, FailingResultLineEndsTheRunWithCleanUp) {
     int lines = 0;
     sink_.onResultLine = [&lines](const std::string&) {
-        if (++lines == 2)
-            throw Failure("RichEdit line insertion error");
+        if (++lines == 2) throw Failure("RichEdit line insertion error");
     };
     try {
         Run("TO\nXY\nTO\n");
@@ -423,8 +408,7 @@ TEST_F(RunTest, ValidateBytesRunsLikeAFile) {
     engine_.ValidateBytes("<stdin>", std::string("XY\r\nTO\0AC x", 11));
     EXPECT_EQ(events_.front(), "title Corvala - <stdin>");
     EXPECT_EQ(sink_.log, (std::vector<std::string>{"err 1 XY", " ok 2 TO", "err 1  errors found."}));
-    EXPECT_EQ(sink_.items, (std::vector<Item>{{"Line 1: XY not implemented.", 0},
-                                              {"   *** 1 errors found", 2}}));
+    EXPECT_EQ(sink_.items, (std::vector<Item>{{"Line 1: XY not implemented.", 0}, {"   *** 1 errors found", 2}}));
 }
 
 TEST(RunTitle, FileNameAfterTheLastBackslashOrColon) {
@@ -478,8 +462,7 @@ TEST_F(RunTest, RunStartedDuringAnotherSupersedesIt) {
 TEST_F(RunTest, SupersededAtTheLastLineWritesNoSummary) {
     const std::string second = dir_.Write("second.txt", "TO\n");
     host_.onProcessEvents = [&](int call) {
-        if (call == 1)
-            engine_.ValidateFile(second);
+        if (call == 1) engine_.ValidateFile(second);
     };
     Run("XY\n", "first.txt");
     EXPECT_EQ(sink_.log, (std::vector<std::string>{" ok 1 TO", " ok 0 No errors found."}));
@@ -492,10 +475,8 @@ TEST_F(RunTest, SupersededAtTheLastLineWritesNoSummary) {
 TEST_F(RunTest, CancelDuringTheNewerRun) {
     const std::string second = dir_.Write("second.txt", "XY\nTO\nTO\n");
     host_.onProcessEvents = [&](int call) {
-        if (call == 1)
-            engine_.ValidateFile(second);
-        if (call == 2)
-            engine_.Cancelled = true;
+        if (call == 1) engine_.ValidateFile(second);
+        if (call == 2) engine_.Cancelled = true;
     };
     Run("TO\nTO\nTO\n", "first.txt");
     EXPECT_EQ(sink_.log, (std::vector<std::string>{"err 1 XY", "err 1  errors found."}));
@@ -511,8 +492,7 @@ TEST_F(RunTest, CancelDuringTheNewerRun) {
 TEST_F(RunTest, NextRunAfterASupersededRunIsFromIdle) {
     const std::string second = dir_.Write("second.txt", "XY\n");
     host_.onProcessEvents = [&](int call) {
-        if (call == 1)
-            engine_.ValidateFile(second);
+        if (call == 1) engine_.ValidateFile(second);
     };
     Run("TO\nTO\n", "first.txt");
     host_.onProcessEvents = nullptr;
@@ -529,8 +509,7 @@ TEST_F(RunTest, NewerRunThatCannotOpenItsFileStillSupersedes) {
     const std::string missing = (dir_.path() / "missing.txt").string();
     bool failed = false;
     host_.onProcessEvents = [&](int call) {
-        if (call != 1)
-            return;
+        if (call != 1) return;
         try {
             engine_.ValidateFile(missing);
         } catch (const FileOpenError&) {
@@ -546,5 +525,5 @@ TEST_F(RunTest, NewerRunThatCannotOpenItsFileStillSupersedes) {
     EXPECT_FALSE(engine_.Running());
 }
 
-} // namespace
-} // namespace corvala
+}  // namespace
+}  // namespace corvala

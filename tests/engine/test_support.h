@@ -15,9 +15,7 @@ namespace corvala::test {
 // Puts `separator` in force for the scope and restores the previous one.
 class ScopedSeparator {
 public:
-    explicit ScopedSeparator(char separator) : saved_(DecimalSeparator()) {
-        SetDecimalSeparator(separator);
-    }
+    explicit ScopedSeparator(char separator) : saved_(DecimalSeparator()) { SetDecimalSeparator(separator); }
     ~ScopedSeparator() { SetDecimalSeparator(saved_); }
     ScopedSeparator(const ScopedSeparator&) = delete;
     ScopedSeparator& operator=(const ScopedSeparator&) = delete;
@@ -33,10 +31,8 @@ public:
     ScratchDir() {
         std::random_device rd;
         for (;;) {
-            path_ = std::filesystem::temp_directory_path() /
-                    ("corvala-engine-test-" + std::to_string(rd()));
-            if (std::filesystem::create_directory(path_))
-                break;
+            path_ = std::filesystem::temp_directory_path() / ("corvala-engine-test-" + std::to_string(rd()));
+            if (std::filesystem::create_directory(path_)) break;
         }
     }
     ~ScratchDir() {
@@ -77,4 +73,4 @@ inline std::string Visible(std::string_view text) {
     return out;
 }
 
-} // namespace corvala::test
+}  // namespace corvala::test

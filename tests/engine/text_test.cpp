@@ -118,7 +118,9 @@ const IntCase kIntCases[] = {
     {"0$5"sv, false, 0},
     {"\t5"sv, false, 0},
     {"5\t"sv, false, 0},
-    {"\x01" "5"sv, false, 0},
+    {"\x01"
+     "5"sv,
+     false, 0},
     {"h10"sv, false, 0},
     {"12a"sv, false, 0},
     // Reading stops at a byte 0.
@@ -160,7 +162,10 @@ TEST(TextToInt, MessageQuotesTheTextAsPassed) {
         {"60.5"sv, "'60.5' is not a valid integer value"sv},
         {"$100000000"sv, "'$100000000' is not a valid integer value"sv},
         // Reading stops at a byte 0, but the message still quotes all of it.
-        {"%\0" "1"sv, "'%\0" "1' is not a valid integer value"sv},
+        {"%\0"
+         "1"sv,
+         "'%\0"
+         "1' is not a valid integer value"sv},
     };
     for (const auto& [text, message] : cases) {
         try {
@@ -252,9 +257,8 @@ TEST(TextToReal, SyntaxAndValuesWithPointInForce) {
 // the correctly rounded decimal value.
 TEST(TextToReal, SingleOperationValuesAreCorrectlyRounded) {
     ScopedSeparator point('.');
-    for (const char* text : {"0.1", "0.001", "1e-3", "123.456", "52.5", "13.25", "60.000001",
-                             "60.00001", "180.000001", "3.14159265358979323", "-7.7e-7",
-                             "9.999999999999999999", "1e27", "1e-27"}) {
+    for (const char* text : {"0.1", "0.001", "1e-3", "123.456", "52.5", "13.25", "60.000001", "60.00001", "180.000001",
+                             "3.14159265358979323", "-7.7e-7", "9.999999999999999999", "1e27", "1e-27"}) {
         EXPECT_EQ(TextToReal(text), std::strtold(text, nullptr)) << text;
     }
     EXPECT_EQ(TextToReal("0.1"), 0.1L);
@@ -360,12 +364,9 @@ TEST(TextToReal, MessageQuotesTheTextAsPassed) {
 TEST(TextToReal, PowerOfTenFactorsAreCorrectlyRounded) {
     ScopedSeparator point('.');
     std::vector<int> exponents;
-    for (int n = 0; n < 32; ++n)
-        exponents.push_back(n);
-    for (int n = 32; n <= 480; n += 32)
-        exponents.push_back(n);
-    for (int n = 512; n <= 4608; n += 512)
-        exponents.push_back(n);
+    for (int n = 0; n < 32; ++n) exponents.push_back(n);
+    for (int n = 32; n <= 480; n += 32) exponents.push_back(n);
+    for (int n = 512; n <= 4608; n += 512) exponents.push_back(n);
     for (int n : exponents) {
         const std::string positive = "1e" + std::to_string(n);
         const long double factor = std::strtold(positive.c_str(), nullptr);
@@ -386,13 +387,11 @@ TEST(TextToReal, PowerOfTenFactorsAreCorrectlyRounded) {
 // accumulated as v := v * 10 + digit, each step rounded too.
 long double ScaledAsSpecified(const std::string& digits, int e) {
     volatile long double v = 0;
-    for (char c : digits)
-        v = v * 10 + (c - '0');
+    for (char c : digits) v = v * 10 + (c - '0');
     const int a = e < 0 ? -e : e;
     const int powers[3] = {a % 32, 32 * ((a / 32) % 16), 512 * (a / 512)};
     for (int i = 0; i < 3; ++i) {
-        if (i > 0 && powers[i] == 0)
-            continue;
+        if (i > 0 && powers[i] == 0) continue;
         const long double factor = std::strtold(("1e" + std::to_string(powers[i])).c_str(), nullptr);
         v = e < 0 ? v / factor : v * factor;
     }
@@ -402,10 +401,25 @@ long double ScaledAsSpecified(const std::string& digits, int e) {
 TEST(TextToReal, ScalesByTheFactorsInTheirOrder) {
     ScopedSeparator point('.');
     const std::pair<std::string, int> cases[] = {
-        {"1", 33},     {"1", 100},   {"1", 300},   {"1", 545},   {"1", 1000},
-        {"1", 4000},   {"1", 4931},  {"7", 4900},  {"1", -33},   {"1", -300},
-        {"1", -4000},  {"3", -4940}, {"1", -75},   {"1", -103},  {"1", -250}, {"123456789", 250}, {"123456789", -250},
-        {"12345678901234567890123", 0}, {"98765432109876543210987654321", -40},
+        {"1", 33},
+        {"1", 100},
+        {"1", 300},
+        {"1", 545},
+        {"1", 1000},
+        {"1", 4000},
+        {"1", 4931},
+        {"7", 4900},
+        {"1", -33},
+        {"1", -300},
+        {"1", -4000},
+        {"3", -4940},
+        {"1", -75},
+        {"1", -103},
+        {"1", -250},
+        {"123456789", 250},
+        {"123456789", -250},
+        {"12345678901234567890123", 0},
+        {"98765432109876543210987654321", -40},
     };
     for (const auto& [digits, e] : cases) {
         const std::string text = digits + "e" + std::to_string(e);
@@ -451,8 +465,7 @@ TEST(TextToReal, LeavesTheCallersRoundingAndFlagsAfterSuccess) {
         const long double expected = std::strtold(text, nullptr);
         long double value = 0;
         bool ok = false;
-        const auto after =
-            AfterCallUnderCallersEnvironment([&] { ok = TryTextToReal(text, value); });
+        const auto after = AfterCallUnderCallersEnvironment([&] { ok = TryTextToReal(text, value); });
         EXPECT_TRUE(ok) << text;
         EXPECT_EQ(value, expected) << text << " not computed with rounding to nearest";
         EXPECT_EQ(after.round, FE_UPWARD) << text;
@@ -476,8 +489,7 @@ TEST(TextToReal, LeavesTheCallersRoundingAndFlagsAfterFailure) {
 
     long double value = 0;
     bool ok = true;
-    const auto afterSyntax =
-        AfterCallUnderCallersEnvironment([&] { ok = TryTextToReal("1.2.3", value); });
+    const auto afterSyntax = AfterCallUnderCallersEnvironment([&] { ok = TryTextToReal("1.2.3", value); });
     EXPECT_FALSE(ok);
     EXPECT_EQ(afterSyntax.round, FE_UPWARD);
     EXPECT_EQ(afterSyntax.flags, FE_DIVBYZERO);
@@ -570,8 +582,7 @@ TEST(FloatingPointFailures, Messages) {
 // --- IntToText ------------------------------------------------------------------
 TEST(IntToText, DecimalWithoutPaddingOrPlus) {
     const std::pair<std::int32_t, std::string_view> cases[] = {
-        {0, "0"sv},   {7, "7"sv},      {-7, "-7"sv},
-        {100, "100"sv}, {INT32_MAX, "2147483647"sv}, {INT32_MIN, "-2147483648"sv},
+        {0, "0"sv}, {7, "7"sv}, {-7, "-7"sv}, {100, "100"sv}, {INT32_MAX, "2147483647"sv}, {INT32_MIN, "-2147483648"sv},
     };
     for (const auto& [value, text] : cases) {
         EXPECT_EQ(IntToText(value), text);
@@ -590,17 +601,9 @@ struct FindCase {
 
 TEST(FindText, FirstOccurrenceOrZero) {
     const FindCase cases[] = {
-        {"*"sv, "AC R * x"sv, 1, 6},
-        {"*"sv, "AC R"sv, 1, 0},
-        {""sv, "abc"sv, 1, 0},
-        {"a"sv, ""sv, 1, 0},
-        {""sv, ""sv, 1, 0},
-        {"abc"sv, "ab"sv, 1, 0},
-        {"ab"sv, "xab"sv, 1, 2},
-        {"aa"sv, "baaa"sv, 1, 2},
-        {"a"sv, "A"sv, 1, 0},
-        {"abc"sv, "abc"sv, 1, 1},
-        {"*"sv, "**"sv, 1, 1},
+        {"*"sv, "AC R * x"sv, 1, 6}, {"*"sv, "AC R"sv, 1, 0},  {""sv, "abc"sv, 1, 0},   {"a"sv, ""sv, 1, 0},
+        {""sv, ""sv, 1, 0},          {"abc"sv, "ab"sv, 1, 0},  {"ab"sv, "xab"sv, 1, 2}, {"aa"sv, "baaa"sv, 1, 2},
+        {"a"sv, "A"sv, 1, 0},        {"abc"sv, "abc"sv, 1, 1}, {"*"sv, "**"sv, 1, 1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FindText(c.sub, c.text), c.position) << c.sub << " in " << c.text;
@@ -610,22 +613,13 @@ TEST(FindText, FirstOccurrenceOrZero) {
 
 TEST(FindTextFrom, TriesOnlyPositionsFromStart) {
     const FindCase cases[] = {
-        {":"sv, "12:34:56"sv, 4, 6},
-        {":"sv, "12:34:56"sv, 3, 3},
-        {":"sv, "12:34:56"sv, 7, 0},
-        {":"sv, "12:34"sv, 4, 0},
-        {":"sv, "12:"sv, 3, 3},
-        {":"sv, "12:"sv, 4, 0},
-        {":"sv, "12:"sv, 100, 0},
-        {"34"sv, "12:34:34"sv, 4, 4},
-        {"34"sv, "12:34:34"sv, 5, 7},
-        {"34"sv, "12:34:34"sv, 7, 7},
-        {"34"sv, "12:34:34"sv, 8, 0},
-        {","sv, ""sv, 1, 0},
+        {":"sv, "12:34:56"sv, 4, 6},  {":"sv, "12:34:56"sv, 3, 3},  {":"sv, "12:34:56"sv, 7, 0},
+        {":"sv, "12:34"sv, 4, 0},     {":"sv, "12:"sv, 3, 3},       {":"sv, "12:"sv, 4, 0},
+        {":"sv, "12:"sv, 100, 0},     {"34"sv, "12:34:34"sv, 4, 4}, {"34"sv, "12:34:34"sv, 5, 7},
+        {"34"sv, "12:34:34"sv, 7, 7}, {"34"sv, "12:34:34"sv, 8, 0}, {","sv, ""sv, 1, 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FindTextFrom(c.sub, c.text, c.start), c.position)
-            << c.sub << " in " << c.text << " from " << c.start;
+        EXPECT_EQ(FindTextFrom(c.sub, c.text, c.start), c.position) << c.sub << " in " << c.text << " from " << c.start;
     }
 }
 
@@ -643,7 +637,9 @@ TEST(SplitCommaText, ItemsByCommasBlanksAndQuotes) {
         {"1, 2, 3"sv, {"1", "2", "3"}},
         {" 1 ,2 ,3"sv, {"1", "2", "3"}},
         {"1 2 3"sv, {"1", "2", "3"}},
-        {"1\x01" "2\t3"sv, {"1", "2", "3"}},
+        {"1\x01"
+         "2\t3"sv,
+         {"1", "2", "3"}},
         {"1,,3"sv, {"1", "", "3"}},
         {"1,2,"sv, {"1", "2", ""}},
         {",1,2"sv, {"", "1", "2"}},
@@ -655,8 +651,14 @@ TEST(SplitCommaText, ItemsByCommasBlanksAndQuotes) {
         {""sv, {}},
         {"   "sv, {}},
         {"1;2;3"sv, {"1;2;3"}},
-        {"1\xa0" "2"sv, {"1\xa0" "2"}},
-        {"1\x7f" "2"sv, {"1\x7f" "2"}},
+        {"1\xa0"
+         "2"sv,
+         {"1\xa0"
+          "2"}},
+        {"1\x7f"
+         "2"sv,
+         {"1\x7f"
+          "2"}},
         {"1\"2,3"sv, {"1\"2", "3"}},
         {"\" 1 \",2,3"sv, {" 1 ", "2", "3"}},
         {"\"a\"\"b\""sv, {"a\"b"}},
@@ -680,10 +682,12 @@ TEST(SplitCommaText, ItemsByCommasBlanksAndQuotes) {
 // --- RoundHalfEven ---------------------------------------------------------------
 TEST(RoundHalfEven, NearestWithTiesToEven) {
     const std::pair<long double, std::int64_t> cases[] = {
-        {12.5L, 12},  {37.5L, 38},  {99.5L, 100}, {0.5L, 0},   {1.5L, 2},
-        {2.5L, 2},    {62.5L, 62},  {87.5L, 88},  {0.0L, 0},   {100.0L, 100},
-        {33.3L, 33},  {66.7L, 67},  {12.49L, 12}, {12.51L, 13}, {-0.5L, 0},
-        {-1.5L, -2},  {-2.5L, -2},  {-2.6L, -3},
+        {12.5L, 12},         {37.5L, 38},         {99.5L, 100},
+        {0.5L, 0},           {1.5L, 2},           {2.5L, 2},
+        {62.5L, 62},         {87.5L, 88},         {0.0L, 0},
+        {100.0L, 100},       {33.3L, 33},         {66.7L, 67},
+        {12.49L, 12},        {12.51L, 13},        {-0.5L, 0},
+        {-1.5L, -2},         {-2.5L, -2},         {-2.6L, -3},
         {100.0L / 3.0L, 33}, {200.0L / 3.0L, 67}, {19900.0L / 200.0L, 100},
     };
     for (const auto& [value, rounded] : cases) {
@@ -691,5 +695,5 @@ TEST(RoundHalfEven, NearestWithTiesToEven) {
     }
 }
 
-} // namespace
-} // namespace corvala
+}  // namespace
+}  // namespace corvala

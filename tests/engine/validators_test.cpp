@@ -60,8 +60,7 @@ protected:
         for (const auto& r : records) {
             const std::string name = std::string(r.command) + " " + Visible(r.argument);
             const std::string expected =
-                r.message.empty() ? ""
-                                  : "Line 1: " + std::string(r.command) + " returned error: " + r.message;
+                r.message.empty() ? "" : "Line 1: " + std::string(r.command) + " returned error: " + r.message;
             EXPECT_EQ(Check(r.command, r.argument), expected) << name;
 
             const Engine::Validator validator = Engine::FindValidator(r.command);
@@ -96,30 +95,28 @@ protected:
     Engine engine_{sink_, host_};
 };
 
-const std::string kNoForm =
-    "Not a coordinate: data not a valid coordinate format. DMS, DM or DD formats expected.";
+const std::string kNoForm = "Not a coordinate: data not a valid coordinate format. DMS, DM or DD formats expected.";
 
 // AC: not empty after trimming, then the untrimmed argument must be one of the
 // ten class codes, compared case-sensitively.
 TEST_F(ValidatorTest, AirspaceClass) {
     std::vector<Record> records;
-    for (std::string_view code : AirspaceClasses)
-        records.push_back({"AC"sv, code, ""});
+    for (std::string_view code : AirspaceClasses) records.push_back({"AC"sv, code, ""});
     records.insert(records.end(), {
-        {"AC"sv, ""sv, "Airspace class cannot be empty."},
-        {"AC"sv, "   "sv, "Airspace class cannot be empty."},
-        {"AC"sv, "\t"sv, "Airspace class cannot be empty."},
-        {"AC"sv, "r"sv, "Class type \"r\" unkown."},
-        {"AC"sv, " R"sv, "Class type \" R\" unkown."},
-        {"AC"sv, "  R"sv, "Class type \"  R\" unkown."},
-        {"AC"sv, "R "sv, "Class type \"R \" unkown."},
-        {"AC"sv, "ctr"sv, "Class type \"ctr\" unkown."},
-        {"AC"sv, "E"sv, "Class type \"E\" unkown."},
-        {"AC"sv, "G"sv, "Class type \"G\" unkown."},
-        {"AC"sv, "CT"sv, "Class type \"CT\" unkown."},
-        {"AC"sv, "CTRX"sv, "Class type \"CTRX\" unkown."},
-        {"AC"sv, "R Q"sv, "Class type \"R Q\" unkown."},
-    });
+                                      {"AC"sv, ""sv, "Airspace class cannot be empty."},
+                                      {"AC"sv, "   "sv, "Airspace class cannot be empty."},
+                                      {"AC"sv, "\t"sv, "Airspace class cannot be empty."},
+                                      {"AC"sv, "r"sv, "Class type \"r\" unkown."},
+                                      {"AC"sv, " R"sv, "Class type \" R\" unkown."},
+                                      {"AC"sv, "  R"sv, "Class type \"  R\" unkown."},
+                                      {"AC"sv, "R "sv, "Class type \"R \" unkown."},
+                                      {"AC"sv, "ctr"sv, "Class type \"ctr\" unkown."},
+                                      {"AC"sv, "E"sv, "Class type \"E\" unkown."},
+                                      {"AC"sv, "G"sv, "Class type \"G\" unkown."},
+                                      {"AC"sv, "CT"sv, "Class type \"CT\" unkown."},
+                                      {"AC"sv, "CTRX"sv, "Class type \"CTRX\" unkown."},
+                                      {"AC"sv, "R Q"sv, "Class type \"R Q\" unkown."},
+                                  });
     ExpectRecords(records);
 }
 
@@ -204,16 +201,12 @@ TEST_F(ValidatorTest, ArcByPoints) {
         {"DB"sv, "52.5 N 13.25 E , 52:30.5 N 13:20.25 E"sv, ""},
         {"DB"sv, "52:30:00 N 013:20:00 E"sv, db("Assertion failure (Unit1, line 141)")},
         {"DB"sv, "x,52.5 N 13.25 E"sv, db(kNoForm)},
-        {"DB"sv, "52.5 N 13.25 E,52.5 N 181 E"sv,
-         db("Not a coordinate: Degrees must be between 0 and 180.")},
-        {"DB"sv, "52.5 N 13.25 E,52.5 N 13.25 N"sv,
-         db("Not a coordinate: Both points cannot be in the same time N")},
-        {"DB"sv, "52.5 S 13.25 S,181 N 0 E"sv,
-         db("Not a coordinate: Both points cannot be in the same time S")},
+        {"DB"sv, "52.5 N 13.25 E,52.5 N 181 E"sv, db("Not a coordinate: Degrees must be between 0 and 180.")},
+        {"DB"sv, "52.5 N 13.25 E,52.5 N 13.25 N"sv, db("Not a coordinate: Both points cannot be in the same time N")},
+        {"DB"sv, "52.5 S 13.25 S,181 N 0 E"sv, db("Not a coordinate: Both points cannot be in the same time S")},
         {"DB"sv, "52.5 N 13.25 E,52.5 N 13.25 E,1"sv, db(kNoForm)},
         {"DB"sv, "52.5 N 13.25 E,"sv, db(kNoForm)},
-        {"DB"sv, "52:30:1e39 N 013:20:00 E,52.5 N 13.25 E"sv,
-         db("Not a coordinate: Floating point overflow")},
+        {"DB"sv, "52:30:1e39 N 013:20:00 E,52.5 N 13.25 E"sv, db("Not a coordinate: Floating point overflow")},
     });
 }
 
@@ -246,9 +239,8 @@ TEST_F(ValidatorTest, Circle) {
 // SB: a colour triple through the comma list, each item 0..255; wrapped as
 // "Brush data is in unkown format (...).".
 TEST_F(ValidatorTest, Brush) {
-    const std::string bad =
-        "Brush data is in unkown format (Brush rgb is not a valid rgb. all 3 components must be "
-        "between 0 and 255.).";
+    const std::string bad = "Brush data is in unkown format (Brush rgb is not a valid rgb. all 3 components must be "
+                            "between 0 and 255.).";
     ExpectRecords({
         {"SB"sv, "255,0,0"sv, ""},
         {"SB"sv, "255, 0, 0"sv, ""},
@@ -279,8 +271,7 @@ TEST_F(ValidatorTest, Pen) {
     const std::string style = pen("Pen style is not supported. Must be 0, 1 or 5.");
     const std::string positive = pen("Pen width must be positive.");
     const std::string notInteger = pen("Pen width is not an integer positive number.");
-    const std::string rgb =
-        pen("Pen rgb is not a valid rgb. all 3 components must be between 0 and 255.");
+    const std::string rgb = pen("Pen rgb is not a valid rgb. all 3 components must be between 0 and 255.");
     ExpectRecords({
         {"SP"sv, "0,1,0,0,0"sv, ""},
         {"SP"sv, "1,1,0,0,0"sv, ""},
@@ -316,14 +307,14 @@ TEST_F(ValidatorTest, Pen) {
 // V: "s=s"; the name one of D, W, X, Z exactly; each value by its own rule;
 // wrapped as "Variable assignment data is in unkown format (...).".
 TEST_F(ValidatorTest, VariableAssignment) {
-    const auto v = [](std::string inner) {
-        return "Variable assignment data is in unkown format (" + inner + ").";
-    };
+    const auto v = [](std::string inner) { return "Variable assignment data is in unkown format (" + inner + ")."; };
     const std::string email = CORVALA_CONTACT_EMAIL;
     const std::string w = v("W value must be between 0 and 1000 (the limits are my own personal "
-                            "guess. mail me at " + email + " if this is incorrect)");
+                            "guess. mail me at " +
+                            email + " if this is incorrect)");
     const std::string z = v("Z value must be between 0 and 100 (the limits are my own personal "
-                            "guess. mail me at " + email + " if this is incorrect)");
+                            "guess. mail me at " +
+                            email + " if this is incorrect)");
     const std::string d = v("D values can be only - or +.");
     const std::string unknown = v("Unkown variable.");
     ExpectRecords({
@@ -366,10 +357,9 @@ TEST(ContactEmail, IsTheBuildSetting) { EXPECT_EQ(ContactEmail(), CORVALA_CONTAC
 // -1, in 0..255; RgbList holds the items.
 TEST_F(ValidatorTest, CheckRgb) {
     const std::pair<std::string_view, bool> cases[] = {
-        {"0,0,0"sv, true},     {"255,255,255"sv, true}, {" 1 , 2 , 3 "sv, true},
-        {"1 2 3"sv, true},     {"\"1 \",2,3"sv, true},  {"256,0,0"sv, false},
-        {"-1,0,0"sv, false},   {"1,2"sv, false},        {"1,2,3,4"sv, false},
-        {"1,,3"sv, false},     {""sv, false},           {"x,0,0"sv, false},
+        {"0,0,0"sv, true},      {"255,255,255"sv, true}, {" 1 , 2 , 3 "sv, true}, {"1 2 3"sv, true},
+        {"\"1 \",2,3"sv, true}, {"256,0,0"sv, false},    {"-1,0,0"sv, false},     {"1,2"sv, false},
+        {"1,2,3,4"sv, false},   {"1,,3"sv, false},       {""sv, false},           {"x,0,0"sv, false},
     };
     for (const auto& [text, valid] : cases) {
         EXPECT_EQ(engine_.CheckRgb(text), valid) << Visible(text);
@@ -405,9 +395,8 @@ TEST_F(ValidatorTest, UnknownCommandIsNotImplemented) {
     EXPECT_FALSE(engine_.ParseLine(3, "XY", "1"));
     EXPECT_FALSE(engine_.ParseLine(4, "AC\tR", ""));
     EXPECT_FALSE(engine_.ParseLine(2147483647, "parseAC", "R"));
-    EXPECT_EQ(sink_.items, (std::vector<std::string>{"Line 3: XY not implemented.",
-                                                      "Line 4: AC\tR not implemented.",
-                                                      "Line 2147483647: parseAC not implemented."}));
+    EXPECT_EQ(sink_.items, (std::vector<std::string>{"Line 3: XY not implemented.", "Line 4: AC\tR not implemented.",
+                                                     "Line 2147483647: parseAC not implemented."}));
     ASSERT_EQ(sink_.notes.size(), 3u);
     EXPECT_EQ(sink_.notes[0].line, 3);
     EXPECT_EQ(sink_.notes[0].command, "XY");
@@ -423,13 +412,12 @@ TEST_F(ValidatorTest, ErrorItemQuotesTheCommandAsWritten) {
     EXPECT_FALSE(engine_.ParseLine(5, "ac", "r"));
     EXPECT_FALSE(engine_.ParseLine(7, "dP", "x"));
     EXPECT_TRUE(engine_.ParseLine(8, "tO", ""));
-    EXPECT_EQ(sink_.items,
-              (std::vector<std::string>{
-                  "Line 12: DA returned error: DA data is in unkown format (DA radius must be "
-                  "between 1 and 1000.).",
-                  "Line 5: ac returned error: Class type \"r\" unkown.",
-                  "Line 7: dP returned error: " + kNoForm,
-              }));
+    EXPECT_EQ(sink_.items, (std::vector<std::string>{
+                               "Line 12: DA returned error: DA data is in unkown format (DA radius must be "
+                               "between 1 and 1000.).",
+                               "Line 5: ac returned error: Class type \"r\" unkown.",
+                               "Line 7: dP returned error: " + kNoForm,
+                           }));
     ASSERT_EQ(sink_.notes.size(), 3u);
     EXPECT_EQ(sink_.notes[1].line, 5);
     EXPECT_EQ(sink_.notes[1].command, "ac");
@@ -445,7 +433,8 @@ TEST_F(ValidatorTest, NothingCarriesFromOneLineToTheNext) {
                                    "(Assertion failure (Unit1, line 141)).");
     EXPECT_EQ(Check("DA", "10,0,90"), "");
     EXPECT_EQ(Check("DB", "52.5 N 13.25 E,x"), "Line 1: DB returned error: DB data is in unkown "
-                                               "format (" + kNoForm + ").");
+                                               "format (" +
+                                                   kNoForm + ").");
     EXPECT_EQ(Check("DB", "52.5 N 13.25 E,52.5 S 13.25 W"), "");
     EXPECT_EQ(Check("SB", "1,2,3,4"), "Line 1: SB returned error: Brush data is in unkown format "
                                       "(Brush rgb is not a valid rgb. all 3 components must be "
@@ -457,27 +446,49 @@ TEST_F(ValidatorTest, NothingCarriesFromOneLineToTheNext) {
 // in the bit of value 32: letters match regardless of case, nothing else.
 TEST(FindValidator, NameTable) {
     const std::pair<std::string_view, Engine::Validator> found[] = {
-        {"AC"sv, &Engine::parseAC}, {"ac"sv, &Engine::parseAC}, {"Ac"sv, &Engine::parseAC},
-        {"aC"sv, &Engine::parseAC}, {"AN"sv, &Engine::parseAN}, {"AH"sv, &Engine::parseAH},
-        {"AL"sv, &Engine::parseAL}, {"AT"sv, &Engine::parseAT}, {"TO"sv, &Engine::parseTO},
-        {"TC"sv, &Engine::parseTC}, {"SP"sv, &Engine::parseSP}, {"SB"sv, &Engine::parseSB},
-        {"V"sv, &Engine::parseV},   {"v"sv, &Engine::parseV},   {"DP"sv, &Engine::parseDP},
-        {"DA"sv, &Engine::parseDA}, {"dA"sv, &Engine::parseDA}, {"Da"sv, &Engine::parseDA},
-        {"DB"sv, &Engine::parseDB}, {"DC"sv, &Engine::parseDC}, {"DY"sv, &Engine::parseDY},
-        {"dy"sv, &Engine::parseDY}, {"sp"sv, &Engine::parseSP}, {"tc"sv, &Engine::parseTC},
+        {"AC"sv, &Engine::parseAC}, {"ac"sv, &Engine::parseAC}, {"Ac"sv, &Engine::parseAC}, {"aC"sv, &Engine::parseAC},
+        {"AN"sv, &Engine::parseAN}, {"AH"sv, &Engine::parseAH}, {"AL"sv, &Engine::parseAL}, {"AT"sv, &Engine::parseAT},
+        {"TO"sv, &Engine::parseTO}, {"TC"sv, &Engine::parseTC}, {"SP"sv, &Engine::parseSP}, {"SB"sv, &Engine::parseSB},
+        {"V"sv, &Engine::parseV},   {"v"sv, &Engine::parseV},   {"DP"sv, &Engine::parseDP}, {"DA"sv, &Engine::parseDA},
+        {"dA"sv, &Engine::parseDA}, {"Da"sv, &Engine::parseDA}, {"DB"sv, &Engine::parseDB}, {"DC"sv, &Engine::parseDC},
+        {"DY"sv, &Engine::parseDY}, {"dy"sv, &Engine::parseDY}, {"sp"sv, &Engine::parseSP}, {"tc"sv, &Engine::parseTC},
     };
     for (const auto& [command, validator] : found) {
         EXPECT_TRUE(Engine::FindValidator(command) == validator) << command;
     }
     for (std::string_view command : {
-             ""sv, "A"sv, "D"sv, "X"sv, "XY"sv, "ACX"sv, "A C"sv, "AC\t"sv, " AC"sv, "AC "sv,
-             "@C"sv, "`C"sv, "A\x03"sv, "\x01" "C"sv, "!C"sv, "A\xe3"sv, "\xc1" "C"sv,
-             "V\0"sv, "parseAC"sv, "CheckRgb"sv, "CheckCoordinate"sv, "TryDms"sv, "DAA"sv,
-             "D@"sv, "T\x0f"sv, "V="sv,
+             ""sv,
+             "A"sv,
+             "D"sv,
+             "X"sv,
+             "XY"sv,
+             "ACX"sv,
+             "A C"sv,
+             "AC\t"sv,
+             " AC"sv,
+             "AC "sv,
+             "@C"sv,
+             "`C"sv,
+             "A\x03"sv,
+             "\x01"
+             "C"sv,
+             "!C"sv,
+             "A\xe3"sv,
+             "\xc1"
+             "C"sv,
+             "V\0"sv,
+             "parseAC"sv,
+             "CheckRgb"sv,
+             "CheckCoordinate"sv,
+             "TryDms"sv,
+             "DAA"sv,
+             "D@"sv,
+             "T\x0f"sv,
+             "V="sv,
          }) {
         EXPECT_TRUE(Engine::FindValidator(command) == nullptr) << Visible(command);
     }
 }
 
-} // namespace
-} // namespace corvala
+}  // namespace
+}  // namespace corvala

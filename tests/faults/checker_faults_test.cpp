@@ -179,11 +179,10 @@ TEST(CheckerFaults, AMillionEmptyLinesAndAMillionCommas) {
     const std::string commas(1000000, ',');
     run = Check({"--format=errors", dir.Write("commas.txt", "SB " + commas + "\nDA " + commas + "\n")});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out,
-              "Line 1: SB returned error: Brush data is in unkown format (Brush rgb is not a valid rgb. all 3 "
-              "components must be between 0 and 255.).\n"
-              "Line 2: DA returned error: DA data is in unkown format ('' is not a valid integer value).\n"
-              "   *** 2 errors found\n");
+    EXPECT_EQ(run.out, "Line 1: SB returned error: Brush data is in unkown format (Brush rgb is not a valid rgb. all 3 "
+                       "components must be between 0 and 255.).\n"
+                       "Line 2: DA returned error: DA data is in unkown format ('' is not a valid integer value).\n"
+                       "   *** 2 errors found\n");
 }
 
 TEST(CheckerFaults, FiftyMegabyteFile) {
@@ -211,7 +210,7 @@ TEST(CheckerFaults, FiftyMegabyteFile) {
     EXPECT_EQ(run.err, "");
 }
 
-} // namespace
-} // namespace corvala::faults
+}  // namespace
+}  // namespace corvala::faults
 
-#endif // CORVALA_CHECK_PATH
+#endif  // CORVALA_CHECK_PATH

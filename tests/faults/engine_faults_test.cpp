@@ -75,10 +75,19 @@ struct UnreadableCase {
 
 const UnreadableCase kUnreadable[] = {
     {"missing file",
-     [](const ScratchDir& dir) { return std::pair{dir.path() + "/missing.txt", dir.path() + "/missing.txt"}; },
+     [](const ScratchDir& dir) {
+         return std::pair{dir.path() + "/missing.txt", dir.path() + "/missing.txt"};
+     },
      "No such file or directory"},
-    {"directory", [](const ScratchDir& dir) { return std::pair{dir.path(), dir.path()}; }, "Is a directory"},
-    {"empty path", [](const ScratchDir&) { return std::pair{std::string(), std::string()}; },
+    {"directory",
+     [](const ScratchDir& dir) {
+         return std::pair{dir.path(), dir.path()};
+     },
+     "Is a directory"},
+    {"empty path",
+     [](const ScratchDir&) {
+         return std::pair{std::string(), std::string()};
+     },
      "No such file or directory"},
     {"relative missing path",
      [](const ScratchDir&) {
@@ -160,30 +169,48 @@ struct LineEndCase {
 
 const std::vector<LineEndCase>& LineEndCases() {
     static const std::vector<LineEndCase> cases = {
-        {"no final line end", "AC R\nAC Q", {" ok 1 AC R", " ok 2 AC Q", " ok 0 No errors found."},
+        {"no final line end",
+         "AC R\nAC Q",
+         {" ok 1 AC R", " ok 2 AC Q", " ok 0 No errors found."},
          {"   *** 0 errors found"}},
-        {"CR only", "AC R\rXY 1\rAC Q\r",
+        {"CR only",
+         "AC R\rXY 1\rAC Q\r",
          {" ok 1 AC R", "err 2 XY 1", " ok 3 AC Q", "err 1  errors found."},
          {"Line 2: XY not implemented.", "   *** 1 errors found"}},
-        {"mixed", "AC R\r\nAC Q\nAC P\rXY\n\rAN a",
+        {"mixed",
+         "AC R\r\nAC Q\nAC P\rXY\n\rAN a",
          {" ok 1 AC R", " ok 2 AC Q", " ok 3 AC P", "err 4 XY", " ok 5 ", " ok 6 AN a", "err 1  errors found."},
          {"Line 4: XY not implemented.", "   *** 1 errors found"}},
-        {"CR CR LF", "AC R\r\r\nAC Q", {" ok 1 AC R", " ok 2 ", " ok 3 AC Q", " ok 0 No errors found."},
+        {"CR CR LF",
+         "AC R\r\r\nAC Q",
+         {" ok 1 AC R", " ok 2 ", " ok 3 AC Q", " ok 0 No errors found."},
          {"   *** 0 errors found"}},
-        {"LF CR", "AC R\n\rAC Q\n", {" ok 1 AC R", " ok 2 ", " ok 3 AC Q", " ok 0 No errors found."},
+        {"LF CR",
+         "AC R\n\rAC Q\n",
+         {" ok 1 AC R", " ok 2 ", " ok 3 AC Q", " ok 0 No errors found."},
          {"   *** 0 errors found"}},
         {"one CR LF", "\r\n", {" ok 1 ", " ok 0 No errors found."}, {"   *** 0 errors found"}},
         {"empty file", "", {" ok 0 No errors found."}, {"   *** 0 errors found"}},
-        {"byte 0 ends the file", std::string("AC R\r\nAC\0 Q\r\nXY\r\n", 17),
+        {"byte 0 ends the file",
+         std::string("AC R\r\nAC\0 Q\r\nXY\r\n", 17),
          {" ok 1 AC R", "err 2 AC", "err 1  errors found."},
          {"Line 2: AC returned error: Airspace class cannot be empty.", "   *** 1 errors found"}},
         {"byte 0 first", std::string("\0AC R\r\n", 7), {" ok 0 No errors found."}, {"   *** 0 errors found"}},
-        {"byte-order mark", "\xEF\xBB\xBF" "AC R\n",
-         {"err 1 \xEF\xBB\xBF" "AC R", "err 1  errors found."},
-         {"Line 1: \xEF\xBB\xBF" "AC not implemented.", "   *** 1 errors found"}},
-        {"trailing blanks and tabs kept in the log", "AC R \t\n", {" ok 1 AC R \t", " ok 0 No errors found."},
+        {"byte-order mark",
+         "\xEF\xBB\xBF"
+         "AC R\n",
+         {"err 1 \xEF\xBB\xBF"
+          "AC R",
+          "err 1  errors found."},
+         {"Line 1: \xEF\xBB\xBF"
+          "AC not implemented.",
+          "   *** 1 errors found"}},
+        {"trailing blanks and tabs kept in the log",
+         "AC R \t\n",
+         {" ok 1 AC R \t", " ok 0 No errors found."},
          {"   *** 0 errors found"}},
-        {"regression: empty colour component", "SB 1,,3\nSP 0,1,0,,0\n",
+        {"regression: empty colour component",
+         "SB 1,,3\nSP 0,1,0,,0\n",
          {"err 1 SB 1,,3", "err 2 SP 0,1,0,,0", "err 2  errors found."},
          {"Line 1: SB returned error: Brush data is in unkown format (Brush rgb is not a valid rgb. all 3 "
           "components must be between 0 and 255.).",
@@ -239,8 +266,8 @@ Outcome Expected(std::string bytes) {
                 if (TrimText(argument).empty()) {
                     message = "Line " + std::to_string(n) + ": AC returned error: Airspace class cannot be empty.";
                 } else if (!known) {
-                    message = "Line " + std::to_string(n) + ": AC returned error: Class type \"" + argument +
-                              "\" unkown.";
+                    message =
+                        "Line " + std::to_string(n) + ": AC returned error: Class type \"" + argument + "\" unkown.";
                 }
             } else {
                 message = "Line " + std::to_string(n) + ": " + command + " not implemented.";
@@ -253,7 +280,8 @@ Outcome Expected(std::string bytes) {
         outcome.log.push_back(LogLine(n, raw, message.empty()));
     }
     outcome.errors.push_back("   *** " + std::to_string(errors) + " errors found");
-    outcome.log.push_back(errors == 0 ? LogLine(0, "No errors found.", true) : LogLine(errors, " errors found.", false));
+    outcome.log.push_back(errors == 0 ? LogLine(0, "No errors found.", true)
+                                      : LogLine(errors, " errors found.", false));
     return outcome;
 }
 
@@ -278,7 +306,9 @@ TEST(EngineFaults, ExpectationsOfTheByteSweepHoldForHandPickedBytes) {
     EXPECT_EQ(Expected("AC\tR").errors, (Log{"Line 1: AC\tR not implemented.", "   *** 1 errors found"}));
     EXPECT_EQ(Expected("AC \x01R").errors,
               (Log{"Line 1: AC returned error: Class type \"\x01R\" unkown.", "   *** 1 errors found"}));
-    EXPECT_EQ(Expected("\x1f" "AC R\x7f").errors,
+    EXPECT_EQ(Expected("\x1f"
+                       "AC R\x7f")
+                  .errors,
               (Log{"Line 1: AC returned error: Class type \"R\x7f\" unkown.", "   *** 1 errors found"}));
     EXPECT_EQ(Expected("AC R\x20").log, (Log{" ok 1 AC R ", " ok 0 No errors found."}));
 }
@@ -294,7 +324,7 @@ struct LongLineCase {
     std::string error;
 };
 
-constexpr std::size_t kLongLine = 20u << 20;   // 20 MB
+constexpr std::size_t kLongLine = 20u << 20;  // 20 MB
 
 const std::vector<LongLineCase>& LongLineCases() {
     static const std::vector<LongLineCase> cases = {
@@ -350,7 +380,7 @@ TEST(EngineFaults, SingleLineOfTwentyMegabytes) {
 struct CommaCase {
     const char* name;
     std::string prefix;
-    std::string error;   // {LINE} stands for the whole line
+    std::string error;  // {LINE} stands for the whole line
 };
 
 TEST(EngineFaults, AMillionCommas) {
@@ -364,8 +394,10 @@ TEST(EngineFaults, AMillionCommas) {
         {"SP", "SP ", "Line 1: SP returned error: Pen data is in unkown format ('' is not a valid integer value)."},
         {"DA", "DA ", "Line 1: DA returned error: DA data is in unkown format ('' is not a valid integer value)."},
         {"V", "V ",
-         "Line 1: V returned error: Variable assignment data is in unkown format (Assertion failure (Unit1, line 141))."},
-        {"DC", "DC ", "Line 1: DC returned error: DC data is in unkown format ('{ARG}' is not a valid floating point value)."},
+         "Line 1: V returned error: Variable assignment data is in unkown format (Assertion failure (Unit1, line "
+         "141))."},
+        {"DC", "DC ",
+         "Line 1: DC returned error: DC data is in unkown format ('{ARG}' is not a valid floating point value)."},
     };
     for (const CommaCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -390,8 +422,11 @@ TEST(EngineFaults, AMillionEmptyLines) {
         std::string line;
         std::string raw;
     } cases[] = {
-        {"LF", "\n", ""}, {"CR", "\r", ""}, {"CR LF", "\r\n", ""},
-        {"blanks and tabs", " \t \r\n", " \t "}, {"comments", "* note\n", "* note"},
+        {"LF", "\n", ""},
+        {"CR", "\r", ""},
+        {"CR LF", "\r\n", ""},
+        {"blanks and tabs", " \t \r\n", " \t "},
+        {"comments", "* note\n", "* note"},
     };
     constexpr std::int32_t kLines = 1000000;
     for (const auto& c : cases) {
@@ -418,7 +453,7 @@ TEST(EngineFaults, AMillionEmptyLines) {
 struct BigFileLine {
     const char* text;
     bool ok;
-    const char* error;   // after "Line n: "
+    const char* error;  // after "Line n: "
 };
 
 const BigFileLine kCycle[] = {
@@ -468,15 +503,16 @@ TEST(EngineFaults, FiftyMegabyteFile) {
     EXPECT_EQ(sink.mismatches, 0) << sink.firstMismatch;
     EXPECT_EQ(sink.closingLine, LogLine(errors, " errors found.", false));
     EXPECT_EQ(sink.errorItems, errors + 1);
-    EXPECT_EQ(sink.firstErrors,
-              (Log{"Line 5: XY not implemented.",
-                   "Line 8: DA returned error: DA data is in unkown format (DA radius must be between 1 and 1000.).",
-                   "Line 17: XY not implemented.",
-                   "Line 20: DA returned error: DA data is in unkown format (DA radius must be between 1 and 1000.)."}));
+    EXPECT_EQ(
+        sink.firstErrors,
+        (Log{"Line 5: XY not implemented.",
+             "Line 8: DA returned error: DA data is in unkown format (DA radius must be between 1 and 1000.).",
+             "Line 17: XY not implemented.",
+             "Line 20: DA returned error: DA data is in unkown format (DA radius must be between 1 and 1000.)."}));
     EXPECT_EQ(sink.lastError, "   *** " + std::to_string(errors) + " errors found");
     EXPECT_EQ(host.progress, 100);
     EXPECT_EQ(host.title, "Corvala - " + path);
 }
 
-} // namespace
-} // namespace corvala::faults
+}  // namespace
+}  // namespace corvala::faults

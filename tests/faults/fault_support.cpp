@@ -20,8 +20,7 @@ ScratchDir::ScratchDir() {
 
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
 }
 
@@ -90,10 +89,9 @@ std::string ReadAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
 }
 
-} // namespace
+}  // namespace
 
-ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& stdinPath) {
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath) {
     ScratchDir capture;
     const std::string outPath = capture.path() + "/out";
     const std::string errPath = capture.path() + "/err";
@@ -116,7 +114,8 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
         ::_exit(126);
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
     ProgramRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.out = ReadAll(outPath);
@@ -128,4 +127,4 @@ std::string CannotOpen(const std::string& fullPath, const std::string& cause) {
     return "Cannot open file \"" + fullPath + "\". " + cause;
 }
 
-} // namespace corvala::faults
+}  // namespace corvala::faults

@@ -57,12 +57,12 @@ public:
     void AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) override;
     void AddError(std::string_view message) override;
 
-    std::int64_t lines = 0;        // result lines, the closing line included
-    std::int64_t mismatches = 0;   // result lines that differ from the expectation
+    std::int64_t lines = 0;  // result lines, the closing line included
+    std::int64_t mismatches = 0;  // result lines that differ from the expectation
     std::string firstMismatch;
     std::string closingLine;
     std::int64_t errorItems = 0;
-    std::vector<std::string> firstErrors;   // the first four error items
+    std::vector<std::string> firstErrors;  // the first four error items
     std::string lastError;
 
 private:
@@ -85,4 +85,4 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 // The message of a file that cannot be opened, with the system's cause.
 std::string CannotOpen(const std::string& fullPath, const std::string& cause);
 
-} // namespace corvala::faults
+}  // namespace corvala::faults

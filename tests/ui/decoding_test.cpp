@@ -15,8 +15,7 @@ private slots:
     void decodesLine();
 };
 
-void DecodingTest::decodesLine_data()
-{
+void DecodingTest::decodesLine_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
 
@@ -45,8 +44,14 @@ void DecodingTest::decodesLine_data()
     row("utf8 four bytes", "AN \xF0\x9F\x98\x80!", u"AN \U0001F600!");
     row("utf8 U+10000", "\xF0\x90\x80\x80", u"\U00010000");
     row("utf8 U+10FFFF", "\xF4\x8F\xBF\xBF", u"\U0010FFFF");
-    row("utf8 mixed", "\xC5\x81\xC3\xB3" "d\xC5\xBA \xC3\x98st", u"\u0141\u00F3d\u017A \u00D8st");
-    row("byte-order mark stays", "\xEF\xBB\xBF" "AC R", u"\uFEFFAC R");
+    row("utf8 mixed",
+        "\xC5\x81\xC3\xB3"
+        "d\xC5\xBA \xC3\x98st",
+        u"\u0141\u00F3d\u017A \u00D8st");
+    row("byte-order mark stays",
+        "\xEF\xBB\xBF"
+        "AC R",
+        u"\uFEFFAC R");
     row("utf8 after long ascii", "ABCDEFGHIJKLMNOPQ\xC3\xA9", u"ABCDEFGHIJKLMNOPQ\u00E9");
 
     // Anything that is not strict UTF-8 makes the whole line Windows-1252.
@@ -76,11 +81,13 @@ void DecodingTest::decodesLine_data()
         "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D\x9E\x9F",
         u"\u20AC\u0081\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u008D\u017D\u008F"
         u"\u0090\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u009D\u017E\u0178");
-    row("cp1252 undefined 0x81", "a\x81" "b", u"a\u0081b");
+    row("cp1252 undefined 0x81",
+        "a\x81"
+        "b",
+        u"a\u0081b");
 }
 
-void DecodingTest::decodesLine()
-{
+void DecodingTest::decodesLine() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
 

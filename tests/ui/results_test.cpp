@@ -33,22 +33,20 @@ CharLook LookAt(QTextDocument* document, int position) {
 // The text of the log line starting at `position`, or "<not a line start>".
 QString LineAt(QTextDocument* document, int position) {
     const QTextBlock block = document->findBlock(position);
-    if (!block.isValid() || block.position() != position)
-        return QStringLiteral("<not a line start>");
+    if (!block.isValid() || block.position() != position) return QStringLiteral("<not a line start>");
     return block.text();
 }
 
 QString RunUnrtf(const QString& format, const QString& file) {
     QProcess unrtf;
     unrtf.start(QStringLiteral("unrtf"), {QStringLiteral("--nopict"), QStringLiteral("--") + format, file});
-    if (!unrtf.waitForFinished(30000) || unrtf.exitCode() != 0)
-        return QStringLiteral("<unrtf failed>");
+    if (!unrtf.waitForFinished(30000) || unrtf.exitCode() != 0) return QStringLiteral("<unrtf failed>");
     // unrtf writes its text output in Latin-1, its HTML in ASCII.
     const QByteArray output = unrtf.readAllStandardOutput();
     return corvala::ui::DecodeLine(std::string_view(output.constData(), output.size()));
 }
 
-} // namespace
+}  // namespace
 
 class ResultsTest : public QObject {
     Q_OBJECT
@@ -113,15 +111,17 @@ void ResultsTest::positions_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("expected");  // the log's lines
     QTest::newRow("LF") << QByteArray("AC R\nXY 1\nAN Zone\nXY 2\n")
-                        << QStringList{" ok 1 AC R", "err 2 XY 1", " ok 3 AN Zone", "err 4 XY 2", "err 2  errors found."};
+                        << QStringList{" ok 1 AC R", "err 2 XY 1", " ok 3 AN Zone", "err 4 XY 2",
+                                       "err 2  errors found."};
     QTest::newRow("CR LF") << QByteArray("AC R\r\nXY 1\r\n\r\nXY 2\r\n")
                            << QStringList{" ok 1 AC R", "err 2 XY 1", " ok 3 ", "err 4 XY 2", "err 2  errors found."};
     QTest::newRow("CR") << QByteArray("XY 1\rAC R\rXY 3")
                         << QStringList{"err 1 XY 1", " ok 2 AC R", "err 3 XY 3", "err 2  errors found."};
-    QTest::newRow("UTF-8") << QByteArray("AN Z\xc3\xbcrich \xc3\x85lesund\nXY \xc3\xa9\xc3\xa9\nAN \xf0\x9f\x9b\xa9 x\nXY 4\n")
-                           << QStringList{" ok 1 AN Zürich Ålesund", "err 2 XY éé", QString(" ok 3 AN ") + QChar(0xD83D) +
-                                                                              QChar(0xDEE9) + " x",
-                                          "err 4 XY 4", "err 2  errors found."};
+    QTest::newRow("UTF-8") << QByteArray(
+                                  "AN Z\xc3\xbcrich \xc3\x85lesund\nXY \xc3\xa9\xc3\xa9\nAN \xf0\x9f\x9b\xa9 x\nXY 4\n")
+                           << QStringList{" ok 1 AN Zürich Ålesund", "err 2 XY éé",
+                                          QString(" ok 3 AN ") + QChar(0xD83D) + QChar(0xDEE9) + " x", "err 4 XY 4",
+                                          "err 2  errors found."};
     QTest::newRow("Windows-1252") << QByteArray("AN Z\xfcrich\nXY \xe9t\xe9\nAN \x80 5\nXY 4\n")
                                   << QStringList{" ok 1 AN Zürich", "err 2 XY été", " ok 3 AN € 5", "err 4 XY 4",
                                                  "err 2  errors found."};
@@ -138,14 +138,12 @@ void ResultsTest::positions() {
     QList<int> errorStarts;
     int start = 0;
     for (const QString& line : expected) {
-        if (line.startsWith(u"err"))
-            errorStarts << start;
+        if (line.startsWith(u"err")) errorStarts << start;
         start += line.size() + 1;
     }
     QCOMPARE(h.form->LogLength(), start);
     QList<int> attached;
-    for (int i = 0; i < h.form->ListBox1->count(); ++i)
-        attached << h.form->ItemPosition(i);
+    for (int i = 0; i < h.form->ListBox1->count(); ++i) attached << h.form->ItemPosition(i);
     QCOMPARE(attached, errorStarts);
 }
 
@@ -208,8 +206,7 @@ void ResultsTest::summaryItems() {
 
 void ResultsTest::caretAfterRunAtNewestLine() {
     QByteArray file;
-    for (int i = 0; i < 300; ++i)
-        file += "AC R\n";
+    for (int i = 0; i < 300; ++i) file += "AC R\n";
     ScratchDir dir;
     Harness h;
     h.form->show();
@@ -236,8 +233,7 @@ void ResultsTest::jumpBringsLineToTop() {
     QFETCH(int, item);
     QFETCH(int, expectedTopLine);
     QByteArray file;
-    for (int i = 1; i <= 1000; ++i)
-        file += (i == 10 || i == 500 || i == 998) ? "XY 1\n" : "AC R\n";
+    for (int i = 1; i <= 1000; ++i) file += (i == 10 || i == 500 || i == 998) ? "XY 1\n" : "AC R\n";
     ScratchDir dir;
     Harness h;
     h.form->show();
@@ -256,8 +252,7 @@ void ResultsTest::jumpBringsLineToTop() {
 
 void ResultsTest::jumpByKeyboardAndMouse() {
     QByteArray file;
-    for (int i = 1; i <= 400; ++i)
-        file += (i == 20 || i == 200) ? "XY 1\n" : "AC R\n";
+    for (int i = 1; i <= 400; ++i) file += (i == 20 || i == 200) ? "XY 1\n" : "AC R\n";
     ScratchDir dir;
     Harness h;
     h.form->show();
@@ -344,8 +339,7 @@ void ResultsTest::saveErrors() {
     QFETCH(QByteArray, written);
     ScratchDir dir;
     Harness h;
-    for (const QByteArray& message : messages)
-        h.form->AddError(std::string_view(message.constData(), message.size()));
+    for (const QByteArray& message : messages) h.form->AddError(std::string_view(message.constData(), message.size()));
     const QString file = dir.write("errors.rtf", "old content");
     h.answers.push_back(file);
     h.form->Saveerrors1Click();
@@ -384,13 +378,15 @@ void ResultsTest::saveFailures_data() {
     QTest::addColumn<bool>("results");
     QTest::addColumn<QString>("target");  // "@" stands for the scratch folder
     QTest::addColumn<QString>("message");
-    QTest::newRow("results, missing folder")
-        << true << "@/missing/out.rtf" << "Cannot create file \"@/missing/out.rtf\". No such file or directory";
-    QTest::newRow("errors, missing folder")
-        << false << "@/missing/out" << "Cannot create file \"@/missing/out.rtf\". No such file or directory";
+    QTest::newRow("results, missing folder") << true << "@/missing/out.rtf"
+                                             << "Cannot create file \"@/missing/out.rtf\". No such file or directory";
+    QTest::newRow("errors, missing folder") << false << "@/missing/out"
+                                            << "Cannot create file \"@/missing/out.rtf\". No such file or directory";
     // "@/full.rtf" is a link to /dev/full: created fine, every write fails.
-    QTest::newRow("results, full device") << true << "@/full.rtf" << "Failed to Save Stream";
-    QTest::newRow("errors, full device") << false << "@/full.rtf" << "Stream write error";
+    QTest::newRow("results, full device") << true << "@/full.rtf"
+                                          << "Failed to Save Stream";
+    QTest::newRow("errors, full device") << false << "@/full.rtf"
+                                         << "Stream write error";
 }
 
 void ResultsTest::saveFailures() {
@@ -416,8 +412,7 @@ void ResultsTest::saveFailures() {
 }
 
 void ResultsTest::savedResultsReadBack() {
-    if (QStandardPaths::findExecutable(QStringLiteral("unrtf")).isEmpty())
-        QSKIP("unrtf is not installed");
+    if (QStandardPaths::findExecutable(QStringLiteral("unrtf")).isEmpty()) QSKIP("unrtf is not installed");
     ScratchDir dir;
     Harness h;
     h.open(dir.write("f.txt", "AN back\\slash {braces}\nXY \xc3\xa9t\xc3\xa9\nAN Z\xfcrich\n"));
@@ -431,8 +426,7 @@ void ResultsTest::savedResultsReadBack() {
                                "err 1  errors found."};
     QStringList lines;
     for (const QString& line : text.split(u'\n'))
-        if (!line.isEmpty() && !line.startsWith(u'#') && !line.startsWith(u'-'))
-            lines << line;
+        if (!line.isEmpty() && !line.startsWith(u'#') && !line.startsWith(u'-')) lines << line;
     QCOMPARE(lines, expected);
 
     const QString html = RunUnrtf(QStringLiteral("html"), dir.path("results.txt"));

@@ -17,8 +17,7 @@ namespace {
 
 // The text of a literal; QString::fromUtf16 would drop a leading U+FEFF as a
 // byte-order mark.
-QString Text(const char16_t* text)
-{
+QString Text(const char16_t* text) {
     return QString(reinterpret_cast<const QChar*>(text), qsizetype(std::char_traits<char16_t>::length(text)));
 }
 
@@ -38,33 +37,26 @@ struct Reading {
 };
 
 // The named entities the reader uses for the characters these tests write.
-const QHash<QByteArray, char16_t>& NamedEntities()
-{
+const QHash<QByteArray, char16_t>& NamedEntities() {
     static const QHash<QByteArray, char16_t> entities = {
-        {"amp", u'&'},         {"lt", u'<'},          {"gt", u'>'},
-        {"quot", u'"'},        {"nbsp", u'\u00A0'},   {"eacute", u'\u00E9'},
-        {"szlig", u'\u00DF'},  {"oslash", u'\u00F8'}, {"uuml", u'\u00FC'},
-        {"Uuml", u'\u00DC'},   {"euro", u'\u20AC'},
+        {"amp", u'&'},       {"lt", u'<'},          {"gt", u'>'},         {"quot", u'"'},
+        {"nbsp", u'\u00A0'}, {"eacute", u'\u00E9'}, {"szlig", u'\u00DF'}, {"oslash", u'\u00F8'},
+        {"uuml", u'\u00FC'}, {"Uuml", u'\u00DC'},   {"euro", u'\u20AC'},
     };
     return entities;
 }
 
-QChar LookOf(int bold, const QByteArray& colour)
-{
-    if (bold > 0 && colour == "#008000")
-        return u'G';
-    if (bold > 0 && colour == "#ff0000")
-        return u'R';
-    if (bold == 0 && (colour.isEmpty() || colour == "#000000"))
-        return u'.';
+QChar LookOf(int bold, const QByteArray& colour) {
+    if (bold > 0 && colour == "#008000") return u'G';
+    if (bold > 0 && colour == "#ff0000") return u'R';
+    if (bold == 0 && (colour.isEmpty() || colour == "#000000")) return u'.';
     return u'?';
 }
 
 // Reads the reader's HTML body back into paragraphs: <br> ends one, <b> and
 // <font color> nest, text is UTF-8 with numeric and named entities (two
 // numeric entities of a surrogate pair make one character again).
-bool ParseHtml(const QByteArray& html, std::vector<ShownLine>& lines, QString& failure)
-{
+bool ParseHtml(const QByteArray& html, std::vector<ShownLine>& lines, QString& failure) {
     const qsizetype bodyTag = html.indexOf("<body>");
     const qsizetype bodyEnd = html.lastIndexOf("</body>");
     if (bodyTag < 0 || bodyEnd < bodyTag) {
@@ -75,8 +67,7 @@ bool ParseHtml(const QByteArray& html, std::vector<ShownLine>& lines, QString& f
     std::vector<QByteArray> colours;  // one entry per open <font>, empty when it sets no colour
     auto colour = [&colours]() -> QByteArray {
         for (auto it = colours.rbegin(); it != colours.rend(); ++it)
-            if (!it->isEmpty())
-                return *it;
+            if (!it->isEmpty()) return *it;
         return {};
     };
     ShownLine line;
@@ -100,8 +91,7 @@ bool ParseHtml(const QByteArray& html, std::vector<ShownLine>& lines, QString& f
                 const qsizetype at = tag.indexOf("color=\"");
                 colours.push_back(at < 0 ? QByteArray() : tag.mid(at + 7, 7).toLower());
             } else if (tag == "/font") {
-                if (!colours.empty())
-                    colours.pop_back();
+                if (!colours.empty()) colours.pop_back();
             } else if ((tag.startsWith("span ") && !tag.contains("color")) || tag == "/span") {
                 // font size only
             } else if (tag == "br") {
@@ -129,20 +119,17 @@ bool ParseHtml(const QByteArray& html, std::vector<ShownLine>& lines, QString& f
             ++i;  // source layout only
         } else {
             qsizetype end = i;
-            while (end < bodyEnd && html[end] != '<' && html[end] != '&' && html[end] != '\n')
-                ++end;
+            while (end < bodyEnd && html[end] != '<' && html[end] != '&' && html[end] != '\n') ++end;
             addText(QString::fromUtf8(html.mid(i, end - i)));
             i = end;
         }
     }
-    if (!line.text.isEmpty())
-        lines.push_back(line);
+    if (!line.text.isEmpty()) lines.push_back(line);
     return true;
 }
 
 // Hands the document to Debian's RTF reader and reads its HTML back.
-Reading ReadWithUnrtf(const QByteArray& document)
-{
+Reading ReadWithUnrtf(const QByteArray& document) {
     Reading reading;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("log.rtf"));
@@ -165,8 +152,7 @@ Reading ReadWithUnrtf(const QByteArray& document)
 }
 
 // Braces outside escapes open and close in step, and the document is one group.
-bool GroupsBalanced(const QByteArray& rtf)
-{
+bool GroupsBalanced(const QByteArray& rtf) {
     int depth = 0;
     for (qsizetype i = 0; i < rtf.size(); ++i) {
         if (rtf[i] == '\\') {
@@ -174,8 +160,7 @@ bool GroupsBalanced(const QByteArray& rtf)
         } else if (rtf[i] == '{') {
             ++depth;
         } else if (rtf[i] == '}') {
-            if (--depth == 0 && rtf.indexOf('}', i + 1) >= 0)
-                return false;
+            if (--depth == 0 && rtf.indexOf('}', i + 1) >= 0) return false;
         }
     }
     return depth == 0;
@@ -226,27 +211,22 @@ private:
     QByteArray logDocument_;
 };
 
-void RtfTest::initTestCase()
-{
+void RtfTest::initTestCase() {
     if (QStandardPaths::findExecutable(QStringLiteral("unrtf")).isEmpty())
         QFAIL("unrtf is not installed (scripts/install-deps installs it)");
     RtfWriter writer;
-    for (const LogLine& line : kLog)
-        writer.addLine(Text(line.text), line.marker);
+    for (const LogLine& line : kLog) writer.addLine(Text(line.text), line.marker);
     logDocument_ = writer.document();
     log_ = ReadWithUnrtf(logDocument_);
     QVERIFY2(log_.ok, qPrintable(log_.failure));
 }
 
-void RtfTest::logReadsBack_data()
-{
+void RtfTest::logReadsBack_data() {
     QTest::addColumn<int>("index");
-    for (int i = 0; i < int(std::size(kLog)); ++i)
-        QTest::newRow(kLog[i].name) << i;
+    for (int i = 0; i < int(std::size(kLog)); ++i) QTest::newRow(kLog[i].name) << i;
 }
 
-void RtfTest::logReadsBack()
-{
+void RtfTest::logReadsBack() {
     QFETCH(int, index);
     QVERIFY(std::size_t(index) < log_.lines.size());
     const ShownLine& shown = log_.lines[index];
@@ -256,15 +236,13 @@ void RtfTest::logReadsBack()
     QCOMPARE(shown.looks, QString(count, marked) + QString(shown.text.size() - count, u'.'));
 }
 
-void RtfTest::readsBackEveryLine()
-{
+void RtfTest::readsBackEveryLine() {
     QVERIFY(GroupsBalanced(logDocument_));
     QVERIFY(logDocument_.startsWith("{\\rtf1\\ansi\\ansicpg1252\\deff0"));
     QCOMPARE(log_.lines.size(), std::size(kLog));
 }
 
-void RtfTest::emptyLogIsValidDocument()
-{
+void RtfTest::emptyLogIsValidDocument() {
     const QByteArray document = RtfWriter().document();
     QVERIFY(document.startsWith("{\\rtf1"));
     QVERIFY(GroupsBalanced(document));
@@ -273,8 +251,7 @@ void RtfTest::emptyLogIsValidDocument()
     QCOMPARE(reading.lines.size(), std::size_t(0));
 }
 
-void RtfTest::fontReachesReader()
-{
+void RtfTest::fontReachesReader() {
     RtfWriter writer;
     writer.setFont(QFont(QStringLiteral("DejaVu Sans"), 11));
     writer.addLine(QStringLiteral(" ok 1 AC R"), Marker::Ok);
@@ -289,8 +266,7 @@ void RtfTest::fontReachesReader()
 
 // What the document holds for characters a reader sees through escapes; the
 // fallback after \uN is the code page 1252 byte where there is one.
-void RtfTest::escapes_data()
-{
+void RtfTest::escapes_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("rtf");
 
@@ -311,8 +287,7 @@ void RtfTest::escapes_data()
     row("runs of blanks", u" a  b   c ", " a \\'20b \\'20\\'20c \\par");
 }
 
-void RtfTest::escapes()
-{
+void RtfTest::escapes() {
     QFETCH(QString, text);
     QFETCH(QByteArray, rtf);
 

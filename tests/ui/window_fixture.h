@@ -28,16 +28,15 @@ namespace corvala::ui::testing {
 struct Harness {
     std::unique_ptr<TForm1> form = std::make_unique<TForm1>();
     std::deque<std::optional<QString>> answers;
-    QStringList offeredNames;     // initial names the dialogs were shown with
-    QStringList dialogNames;      // objectName of each dialog asked
+    QStringList offeredNames;  // initial names the dialogs were shown with
+    QStringList dialogNames;  // objectName of each dialog asked
     QStringList failures;
 
     Harness() {
         form->PickFile = [this](QFileDialog& dialog, const QString& initial) -> std::optional<QString> {
             dialogNames << dialog.objectName();
             offeredNames << initial;
-            if (answers.empty())
-                return std::nullopt;
+            if (answers.empty()) return std::nullopt;
             std::optional<QString> answer = answers.front();
             answers.pop_front();
             return answer;
@@ -52,16 +51,14 @@ struct Harness {
 
     QStringList items() const {
         QStringList texts;
-        for (int i = 0; i < form->ListBox1->count(); ++i)
-            texts << form->ListBox1->item(i)->text();
+        for (int i = 0; i < form->ListBox1->count(); ++i) texts << form->ListBox1->item(i)->text();
         return texts;
     }
 
     // The log's lines (the empty line after the last line end left out).
     QStringList logLines() const {
         QStringList lines = form->RichEdit1->document()->toPlainText().split(u'\n');
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
+        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
         return lines;
     }
 };
@@ -73,15 +70,13 @@ public:
     QString write(const QString& name, const QByteArray& bytes) const {
         const QString file = path(name);
         QFile out(file);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            qFatal("cannot write %s", qPrintable(file));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(file));
         out.write(bytes);
         return file;
     }
     static QByteArray read(const QString& file) {
         QFile in(file);
-        if (!in.open(QIODevice::ReadOnly))
-            return QByteArray("<missing>");
+        if (!in.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
         return in.readAll();
     }
 
@@ -89,14 +84,14 @@ private:
     QTemporaryDir dir_;
 };
 
-} // namespace corvala::ui::testing
+}  // namespace corvala::ui::testing
 
 // A test main on the window program's own application object, so that the
 // guarded event dispatch is part of what is tested.
-#define CORVALA_UI_TEST_MAIN(TestClass)                                \
-    int main(int argc, char** argv) {                                  \
-        corvala::ui::TApplication application(argc, argv);             \
-        application.setQuitOnLastWindowClosed(false);                  \
-        TestClass test;                                                \
-        return QTest::qExec(&test, argc, argv);                        \
+#define CORVALA_UI_TEST_MAIN(TestClass)                                                                                \
+    int main(int argc, char** argv) {                                                                                  \
+        corvala::ui::TApplication application(argc, argv);                                                             \
+        application.setQuitOnLastWindowClosed(false);                                                                  \
+        TestClass test;                                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                                        \
     }

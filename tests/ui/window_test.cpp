@@ -39,14 +39,22 @@ private slots:
 void WindowTest::controlsAndCaptions_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("File1") << "File1Action" << "&File";
-    QTest::newRow("Open1") << "Open1" << "&Open";
-    QTest::newRow("Saveresults1") << "Saveresults1" << "&Save results";
-    QTest::newRow("Saveerrors1") << "Saveerrors1" << "Save errors";
-    QTest::newRow("Revalidate1") << "Revalidate1" << "&Revalidate";
-    QTest::newRow("Exit1") << "Exit1" << "E&xit";
-    QTest::newRow("Copy1") << "Copy1" << "&Copy";
-    QTest::newRow("Copy2") << "Copy2" << "&Copy";
+    QTest::newRow("File1") << "File1Action"
+                           << "&File";
+    QTest::newRow("Open1") << "Open1"
+                           << "&Open";
+    QTest::newRow("Saveresults1") << "Saveresults1"
+                                  << "&Save results";
+    QTest::newRow("Saveerrors1") << "Saveerrors1"
+                                 << "Save errors";
+    QTest::newRow("Revalidate1") << "Revalidate1"
+                                 << "&Revalidate";
+    QTest::newRow("Exit1") << "Exit1"
+                           << "E&xit";
+    QTest::newRow("Copy1") << "Copy1"
+                           << "&Copy";
+    QTest::newRow("Copy2") << "Copy2"
+                           << "&Copy";
 }
 
 void WindowTest::controlsAndCaptions() {
@@ -127,8 +135,8 @@ void WindowTest::cancelDuringRunEndsWithSummary() {
     QMetaObject::invokeMethod(h.form.get(), "Button5Click", Qt::QueuedConnection);
     h.open(file);
     QCOMPARE(h.logLines(), (QStringList{"err 1 XY 1", "err 1  errors found."}));
-    QCOMPARE(h.items(), (QStringList{"Line 1: XY not implemented.", "*** Validation CANCELLED ***",
-                                     "   *** 1 errors found"}));
+    QCOMPARE(h.items(),
+             (QStringList{"Line 1: XY not implemented.", "*** Validation CANCELLED ***", "   *** 1 errors found"}));
     QCOMPARE(h.form->ItemPosition(1), 0);  // the cancellation item keeps 0
 }
 
@@ -151,8 +159,9 @@ void WindowTest::progressPanelOnlyDuringRun() {
     QList<std::pair<bool, int>> seen;
     QTimer probe;
     probe.setInterval(0);
-    connect(&probe, &QTimer::timeout, this,
-            [&] { seen.append({h.form->Panel1->isVisible(), h.form->ProgressBar1->value()}); });
+    connect(&probe, &QTimer::timeout, this, [&] {
+        seen.append({h.form->Panel1->isVisible(), h.form->ProgressBar1->value()});
+    });
     probe.start();
     h.open(file);
     probe.stop();

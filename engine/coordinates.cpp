@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/geo.h"
 #include "engine/failures.h"
 #include "engine/pattern.h"
 
@@ -116,6 +117,43 @@ bool Engine::CheckPoint(std::string_view text) {
 
 void Engine::CheckCoordinate(std::string_view text) {
     if (!CheckPoint(text)) RaiseFailure();
+}
+
+// After a successful check CoordList holds the fields of the form that
+// matched: 8 for DMS, 6 for DM, 4 for DD, all of them valid numbers.
+bool ReadPoint(std::string_view text, GeoPoint& point) {
+    static thread_local Engine engine;
+    if (!engine.CheckPoint(text)) return false;
+    const FieldList& f = engine.CoordList;
+    const std::size_t perAngle = f.size() / 2;
+    double latitude = 0, longitude = 0;
+    bool haveLatitude = false, haveLongitude = false;
+    for (std::size_t angle = 0; angle < f.size(); angle += perAngle) {
+        double value = 0, scale = 1;
+        for (std::size_t k = 0; k + 1 < perAngle; ++k, scale *= 60) {
+            long double part = 0;
+            std::int32_t integer;
+            if (TryTextToInt(f[angle + k], integer)) {
+                part = integer;
+            } else {
+                TryTextToReal(f[angle + k], part);
+            }
+            value += static_cast<double>(part) / scale;
+        }
+        const char letter = f[angle + perAngle - 1][0];
+        if (letter == 'S' || letter == 'W') value = -value;
+        if (letter == 'N' || letter == 'S') {
+            latitude = value;
+            haveLatitude = true;
+        } else {
+            longitude = value;
+            haveLongitude = true;
+        }
+    }
+    if (!haveLatitude || !haveLongitude || latitude < -90 || latitude > 90 || longitude < -180 || longitude > 180)
+        return false;
+    point = {latitude, longitude};
+    return true;
 }
 
 }  // namespace corvala

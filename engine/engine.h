@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/geo.h"
 #include "engine/lines.h"
 #include "engine/pattern.h"
 #include "engine/run.h"
@@ -119,6 +120,7 @@ private:
     FormResult CheckForm(std::string_view text, Form form);
     bool RaiseForm(FormResult result);
     bool CheckPoint(std::string_view text);
+    friend bool ReadPoint(std::string_view text, GeoPoint& point);
 
     bool CheckAC(std::string_view argument);
     bool CheckAN(std::string_view argument);

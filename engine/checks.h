@@ -1,0 +1,80 @@
+// The checks that look beyond one line: the block checks (structure and
+// geometry of each airspace) and the extended record set's rules for
+// blocks and the whole file. They see every line of the file in order,
+// after its line check, and report findings as values.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/findings.h"
+
+namespace corvala {
+
+// Which checks a run makes beyond the line checks.
+struct CheckSettings {
+    // The block checks (corvala-check --blocks).
+    bool blocks = false;
+    // The extended record set's rules instead of the classic ones
+    // (corvala-check --rules=extended).
+    bool extended = false;
+    // Rule ids that report nothing (corvala-check --disable).
+    std::vector<std::string> disabled;
+
+    bool Enabled(std::string_view rule) const noexcept {
+        for (const std::string& id : disabled)
+            if (id == rule) return false;
+        return true;
+    }
+};
+
+// One rule: its id, its default severity and one line that says what it
+// finds (for --list-rules and the rule list of SARIF reports).
+struct RuleInfo {
+    std::string_view id;
+    Severity severity;
+    std::string_view summary;
+};
+
+// One line of the file as the checks beyond single lines see it.
+struct RecordLine {
+    std::int32_t line = 0;
+    // The bytes as read, comment and blanks included.
+    std::string_view raw;
+    // The command word as written; empty for an empty line (one that holds
+    // only blanks or a comment).
+    std::string_view command;
+    // The argument text after the first blank, untrimmed (the comment is
+    // already cut off).
+    std::string_view argument;
+    // The line check accepted the line (always true for an empty line).
+    bool lineOk = true;
+};
+
+// The shape every check beyond single lines has. The run calls Line for
+// every line of the file in order and Finish after the last one.
+//
+// What Line(r) may report: findings that name r.line, or any line since
+// the last line that started a block (AC, TO or TC); when r itself starts a
+// block, also lines of the block that r ends. Finish may name lines of the
+// last block, and line 0 for the file as a whole. The run holds back each
+// block's verdicts until the block has ended, so that every finding still
+// comes before the verdict of its line.
+//
+// The views in a RecordLine are valid only during the call: a check that
+// needs a text later keeps its own copy.
+class LineChecks {
+public:
+    virtual ~LineChecks() = default;
+    virtual void Line(const RecordLine& line, std::vector<Finding>& out) = 0;
+    virtual void Finish(std::vector<Finding>& out) = 0;
+};
+
+// True for the command words that start a block: AC, TO, TC, letters in
+// any case (the same comparison as the dispatch to the validators).
+bool StartsBlock(std::string_view command) noexcept;
+
+}  // namespace corvala

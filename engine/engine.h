@@ -10,6 +10,7 @@
 
 #include "engine/geo.h"
 #include "engine/lines.h"
+#include "engine/outcome.h"
 #include "engine/pattern.h"
 #include "engine/run.h"
 #include "engine/text.h"
@@ -44,6 +45,11 @@ public:
     // Dispatches one command; true when its validator accepted the argument.
     // Otherwise exactly one error item has been added.
     bool ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument);
+    // The line check of one command without reporting anything: the
+    // validator's outcome, or NotImplemented with the message
+    // "CMD not implemented." when the command has none. Never raises
+    // (except when memory runs out).
+    Outcome ScanLine(std::string_view command, std::string_view argument);
 
     // Number of error result lines of the current run.
     std::int32_t ErrorCount = 0;
@@ -103,7 +109,6 @@ private:
     // returns false and leaves its message, and the kind of failure it
     // stands for, in failure_; the run turns that into an error item without
     // raising anything, and the public operations raise it.
-    enum class FailureKind { Validation, Conversion, Overflow };
     enum class FormResult { NoShape, Valid, Invalid };
     enum class Form { Dms, Dm, Dd };
     using Checker = bool (Engine::*)(std::string_view argument);

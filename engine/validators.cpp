@@ -52,7 +52,9 @@ void Engine::RaiseFailure() const {
         throw ConversionError(failure_);
     case FailureKind::Overflow:
         throw FloatOverflow();
-    case FailureKind::Validation:
+    case FailureKind::Pattern:
+        throw PatternMismatch(failure_);
+    default:
         break;
     }
     throw ValidationError(failure_);
@@ -123,29 +125,37 @@ Engine::Validator Engine::FindValidator(std::string_view command) noexcept {
     return entry == nullptr ? nullptr : entry->validator;
 }
 
-bool Engine::ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument) {
+Outcome Engine::ScanLine(std::string_view command, std::string_view argument) {
     const ValidatorTable::Entry* entry = ValidatorTable::Find(command);
     if (entry == nullptr) {
-        sink_.NoteLineError(lineNumber, command, {}, true);
-        std::string item = "Line " + IntToText(lineNumber) + ": ";
-        item += command;
-        item += " not implemented.";
-        sink_.AddError(item);
-        return false;
+        std::string message(command);
+        message += " not implemented.";
+        return {FailureKind::NotImplemented, std::move(message)};
     }
     try {
-        if ((this->*entry->checker)(argument)) return true;
+        if ((this->*entry->checker)(argument)) return {};
     } catch (const Failure& failure) {
         failure_ = failure.message();
     } catch (const std::exception& failure) {
         // Anything else that carries a message, such as running out of memory.
         failure_ = failure.what();
     }
-    sink_.NoteLineError(lineNumber, command, failure_, false);
+    return {FailureKind::Validation, failure_};
+}
+
+bool Engine::ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument) {
+    const Outcome outcome = ScanLine(command, argument);
+    if (outcome.ok()) return true;
+    const bool notImplemented = outcome.kind == FailureKind::NotImplemented;
+    sink_.NoteLineError(lineNumber, command, notImplemented ? std::string_view() : outcome.message, notImplemented);
     std::string item = "Line " + IntToText(lineNumber) + ": ";
-    item += command;
-    item += " returned error: ";
-    item += failure_;
+    if (notImplemented) {
+        item += outcome.message;
+    } else {
+        item += command;
+        item += " returned error: ";
+        item += outcome.message;
+    }
     sink_.AddError(item);
     return false;
 }

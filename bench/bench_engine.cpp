@@ -75,7 +75,7 @@ BENCHMARK(BM_TextToReal);
 // One valid line of a command, checked over and over through ParseLine.
 void BM_ParseLine(benchmark::State& state, std::string_view command, std::string_view argument) {
     corvala::SetDecimalSeparator('.');
-    corvala::NullSink sink;
+    corvala::NullFindingSink sink;
     corvala::RunHost host;
     Engine engine(sink, host);
     if (!engine.ParseLine(1, command, argument)) {
@@ -101,7 +101,7 @@ BENCHMARK_CAPTURE(BM_ParseLine, AN, "AN", "ED-R 123 Zone 7 FL95");
 // A failing line costs a raised failure and two messages.
 void BM_ParseLineFailing(benchmark::State& state, std::string_view command, std::string_view argument) {
     corvala::SetDecimalSeparator('.');
-    corvala::NullSink sink;
+    corvala::NullFindingSink sink;
     corvala::RunHost host;
     Engine engine(sink, host);
     for (auto _ : state) benchmark::DoNotOptimize(engine.ParseLine(1, command, argument));
@@ -122,7 +122,7 @@ const std::string& GeneratedFile() {
 void BM_RunBytes(benchmark::State& state) {
     corvala::SetDecimalSeparator('.');
     const std::string& text = GeneratedFile();
-    corvala::NullSink sink;
+    corvala::NullFindingSink sink;
     corvala::RunHost host;
     Engine engine(sink, host);
     for (auto _ : state) {
@@ -143,7 +143,7 @@ void BM_RunFile(benchmark::State& state) {
     const std::string& text = GeneratedFile();
     const std::string path = "/tmp/corvala-bench-" + std::to_string(::getpid()) + ".txt";
     std::ofstream(path, std::ios::binary) << text;
-    corvala::NullSink sink;
+    corvala::NullFindingSink sink;
     corvala::RunHost host;
     Engine engine(sink, host);
     for (auto _ : state) engine.ValidateFile(path);

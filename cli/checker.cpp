@@ -30,8 +30,8 @@ bool ReadStandardInput(std::string& bytes, std::string& cause) {
 }
 
 int CheckFiles(const Options& options, bool color, Output& out, Output& err) {
-    std::unique_ptr<Report> report = MakeReport(options.format, out, color);
-    RunHost host;  // nothing to show: no title, no progress, no events
+    std::unique_ptr<Report> report = MakeReport(options.format, out, TextStyle::Classic, color);
+    RunHost host;  // nothing to show: no progress, no events
     Engine engine(*report, host);
 
     const bool multiple = options.files.size() > 1;
@@ -65,8 +65,7 @@ int CheckFiles(const Options& options, bool color, Output& out, Output& err) {
             fail(e.message());
             continue;
         }
-        report->EndFile();
-        if (report->FileErrors() > 0) anyErrors = true;
+        if (report->FileEnd().errors > 0) anyErrors = true;
     }
     report->Finish();
 

@@ -22,6 +22,7 @@ bool UseColor(corvala::cli::ColorMode mode) {
 
 int main(int argc, char** argv) {
     using namespace corvala::cli;
+    corvala::InitializeFloatingPoint();
     corvala::SetDecimalSeparator('.');
 
     Output out(1);

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/json_text.h"
+#include "engine/display.h"
 
 namespace corvala::cli {
 
@@ -45,53 +45,78 @@ private:
     int blocksWritten_ = 0;
 };
 
+// The error list as the window holds it.
 class ErrorsReport final : public BlockReport {
 public:
     using BlockReport::BlockReport;
 
-    void AddError(std::string_view message) override {
+    void Reported(const Finding& finding) override { Item(ErrorItemText(finding, style_)); }
+    void RunFinished(const RunEnd& end) override {
+        Report::RunFinished(end);
+        if (end.cancelled) Item(kCancelledItem);
+        Item(SummaryItemText(end, style_));
+    }
+
+private:
+    void Item(std::string_view text) {
         StartBlock();
-        out_.Write(message);
+        out_.Write(text);
         out_.Put('\n');
     }
 };
 
+// The results log as the window shows it, with the markers in colour when
+// asked.
 class LogReport final : public BlockReport {
 public:
-    LogReport(Output& out, bool color)
-        : BlockReport(out), ok_(color ? "\x1b[1;32m ok\x1b[0m " : " ok "),
-          err_(color ? "\x1b[1;31merr\x1b[0m " : "err ") {}
+    LogReport(Output& out, TextStyle style, bool color) : BlockReport(out, style), color_(color) {}
 
-    void AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) override {
+    void LineChecked(const LineVerdict& verdict) override { Line(verdict.verdict, verdict.line, verdict.raw); }
+    void RunFinished(const RunEnd& end) override {
+        Report::RunFinished(end);
+        const SummaryLine summary = SummaryLogLine(end, style_);
+        Line(summary.verdict, summary.number, summary.text);
+    }
+
+private:
+    void Line(Verdict verdict, std::int64_t number, std::string_view text) {
         StartBlock();
-        out_.Write(ok ? ok_ : err_);
-        WriteNumber(out_, lineNumber);
+        if (color_) {
+            out_.Write(verdict == Verdict::Ok ? "\x1b[1;32m" : verdict == Verdict::Error ? "\x1b[1;31m" : "\x1b[1;33m");
+            out_.Write(MarkerText(verdict));
+            out_.Write("\x1b[0m ");
+        } else {
+            out_.Write(MarkerText(verdict));
+            out_.Put(' ');
+        }
+        WriteNumber(out_, number);
         out_.Put(' ');
         out_.Write(text);
         out_.Put('\n');
     }
 
-private:
-    std::string_view ok_;
-    std::string_view err_;
+    bool color_;
 };
 
+// FILE:LINE: error: MESSAGE, as compilers write it.
 class GnuReport final : public Report {
 public:
     using Report::Report;
 
-    void NoteLineError(std::int32_t lineNumber, std::string_view command, std::string_view message,
-                       bool notImplemented) override {
-        Report::NoteLineError(lineNumber, command, message, notImplemented);
+    void Reported(const Finding& finding) override {
         out_.Write(name_);
-        out_.Put(':');
-        WriteNumber(out_, lineNumber);
-        out_.Write(": error: ");
-        if (notImplemented) {
-            out_.Write(command);
-            out_.Write(" not implemented.");
-        } else {
-            out_.Write(message);
+        if (finding.line > 0) {
+            out_.Put(':');
+            WriteNumber(out_, finding.line);
+        }
+        out_.Write(": ");
+        out_.Write(SeverityName(finding.severity));
+        out_.Write(": ");
+        out_.Write(finding.message);
+        if (style_ == TextStyle::Detailed) {
+            out_.Write(" [");
+            out_.Write(finding.rule);
+            out_.Put(']');
         }
         out_.Put('\n');
     }
@@ -103,29 +128,37 @@ public:
 
     void BeginFile(std::string_view name, bool multiple) override {
         Report::BeginFile(name, multiple);
-        resultLines_ = 0;
-        errors_ = nlohmann::ordered_json::array();
+        findings_ = nlohmann::ordered_json::array();
     }
-    void AddResultLine(std::int32_t, std::string_view, bool) override { ++resultLines_; }
-    void NoteLineError(std::int32_t lineNumber, std::string_view command, std::string_view message,
-                       bool notImplemented) override {
-        Report::NoteLineError(lineNumber, command, message, notImplemented);
-        std::string text = notImplemented ? std::string(command) + " not implemented." : std::string(message);
-        errors_.push_back(
-            {{"line", lineNumber}, {"command", DecodeForJson(command)}, {"message", DecodeForJson(text)}});
+    void Reported(const Finding& finding) override {
+        nlohmann::ordered_json item = {{"line", finding.line},
+                                       {"command", DecodeForDisplay(finding.command)},
+                                       {"message", DecodeForDisplay(finding.message)}};
+        if (style_ == TextStyle::Detailed) {
+            item["severity"] = SeverityName(finding.severity);
+            item["rule"] = finding.rule;
+            item["block_line"] = finding.blockLine;
+        }
+        findings_.push_back(std::move(item));
     }
-    void EndFile() override {
-        // The last result line of a completed run is its closing line.
+    void RunFinished(const RunEnd& end) override {
+        Report::RunFinished(end);
         nlohmann::ordered_json file = nlohmann::ordered_json::object();
-        file["path"] = DecodeForJson(name_);
-        file["line_count"] = resultLines_ > 0 ? resultLines_ - 1 : 0;
-        file["error_count"] = fileErrors_;
-        file["errors"] = std::move(errors_);
+        file["path"] = DecodeForDisplay(name_);
+        file["line_count"] = end.lineCount;
+        file["error_count"] = end.errors;
+        if (style_ == TextStyle::Detailed) {
+            file["warning_count"] = end.warnings;
+            file["note_count"] = end.notes;
+            file["findings"] = std::move(findings_);
+        } else {
+            file["errors"] = std::move(findings_);
+        }
         files_.push_back(std::move(file));
-        errors_ = nlohmann::ordered_json::array();
+        findings_ = nlohmann::ordered_json::array();
     }
     void FileFailed(std::string_view message) override {
-        unreadable_.push_back({{"path", DecodeForJson(name_)}, {"message", DecodeForJson(message)}});
+        unreadable_.push_back({{"path", DecodeForDisplay(name_)}, {"message", DecodeForDisplay(message)}});
     }
     void Finish() override {
         nlohmann::ordered_json document = nlohmann::ordered_json::object();
@@ -136,8 +169,7 @@ public:
     }
 
 private:
-    std::int64_t resultLines_ = 0;
-    nlohmann::ordered_json errors_ = nlohmann::ordered_json::array();
+    nlohmann::ordered_json findings_ = nlohmann::ordered_json::array();
     nlohmann::ordered_json files_ = nlohmann::ordered_json::array();
     nlohmann::ordered_json unreadable_ = nlohmann::ordered_json::array();
 };
@@ -147,27 +179,25 @@ private:
 void Report::BeginFile(std::string_view name, bool multiple) {
     name_.assign(name);
     multiple_ = multiple;
-    fileErrors_ = 0;
+    end_ = {};
 }
-
-void Report::NoteLineError(std::int32_t, std::string_view, std::string_view, bool) { ++fileErrors_; }
 
 std::string BlockTitle(std::string_view name) {
     return name == "-" ? std::string("standard input") : std::string(name);
 }
 
-std::unique_ptr<Report> MakeReport(Format format, Output& out, bool color) {
+std::unique_ptr<Report> MakeReport(Format format, Output& out, TextStyle style, bool color) {
     switch (format) {
     case Format::Log:
-        return std::make_unique<LogReport>(out, color);
+        return std::make_unique<LogReport>(out, style, color);
     case Format::Gnu:
-        return std::make_unique<GnuReport>(out);
+        return std::make_unique<GnuReport>(out, style);
     case Format::Json:
-        return std::make_unique<JsonReport>(out);
+        return std::make_unique<JsonReport>(out, style);
     case Format::Errors:
         break;
     }
-    return std::make_unique<ErrorsReport>(out);
+    return std::make_unique<ErrorsReport>(out, style);
 }
 
 }  // namespace corvala::cli

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,6 +73,9 @@ public:
     virtual void Line(const RecordLine& line, std::vector<Finding>& out) = 0;
     virtual void Finish(std::vector<Finding>& out) = 0;
 };
+
+// The checks beyond single lines that `settings` asks for, fresh for one run.
+std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& settings);
 
 // True for the command words that start a block: AC, TO, TC, letters in
 // any case (the same comparison as the dispatch to the validators).

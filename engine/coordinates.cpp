@@ -1,11 +1,12 @@
 // The coordinate validator: one geographic point written as two angles,
 // each followed by its compass letter, in DMS, DM or DD form.
+#include "engine/coordinates.h"
+
 #include <string>
 
 #include "engine/engine.h"
-#include "engine/geo.h"
 #include "engine/failures.h"
-#include "engine/pattern.h"
+#include "engine/geo.h"
 
 namespace corvala {
 
@@ -16,132 +17,128 @@ constexpr const char* kMinutesMessage = "Minutes must be between 0 and 60.";
 constexpr const char* kSecondsMessage = "Seconds must be between 0 and 60.";
 constexpr const char* kLetterMessage = "N, S, E or W expected.";
 
-}  // namespace
+Outcome Invalid(const char* message) { return {FailureKind::Validation, message}; }
 
-bool Engine::IntegerField(std::string_view field, std::int32_t upper, const char* message) {
-    std::int32_t value;
-    if (!TryTextToInt(field, value)) return Fail(FailureKind::Conversion, IntConversionMessage(field));
-    if (value < 0 || value > upper) return FailValidation(message);
-    return true;
+Outcome IntegerField(std::string_view field, std::int32_t upper, const char* message, double& value) {
+    std::int32_t integer;
+    if (!ScanInt(field, integer)) return {FailureKind::Conversion, IntConversionMessage(field)};
+    if (integer < 0 || integer > upper) return Invalid(message);
+    value = integer;
+    return {};
 }
 
 // Reals are rounded to single precision before the range check, so 60.000001
 // seconds pass as 60 while 60.00001 do not.
-bool Engine::RealField(std::string_view field, float upper, const char* message) {
-    long double value;
-    if (!TryTextToReal(field, value)) return Fail(FailureKind::Conversion, RealConversionMessage(field));
+Outcome RealField(std::string_view field, float upper, const char* message, double& value) {
+    long double real;
+    if (!ScanReal(field, real)) return {FailureKind::Conversion, RealConversionMessage(field)};
     float narrowed;
-    if (!TryNarrowToSingle(value, narrowed)) return Fail(FailureKind::Overflow, "Floating point overflow");
-    if (narrowed < 0.0f || narrowed > upper) return FailValidation(message);
-    return true;
+    if (!ScanSingle(real, narrowed)) return {FailureKind::Overflow, "Floating point overflow"};
+    if (narrowed < 0.0f || narrowed > upper) return Invalid(message);
+    value = static_cast<double>(real);
+    return {};
 }
 
-bool Engine::LetterField(std::string_view field) {
-    if (field.size() != 1) return FailValidation(kLetterMessage);
+Outcome LetterField(std::string_view field) {
+    if (field.size() != 1) return Invalid(kLetterMessage);
     const char letter = field[0];
-    if (letter != 'N' && letter != 'S' && letter != 'E' && letter != 'W') return FailValidation(kLetterMessage);
-    return true;
+    if (letter != 'N' && letter != 'S' && letter != 'E' && letter != 'W') return Invalid(kLetterMessage);
+    return {};
 }
 
-// One form step: NoShape when the text does not have the form's shape (its
-// pattern does not match), Valid when every value is valid, Invalid (with
-// the bare inner message in failure_) when a value is not. The fields of the
-// first angle are checked in their order in the text, then the second's,
-// then the letters against each other.
-Engine::FormResult Engine::CheckForm(std::string_view text, Form form) {
+// The fields of one angle in their order in the text, each as its table
+// says; the angle's degrees add up its parts.
+Outcome AngleFields(const std::string_view* f, CoordinateForm form, double& degrees) {
+    double parts[3] = {0, 0, 0};
+    Outcome outcome;
+    switch (form) {
+    case CoordinateForm::Dms:
+        if (!(outcome = IntegerField(f[0], 180, kDegreesMessage, parts[0])).ok()) return outcome;
+        if (!(outcome = IntegerField(f[1], 60, kMinutesMessage, parts[1])).ok()) return outcome;
+        if (!(outcome = RealField(f[2], 60.0f, kSecondsMessage, parts[2])).ok()) return outcome;
+        outcome = LetterField(f[3]);
+        break;
+    case CoordinateForm::Dm:
+        if (!(outcome = IntegerField(f[0], 180, kDegreesMessage, parts[0])).ok()) return outcome;
+        if (!(outcome = RealField(f[1], 60.0f, kMinutesMessage, parts[1])).ok()) return outcome;
+        outcome = LetterField(f[2]);
+        break;
+    case CoordinateForm::Dd:
+        if (!(outcome = RealField(f[0], 180.0f, kDegreesMessage, parts[0])).ok()) return outcome;
+        outcome = LetterField(f[1]);
+        break;
+    }
+    degrees = parts[0] + parts[1] / 60 + parts[2] / 3600;
+    return outcome;
+}
+
+}  // namespace
+
+Outcome ScanForm(std::string_view text, CoordinateForm form, FieldList& fields, Angles* angles) {
     static constexpr std::string_view kPatterns[] = {"s:s:s c s:s:s c", "s:s c s:s c", "s c s c"};
-    const auto index = static_cast<std::size_t>(form);
-    if (MatchFields(text, kPatterns[index], CoordList, true) != PatternCheck::Matched) return FormResult::NoShape;
+    const PatternCheck check = ScanFields(text, kPatterns[static_cast<std::size_t>(form)], fields, true);
+    if (check != PatternCheck::Matched) return {FailureKind::Pattern, PatternMismatchMessage(check)};
 
-    const std::size_t perAngle = CoordList.size() / 2;
-    for (std::size_t angle = 0; angle < CoordList.size(); angle += perAngle) {
-        const std::string_view* f = &CoordList[angle];
-        bool ok;
-        switch (form) {
-        case Form::Dms:
-            ok = IntegerField(f[0], 180, kDegreesMessage) && IntegerField(f[1], 60, kMinutesMessage) &&
-                 RealField(f[2], 60.0f, kSecondsMessage) && LetterField(f[3]);
-            break;
-        case Form::Dm:
-            ok = IntegerField(f[0], 180, kDegreesMessage) && RealField(f[1], 60.0f, kMinutesMessage) &&
-                 LetterField(f[2]);
-            break;
-        default:
-            ok = RealField(f[0], 180.0f, kDegreesMessage) && LetterField(f[1]);
-            break;
-        }
-        if (!ok) return FormResult::Invalid;
+    const std::size_t perAngle = fields.size() / 2;
+    Angles values;
+    for (std::size_t angle = 0; angle < 2; ++angle) {
+        Outcome outcome = AngleFields(&fields[angle * perAngle], form, values.degrees[angle]);
+        if (!outcome.ok()) return outcome;
+        values.letters[angle] = fields[angle * perAngle + perAngle - 1][0];
     }
-    const std::string_view first = CoordList[perAngle - 1];
-    if (first == CoordList.back()) {
-        Fail(FailureKind::Validation, "Both points cannot be in the same time " + std::string(first));
-        return FormResult::Invalid;
-    }
-    return FormResult::Valid;
+    if (values.letters[0] == values.letters[1])
+        return {FailureKind::Validation, "Both points cannot be in the same time " + std::string(1, values.letters[0])};
+    if (angles) *angles = values;
+    return {};
 }
 
-bool Engine::RaiseForm(FormResult result) {
-    if (result == FormResult::Invalid) RaiseFailure();
-    return result == FormResult::Valid;
-}
-
-bool Engine::TryDms(std::string_view text) { return RaiseForm(CheckForm(text, Form::Dms)); }
-
-bool Engine::TryDm(std::string_view text) { return RaiseForm(CheckForm(text, Form::Dm)); }
-
-bool Engine::TryDd(std::string_view text) { return RaiseForm(CheckForm(text, Form::Dd)); }
-
-// The first form whose pattern matches decides the outcome; every message
-// leaves as "Not a coordinate: " + the inner message.
-bool Engine::CheckPoint(std::string_view text) {
+Outcome ScanCoordinate(std::string_view text, FieldList& fields, Angles* angles) {
     // Each ":" of a pattern takes one ":" of the text, so a text with fewer
     // than four cannot match DMS and one with fewer than two cannot match
     // DM: such forms are passed over without trying their patterns.
     std::size_t colons = 0;
     for (const char c : text) colons += c == ':';
-    for (const Form form : {Form::Dms, Form::Dm, Form::Dd}) {
-        if ((form == Form::Dms && colons < 4) || (form == Form::Dm && colons < 2)) continue;
-        switch (CheckForm(text, form)) {
-        case FormResult::Valid:
-            return true;
-        case FormResult::Invalid:
-            failure_.insert(0, "Not a coordinate: ");
-            failureKind_ = FailureKind::Validation;
-            return false;
-        case FormResult::NoShape:
-            break;
+    for (const CoordinateForm form : {CoordinateForm::Dms, CoordinateForm::Dm, CoordinateForm::Dd}) {
+        if ((form == CoordinateForm::Dms && colons < 4) || (form == CoordinateForm::Dm && colons < 2)) continue;
+        Outcome outcome = ScanForm(text, form, fields, angles);
+        if (outcome.kind == FailureKind::Pattern) continue;
+        // The first form whose pattern matches decides the outcome.
+        if (!outcome.ok()) {
+            outcome.message.insert(0, "Not a coordinate: ");
+            outcome.kind = FailureKind::Validation;
         }
+        return outcome;
     }
-    return FailValidation("Not a coordinate: data not a valid coordinate format. DMS, DM or DD formats expected.");
+    return Invalid("Not a coordinate: data not a valid coordinate format. DMS, DM or DD formats expected.");
 }
+
+bool Engine::FormOrRaise(CoordinateForm form, std::string_view text) {
+    const Outcome outcome = ScanForm(text, form, CoordList);
+    if (outcome.kind == FailureKind::Pattern) return false;
+    if (!outcome.ok()) Raise(outcome);
+    return true;
+}
+
+bool Engine::TryDms(std::string_view text) { return FormOrRaise(CoordinateForm::Dms, text); }
+
+bool Engine::TryDm(std::string_view text) { return FormOrRaise(CoordinateForm::Dm, text); }
+
+bool Engine::TryDd(std::string_view text) { return FormOrRaise(CoordinateForm::Dd, text); }
 
 void Engine::CheckCoordinate(std::string_view text) {
-    if (!CheckPoint(text)) RaiseFailure();
+    const Outcome outcome = ScanCoordinate(text, CoordList);
+    if (!outcome.ok()) Raise(outcome);
 }
 
-// After a successful check CoordList holds the fields of the form that
-// matched: 8 for DMS, 6 for DM, 4 for DD, all of them valid numbers.
 bool ReadPoint(std::string_view text, GeoPoint& point) {
-    static thread_local Engine engine;
-    if (!engine.CheckPoint(text)) return false;
-    const FieldList& f = engine.CoordList;
-    const std::size_t perAngle = f.size() / 2;
+    thread_local FieldList fields;
+    Angles angles;
+    if (!ScanCoordinate(text, fields, &angles).ok()) return false;
     double latitude = 0, longitude = 0;
     bool haveLatitude = false, haveLongitude = false;
-    for (std::size_t angle = 0; angle < f.size(); angle += perAngle) {
-        double value = 0, scale = 1;
-        for (std::size_t k = 0; k + 1 < perAngle; ++k, scale *= 60) {
-            long double part = 0;
-            std::int32_t integer;
-            if (TryTextToInt(f[angle + k], integer)) {
-                part = integer;
-            } else {
-                TryTextToReal(f[angle + k], part);
-            }
-            value += static_cast<double>(part) / scale;
-        }
-        const char letter = f[angle + perAngle - 1][0];
-        if (letter == 'S' || letter == 'W') value = -value;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const char letter = angles.letters[i];
+        const double value = letter == 'S' || letter == 'W' ? -angles.degrees[i] : angles.degrees[i];
         if (letter == 'N' || letter == 'S') {
             latitude = value;
             haveLatitude = true;

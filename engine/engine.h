@@ -8,6 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
+#include "engine/checks.h"
+#include "engine/coordinates.h"
+#include "engine/findings.h"
 #include "engine/geo.h"
 #include "engine/lines.h"
 #include "engine/outcome.h"
@@ -29,29 +34,38 @@ public:
 
     // The run reports to `sink` and asks `host` for the rest; both must
     // outlive the engine.
-    explicit Engine(ResultSink& sink, RunHost& host);
+    explicit Engine(FindingSink& sink, RunHost& host);
     // An engine for validators alone: results go nowhere.
     Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
     // --- The run ---------------------------------------------------------
+    // The checks a run makes beyond the line checks; read at the start of
+    // each run.
+    CheckSettings Settings;
     // Validates the file at `path`. Raises FileOpenError when it cannot be
     // read (after its clean-up), and lets through a failure of the sink.
     void ValidateFile(const std::string& path);
-    // The same run over bytes already read (standard input); `name` stands
-    // where the path would (the title).
+    // The same run over bytes already read; `name` stands where the path
+    // would (the title).
     void ValidateBytes(const std::string& name, std::string bytes);
-    // Dispatches one command; true when its validator accepted the argument.
-    // Otherwise exactly one error item has been added.
+    // The same run over lines from any source.
+    void ValidateLines(std::string_view name, LineSource& source);
+    // Dispatches one command and reports its finding, if any, to the sink;
+    // true when its validator accepted the argument.
     bool ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument);
     // The line check of one command without reporting anything: the
     // validator's outcome, or NotImplemented with the message
     // "CMD not implemented." when the command has none. Never raises
     // (except when memory runs out).
     Outcome ScanLine(std::string_view command, std::string_view argument);
+    // The rule id of a command's line check: the validator's command in
+    // upper case ("AC" for "ac"), or "not-implemented".
+    static std::string_view LineRule(std::string_view command) noexcept;
 
-    // Number of error result lines of the current run.
+    // Number of lines with an error verdict in the current run; the window
+    // counts its closing "err" line too.
     std::int32_t ErrorCount = 0;
     // Set by Cancel; read after each non-empty line.
     bool Cancelled = false;
@@ -68,6 +82,8 @@ public:
     // Raises ValidationError "Not a coordinate: ..." unless `text` is one
     // valid point in DMS, DM or DD form. Uses only CoordList.
     void CheckCoordinate(std::string_view text);
+    // One form: false when the text does not have the form's shape, true
+    // when it has and every value is valid; raises when a value is not.
     bool TryDms(std::string_view text);
     bool TryDm(std::string_view text);
     bool TryDd(std::string_view text);
@@ -90,6 +106,7 @@ public:
     void parseDY(std::string_view argument);
 
     // True when `text` is a colour triple r,g,b with each part in 0..255.
+    // Never raises.
     bool CheckRgb(std::string_view text);
 
     // Scratch lists: record fields and coordinate fields (views into the
@@ -100,53 +117,33 @@ public:
 
 private:
     friend struct ValidatorTable;
+    class RunState;
 
-    template <typename Load>
-    void Run(std::string_view titlePath, Load&& load);
-    void ResultLine(std::int32_t lineNumber, std::string_view text, bool ok);
+    // The single implementations behind the validators: the outcome of one
+    // argument text as a value. The parseXX operations raise it.
+    using Scanner = Outcome (Engine::*)(std::string_view argument);
+    Outcome ScanAC(std::string_view argument);
+    Outcome ScanAN(std::string_view argument);
+    Outcome ScanAH(std::string_view argument);
+    Outcome ScanAL(std::string_view argument);
+    Outcome ScanAT(std::string_view argument);
+    Outcome ScanTO(std::string_view argument);
+    Outcome ScanTC(std::string_view argument);
+    Outcome ScanSP(std::string_view argument);
+    Outcome ScanSB(std::string_view argument);
+    Outcome ScanV(std::string_view argument);
+    Outcome ScanDP(std::string_view argument);
+    Outcome ScanDA(std::string_view argument);
+    Outcome ScanDB(std::string_view argument);
+    Outcome ScanDC(std::string_view argument);
+    Outcome ScanDY(std::string_view argument);
+    bool FormOrRaise(CoordinateForm form, std::string_view text);
 
-    // The non-throwing cores behind the validators. A check that fails
-    // returns false and leaves its message, and the kind of failure it
-    // stands for, in failure_; the run turns that into an error item without
-    // raising anything, and the public operations raise it.
-    enum class FormResult { NoShape, Valid, Invalid };
-    enum class Form { Dms, Dm, Dd };
-    using Checker = bool (Engine::*)(std::string_view argument);
+    // The finding of one line's check, if any, appended to `out`.
+    void CheckLine(std::int32_t lineNumber, std::string_view command, std::string_view argument, std::int32_t blockLine,
+                   std::vector<Finding>& out);
 
-    bool Fail(FailureKind kind, std::string message);
-    bool FailValidation(const char* message);
-    // Prefixes failure_ with "<record> data is in unkown format (" and
-    // closes it with ")."; returns false.
-    bool Wrap(const char* record);
-    [[noreturn]] void RaiseFailure() const;
-    bool IntegerField(std::string_view field, std::int32_t upper, const char* message);
-    bool RealField(std::string_view field, float upper, const char* message);
-    bool LetterField(std::string_view field);
-    FormResult CheckForm(std::string_view text, Form form);
-    bool RaiseForm(FormResult result);
-    bool CheckPoint(std::string_view text);
-    friend bool ReadPoint(std::string_view text, GeoPoint& point);
-
-    bool CheckAC(std::string_view argument);
-    bool CheckAN(std::string_view argument);
-    bool CheckAH(std::string_view argument);
-    bool CheckAL(std::string_view argument);
-    bool CheckAT(std::string_view argument);
-    bool CheckTO(std::string_view argument);
-    bool CheckTC(std::string_view argument);
-    bool CheckSP(std::string_view argument);
-    bool CheckSB(std::string_view argument);
-    bool CheckV(std::string_view argument);
-    bool CheckDP(std::string_view argument);
-    bool CheckDA(std::string_view argument);
-    bool CheckDB(std::string_view argument);
-    bool CheckDC(std::string_view argument);
-    bool CheckDY(std::string_view argument);
-
-    std::string failure_;
-    FailureKind failureKind_ = FailureKind::Validation;
-
-    ResultSink& sink_;
+    FindingSink& sink_;
     RunHost& host_;
     int runDepth_ = 0;
     std::uint64_t runSerial_ = 0;

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/outcome.h"
+
 namespace corvala {
 
 class Failure : public std::runtime_error {
@@ -61,5 +63,10 @@ class FloatInvalidOperation : public FloatingPointError {
 public:
     FloatInvalidOperation() : FloatingPointError("Invalid floating point operation") {}
 };
+
+// Raises the failure an outcome stands for: a ValidationError, a
+// ConversionError, a PatternMismatch or a FloatOverflow with the outcome's
+// message (a NotImplemented outcome raises a plain Failure).
+[[noreturn]] void Raise(const Outcome& outcome);
 
 }  // namespace corvala

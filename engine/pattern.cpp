@@ -19,7 +19,7 @@ constexpr auto kCharacters = [] {
 
 }  // namespace
 
-PatternCheck MatchFields(std::string_view data, std::string_view pattern, FieldList& list, bool trim) {
+PatternCheck ScanFields(std::string_view data, std::string_view pattern, FieldList& list, bool trim) {
     list.clear();
     const std::size_t n = data.size();
     const std::size_t m = pattern.size();
@@ -83,20 +83,20 @@ std::string PatternMismatchMessage(PatternCheck check) {
     return "Assertion failure (Unit1, line " + std::to_string(static_cast<int>(check)) + ")";
 }
 
-PatternCheck MatchFields(std::string_view data, std::string_view pattern, StringList& list, bool trim) {
+PatternCheck ScanFields(std::string_view data, std::string_view pattern, StringList& list, bool trim) {
     FieldList fields;
-    const PatternCheck check = MatchFields(data, pattern, fields, trim);
+    const PatternCheck check = ScanFields(data, pattern, fields, trim);
     list.assign(fields.begin(), fields.end());
     return check;
 }
 
 void MatchPattern(std::string_view data, std::string_view pattern, FieldList& list, bool trim) {
-    const PatternCheck check = MatchFields(data, pattern, list, trim);
+    const PatternCheck check = ScanFields(data, pattern, list, trim);
     if (check != PatternCheck::Matched) throw PatternMismatch(PatternMismatchMessage(check));
 }
 
 void MatchPattern(std::string_view data, std::string_view pattern, StringList& list, bool trim) {
-    const PatternCheck check = MatchFields(data, pattern, list, trim);
+    const PatternCheck check = ScanFields(data, pattern, list, trim);
     if (check != PatternCheck::Matched) throw PatternMismatch(PatternMismatchMessage(check));
 }
 

@@ -33,13 +33,13 @@ using FieldList = std::vector<std::string_view>;
 // check, or Matched. A mismatch raises nothing, so trying a pattern that does
 // not fit costs no exception (only running out of memory can throw). On
 // failure the list holds the fields taken before the failing step.
-PatternCheck MatchFields(std::string_view data, std::string_view pattern, FieldList& list, bool trim);
-PatternCheck MatchFields(std::string_view data, std::string_view pattern, StringList& list, bool trim);
+PatternCheck ScanFields(std::string_view data, std::string_view pattern, FieldList& list, bool trim);
+PatternCheck ScanFields(std::string_view data, std::string_view pattern, StringList& list, bool trim);
 
 // The message of a failed check: "Assertion failure (Unit1, line N)".
 std::string PatternMismatchMessage(PatternCheck check);
 
-// As MatchFields, raising PatternMismatch on failure.
+// As ScanFields, raising PatternMismatch on failure.
 void MatchPattern(std::string_view data, std::string_view pattern, FieldList& list, bool trim);
 void MatchPattern(std::string_view data, std::string_view pattern, StringList& list, bool trim);
 

@@ -1,6 +1,10 @@
-// The validation run: line handling, progress and cancel, superseding, and
-// the summary. ParseLine, the dispatch by command name, stands beside the
-// validator table in validators.cpp.
+// The validation run: line handling, progress and cancel, superseding, the
+// checks beyond single lines with the lines they hold back, and the end of
+// the run. The dispatch by command name stands beside the validator table
+// in validators.cpp.
+#include <algorithm>
+#include <memory>
+
 #include "engine/engine.h"
 #include "engine/failures.h"
 #include "engine/text.h"
@@ -14,8 +18,8 @@ RunHost& NullHostInstance() {
     return host;
 }
 
-ResultSink& NullSinkInstance() {
-    static NullSink sink;
+FindingSink& NullSinkInstance() {
+    static NullFindingSink sink;
     return sink;
 }
 
@@ -44,27 +48,166 @@ bool ReadLine(std::string_view raw, SplitLine& out) noexcept {
     return true;
 }
 
+// A file held in memory, split into lines, as a source. With a path it
+// loads the file when the run opens it.
+class LinesSource final : public LineSource {
+public:
+    explicit LinesSource(Lines lines) : lines_(std::move(lines)) {}
+    explicit LinesSource(const std::string& path) : path_(&path) {}
+
+    void Open() override {
+        if (path_) LoadLines(lines_, *path_);
+    }
+    bool Next(std::string_view& line) override {
+        if (next_ == lines_.size()) return false;
+        line = lines_[next_++];
+        return true;
+    }
+    std::int64_t Count() const noexcept override { return static_cast<std::int64_t>(lines_.size()); }
+
+private:
+    const std::string* path_ = nullptr;
+    Lines lines_;
+    std::size_t next_ = 0;
+};
+
 }  // namespace
 
-std::string RunTitle(std::string_view path) {
-    const std::size_t cut = path.find_last_of("\\:");
-    const std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
-    std::string title = "Corvala - ";
-    title += name;
-    return title;
-}
+// What one run reports, and the lines it holds back. With checks beyond
+// single lines, a line's verdict waits until its block has ended, since the
+// block's findings may still name it; each block's lines are kept (their
+// bytes copied, since a streaming source reuses its buffer) and go out in
+// order, each after its findings.
+class Engine::RunState {
+public:
+    RunState(Engine& engine, std::vector<std::unique_ptr<LineChecks>> checks)
+        : engine_(engine), sink_(engine.sink_), settings_(engine.Settings), checks_(std::move(checks)) {}
 
-Engine::Engine(ResultSink& sink, RunHost& host) : sink_(sink), host_(host) {}
+    // One line of the file with the findings of its line check.
+    void Line(std::int32_t number, std::string_view raw, const SplitLine* split, std::vector<Finding>& own) {
+        if (checks_.empty()) {
+            Verdict verdict = Verdict::Ok;
+            for (const Finding& finding : own) Emit(finding, verdict);
+            Conclude(number, raw, verdict);
+            return;
+        }
+        RecordLine record;
+        record.line = number;
+        record.raw = raw;
+        if (split) {
+            record.command = split->command;
+            record.argument = split->argument;
+        }
+        record.lineOk = std::none_of(own.begin(), own.end(),
+                                     [](const Finding& finding) { return finding.severity == Severity::Error; });
+        for (const auto& check : checks_) check->Line(record, extra_);
+        // A line that starts a block ends the one before: its lines are final.
+        if (split && StartsBlock(split->command)) Flush(number);
+        Hold(number, raw, own);
+    }
+
+    // The end of the lines. A run that completed lets the checks finish;
+    // a cancelled one reports what it has.
+    void Finish(bool completed, std::int32_t lineCount) {
+        if (completed) {
+            for (const auto& check : checks_) check->Finish(extra_);
+        }
+        Flush(kNoLimit);
+        // Findings about the file as a whole, and any that named no held line.
+        Verdict unused = Verdict::Ok;
+        std::stable_sort(extra_.begin(), extra_.end(),
+                         [](const Finding& a, const Finding& b) { return a.line < b.line; });
+        for (const Finding& finding : extra_) Emit(finding, unused);
+        extra_.clear();
+        end_.lineCount = lineCount;
+        end_.cancelled = !completed;
+        sink_.RunFinished(end_);
+    }
+
+private:
+    static constexpr std::int32_t kNoLimit = 2147483647;
+
+    struct Held {
+        std::int32_t line;
+        std::size_t rawBegin, rawSize;
+        std::size_t firstFinding, findingCount;
+    };
+
+    void Emit(const Finding& finding, Verdict& verdict) {
+        if (!settings_.Enabled(finding.rule)) return;
+        switch (finding.severity) {
+        case Severity::Error:
+            ++end_.errors;
+            verdict = Verdict::Error;
+            break;
+        case Severity::Warning:
+            ++end_.warnings;
+            if (verdict == Verdict::Ok) verdict = Verdict::Warning;
+            break;
+        case Severity::Note:
+            ++end_.notes;
+            break;
+        }
+        sink_.Reported(finding);
+    }
+
+    void Conclude(std::int32_t number, std::string_view raw, Verdict verdict) {
+        if (verdict == Verdict::Error) ++engine_.ErrorCount;
+        sink_.LineChecked({number, raw, verdict});
+    }
+
+    void Hold(std::int32_t number, std::string_view raw, std::vector<Finding>& own) {
+        held_.push_back({number, arena_.size(), raw.size(), heldFindings_.size(), own.size()});
+        arena_.append(raw);
+        for (Finding& finding : own) heldFindings_.push_back(std::move(finding));
+    }
+
+    // Sends the held lines before line `limit`, each after its own findings
+    // and those the checks reported for it.
+    void Flush(std::int32_t limit) {
+        if (held_.empty()) return;
+        std::stable_sort(extra_.begin(), extra_.end(),
+                         [](const Finding& a, const Finding& b) { return a.line < b.line; });
+        std::size_t next = 0;
+        // Findings for line 0 wait for the end of the run.
+        while (next < extra_.size() && extra_[next].line <= 0) ++next;
+        std::size_t kept = 0;
+        std::vector<Finding> later;
+        for (std::size_t i = 0; i < next; ++i) later.push_back(std::move(extra_[i]));
+        for (const Held& line : held_) {
+            if (line.line >= limit) break;
+            Verdict verdict = Verdict::Ok;
+            for (std::size_t i = 0; i < line.findingCount; ++i) Emit(heldFindings_[line.firstFinding + i], verdict);
+            // A finding that names a line already gone out still goes out.
+            while (next < extra_.size() && extra_[next].line <= line.line) Emit(extra_[next++], verdict);
+            Conclude(line.line, std::string_view(arena_).substr(line.rawBegin, line.rawSize), verdict);
+            ++kept;
+        }
+        for (; next < extra_.size(); ++next) later.push_back(std::move(extra_[next]));
+        extra_ = std::move(later);
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(kept));
+        if (held_.empty()) {
+            arena_.clear();
+            heldFindings_.clear();
+        }
+    }
+
+    Engine& engine_;
+    FindingSink& sink_;
+    const CheckSettings& settings_;
+    std::vector<std::unique_ptr<LineChecks>> checks_;
+    RunEnd end_;
+    std::vector<Held> held_;
+    std::string arena_;
+    std::vector<Finding> heldFindings_;
+    std::vector<Finding> extra_;
+};
+
+Engine::Engine(FindingSink& sink, RunHost& host) : sink_(sink), host_(host) {}
 
 Engine::Engine() : Engine(NullSinkInstance(), NullHostInstance()) {}
 
-void Engine::ResultLine(std::int32_t lineNumber, std::string_view text, bool ok) {
-    if (!ok) ++ErrorCount;
-    sink_.AddResultLine(lineNumber, text, ok);
-}
-
-template <typename Load>
-void Engine::Run(std::string_view titlePath, Load&& load) {
+void Engine::ValidateLines(std::string_view name, LineSource& source) {
     // A run started while this one processes events supersedes it; the
     // serial tells this run that it has been superseded.
     const std::uint64_t serial = ++runSerial_;
@@ -74,8 +217,7 @@ void Engine::Run(std::string_view titlePath, Load&& load) {
         ~DepthGuard() { --depth; }
     } depthGuard{runDepth_};
 
-    host_.SetTitle(RunTitle(titlePath));
-    sink_.Clear();
+    sink_.RunStarted({name});
     ErrorCount = 0;
     Cancelled = false;
     host_.SetProgress(0);
@@ -88,58 +230,65 @@ void Engine::Run(std::string_view titlePath, Load&& load) {
     };
 
     bool superseded = false;
+    bool cancelled = false;
+    std::int32_t lineCount = 0;
     try {
-        Lines lines;
-        load(lines);
+        RunState state(*this, MakeLineChecks(Settings));
+        source.Open();
         host_.SuspendLogPainting(true);
         suspended = true;
 
-        const std::size_t count = lines.size();
+        const std::int64_t count = source.Count();
         const long double countReal = static_cast<long double>(count);
+        std::vector<Finding> own;
+        std::int32_t blockLine = 0;
+        std::string_view raw;
         SplitLine split;
-        for (std::size_t index = 0; index < count; ++index) {
-            const auto lineNumber = static_cast<std::int32_t>(index + 1);
-            const std::string_view raw = lines[index];
+        while (source.Next(raw)) {
+            if (lineCount == kMaxLines) throw Failure("The file has more than 2147483647 lines.");
+            const std::int32_t lineNumber = ++lineCount;
+            own.clear();
             if (!ReadLine(raw, split)) {
                 // Empty lines: no progress, no events, no cancel check.
-                ResultLine(lineNumber, raw, true);
+                state.Line(lineNumber, raw, nullptr, own);
                 continue;
             }
-            const bool ok = ParseLine(lineNumber, split.command, split.argument);
-            ResultLine(lineNumber, raw, ok);
-            host_.SetProgress(
-                static_cast<int>(RoundHalfEven(static_cast<long double>(index + 1) * 100.0L / countReal)));
+            if (StartsBlock(split.command)) blockLine = lineNumber;
+            CheckLine(lineNumber, split.command, split.argument, blockLine, own);
+            state.Line(lineNumber, raw, &split, own);
+            if (count > 0) {
+                host_.SetProgress(
+                    static_cast<int>(RoundHalfEven(static_cast<long double>(lineNumber) * 100.0L / countReal)));
+            }
             host_.ProcessEvents();
             if (runSerial_ != serial) {
                 superseded = true;
                 break;
             }
             if (Cancelled) {
-                sink_.AddError("*** Validation CANCELLED ***");
+                cancelled = true;
                 break;
             }
         }
+        cleanUp();
+        suspended = false;
+        if (!superseded) state.Finish(!cancelled, lineCount);
     } catch (...) {
         cleanUp();
         throw;
     }
-    cleanUp();
-    if (superseded) return;
-
-    sink_.AddError("   *** " + IntToText(ErrorCount) + " errors found");
-    if (ErrorCount > 0) {
-        ResultLine(ErrorCount, " errors found.", false);
-    } else {
-        ResultLine(0, "No errors found.", true);
-    }
 }
 
 void Engine::ValidateFile(const std::string& path) {
-    Run(path, [&](Lines& lines) { LoadLines(lines, path); });
+    // The file is read once the run has begun: the title has changed and
+    // the results are empty when it cannot be read.
+    LinesSource source(path);
+    ValidateLines(path, source);
 }
 
 void Engine::ValidateBytes(const std::string& name, std::string bytes) {
-    Run(name, [&](Lines& lines) { lines = Lines(std::move(bytes)); });
+    LinesSource source{Lines(std::move(bytes))};
+    ValidateLines(name, source);
 }
 
 }  // namespace corvala

@@ -62,59 +62,25 @@ constexpr long double kPow512[10] = {
 };
 // clang-format on
 
-// Runs `compute` in the conversion's own floating-point settings (round to
-// nearest, 64-bit significand, no traps) and tells whether it overflowed or
-// did an invalid operation. The caller's environment, flags included, is as
-// it was afterwards.
-//
-// On x86 the long double arithmetic runs on the x87 unit alone. When the
-// caller's x87 settings already are the conversion's (the usual case) and no
-// overflow or invalid flag is standing, the conversion only reads the status
-// word before and after, and puts the flags back only when it raised new
-// ones; otherwise it saves and restores the whole environment.
+// Runs `compute` and tells whether it overflowed or did an invalid
+// operation. The program runs in one floating-point environment, set at
+// start (InitializeFloatingPoint): rounding to nearest, a 64-bit
+// significand, no traps. Failures are read from the x87 status flags, which
+// are cleared first: the long double arithmetic runs on the x87 unit alone.
 template <typename Compute>
-bool ComputeChecked(Compute&& compute) noexcept {
+bool ComputeFails(Compute&& compute) noexcept {
 #if defined(__x86_64__) || defined(__i386__)
-    constexpr unsigned short kFlags = 0x3F;  // IE DE ZE OE UE PE
     constexpr unsigned short kFailFlags = 0x09;  // IE OE
-    constexpr unsigned short kControlMask = 0x0F3F;  // rounding, precision, masks
-    constexpr unsigned short kControlWanted = 0x033F;  // nearest, 64-bit, all masked
-    unsigned short control;
-    unsigned short statusBefore;
-    __asm__ volatile("fnstcw %0" : "=m"(control));
-    __asm__ volatile("fnstsw %0" : "=m"(statusBefore) : : "memory");
-    if ((control & kControlMask) == kControlWanted && (statusBefore & kFailFlags) == 0) {
-        compute();
-        unsigned short statusAfter;
-        __asm__ volatile("fnstsw %0" : "=m"(statusAfter) : : "memory");
-        if ((statusAfter & kFlags) == (statusBefore & kFlags)) {
-            // Nothing new raised: nothing to put back.
-        } else if ((statusBefore & kFlags) == 0) {
-            // The caller had no flag standing: clearing them all restores it.
-            __asm__ volatile("fnclex" : : : "memory");
-        } else {
-            std::fenv_t environment;
-            std::fegetenv(&environment);
-            environment.__status_word =
-                static_cast<unsigned short>((environment.__status_word & ~0xBFu) | (statusBefore & 0xBFu));
-            std::fesetenv(&environment);
-        }
-        return (statusAfter & kFailFlags) != 0;
-    }
-#endif
-    std::fenv_t saved;
-    std::feholdexcept(&saved);
-    std::fesetround(FE_TONEAREST);
-#if defined(__x86_64__) || defined(__i386__)
-    unsigned short precision;
-    __asm__ volatile("fnstcw %0" : "=m"(precision));
-    precision = static_cast<unsigned short>(precision | 0x0300);
-    __asm__ volatile("fldcw %0" : : "m"(precision));
-#endif
+    __asm__ volatile("fnclex" : : : "memory");
     compute();
-    const bool failed = std::fetestexcept(FE_OVERFLOW | FE_INVALID) != 0;
-    std::fesetenv(&saved);
-    return failed;
+    unsigned short status;
+    __asm__ volatile("fnstsw %0" : "=m"(status) : : "memory");
+    return (status & kFailFlags) != 0;
+#else
+    std::feclearexcept(FE_OVERFLOW | FE_INVALID);
+    compute();
+    return std::fetestexcept(FE_OVERFLOW | FE_INVALID) != 0;
+#endif
 }
 
 // Scales v by 10^|e| in the fixed order of factors: 10^(|e| mod 32), then
@@ -167,7 +133,7 @@ std::size_t SkipBlanksAndSign(std::string_view text, bool& negative) noexcept {
 
 }  // namespace
 
-bool TryTextToInt(std::string_view text, std::int32_t& value) noexcept {
+bool ScanInt(std::string_view text, std::int32_t& value) noexcept {
     // The common case, one to nine decimal digits and nothing else, cannot
     // leave the range.
     if (!text.empty() && text.size() <= 9) {
@@ -225,16 +191,16 @@ bool TryTextToInt(std::string_view text, std::int32_t& value) noexcept {
 
 std::int32_t TextToInt(std::string_view text) {
     std::int32_t value;
-    if (!TryTextToInt(text, value)) throw ConversionError(IntConversionMessage(text));
+    if (!ScanInt(text, value)) throw ConversionError(IntConversionMessage(text));
     return value;
 }
 
 std::int32_t TextToIntDef(std::string_view text, std::int32_t defaultValue) noexcept {
     std::int32_t value;
-    return TryTextToInt(text, value) ? value : defaultValue;
+    return ScanInt(text, value) ? value : defaultValue;
 }
 
-bool TryTextToReal(std::string_view text, long double& value) noexcept {
+bool ScanReal(std::string_view text, long double& value) noexcept {
     text = UpToNul(text);
     const char separator = DecimalSeparator();
     const std::size_t n = text.size();
@@ -293,7 +259,7 @@ bool TryTextToReal(std::string_view text, long double& value) noexcept {
         } else if (e != 0) {
             // The arithmetic stays out of line so that the compiler cannot
             // move it across the reads of the status word.
-            const bool failed = ComputeChecked([&]() __attribute__((noinline)) { v = Scale(v, e); });
+            const bool failed = ComputeFails([&]() __attribute__((noinline)) { v = Scale(v, e); });
             if (failed) return false;
         }
         value = negative ? -v : v;
@@ -301,7 +267,7 @@ bool TryTextToReal(std::string_view text, long double& value) noexcept {
     }
 
     long double v = 0.0L;
-    const bool failed = ComputeChecked([&]() __attribute__((noinline)) {
+    const bool failed = ComputeFails([&]() __attribute__((noinline)) {
         for (std::size_t k = intStart; k < intEnd; ++k) v = v * 10.0L + static_cast<long double>(text[k] - '0');
         for (std::size_t k = fracStart; k < fracEnd; ++k) v = v * 10.0L + static_cast<long double>(text[k] - '0');
         if (e <= -5120) {
@@ -318,7 +284,7 @@ bool TryTextToReal(std::string_view text, long double& value) noexcept {
 
 long double TextToReal(std::string_view text) {
     long double value;
-    if (!TryTextToReal(text, value)) throw ConversionError(RealConversionMessage(text));
+    if (!ScanReal(text, value)) throw ConversionError(RealConversionMessage(text));
     return value;
 }
 
@@ -405,7 +371,7 @@ std::int64_t RoundHalfEven(long double value) noexcept {
     return result;
 }
 
-bool TryNarrowToSingle(long double value, float& narrowed) noexcept {
+bool ScanSingle(long double value, float& narrowed) noexcept {
     // From halfway between the largest single and the next power of two on,
     // rounding to nearest gives infinity: the store overflows.
     constexpr long double kOverflowFrom = 0x1.ffffffp+127L;
@@ -416,7 +382,7 @@ bool TryNarrowToSingle(long double value, float& narrowed) noexcept {
 
 float NarrowToSingle(long double value) {
     float narrowed;
-    if (!TryNarrowToSingle(value, narrowed)) throw FloatOverflow();
+    if (!ScanSingle(value, narrowed)) throw FloatOverflow();
     return narrowed;
 }
 
@@ -424,6 +390,16 @@ std::string IntConversionMessage(std::string_view text) { return QuotedMessage(t
 
 std::string RealConversionMessage(std::string_view text) {
     return QuotedMessage(text, " is not a valid floating point value");
+}
+
+void InitializeFloatingPoint() noexcept {
+    std::fesetenv(FE_DFL_ENV);
+    std::fesetround(FE_TONEAREST);
+#if defined(__x86_64__) || defined(__i386__)
+    // Round to nearest, 64-bit significand, every exception masked.
+    const unsigned short control = 0x037F;
+    __asm__ volatile("fldcw %0" : : "m"(control));
+#endif
 }
 
 char UserDecimalSeparator() noexcept {

@@ -28,15 +28,16 @@ inline std::string_view TrimText(std::string_view text) noexcept {
 // digits or a hexadecimal prefix ($, x, X, 0x, 0X) and hex digits, then the
 // end. Decimal values must fit 32-bit signed; hexadecimal values must fit 32
 // bits and are read as two's complement. Reading stops at a byte 0.
-bool TryTextToInt(std::string_view text, std::int32_t& value) noexcept;
+bool ScanInt(std::string_view text, std::int32_t& value) noexcept;
 // Raises ConversionError "'<text>' is not a valid integer value".
 std::int32_t TextToInt(std::string_view text);
 std::int32_t TextToIntDef(std::string_view text, std::int32_t defaultValue) noexcept;
 
 // Real syntax with the process-wide decimal separator, computed in the
 // 80-bit extended format. False for a text that is not a number or whose
-// value overflows. Leaves the caller's floating-point environment as it was.
-bool TryTextToReal(std::string_view text, long double& value) noexcept;
+// value overflows (read from the status flags of the program's
+// floating-point environment, see InitializeFloatingPoint).
+bool ScanReal(std::string_view text, long double& value) noexcept;
 // Raises ConversionError "'<text>' is not a valid floating point value".
 long double TextToReal(std::string_view text);
 
@@ -56,13 +57,19 @@ void SplitCommaText(StringList& list, std::string_view text);
 std::int64_t RoundHalfEven(long double value) noexcept;
 
 // Stores a real in single precision; a value beyond its range raises
-// FloatOverflow ("Floating point overflow"). The Try form says false instead.
-bool TryNarrowToSingle(long double value, float& narrowed) noexcept;
+// FloatOverflow ("Floating point overflow"). ScanSingle says false instead.
+bool ScanSingle(long double value, float& narrowed) noexcept;
 float NarrowToSingle(long double value);
 
 // The messages of the conversions, for a text that they refuse.
 std::string IntConversionMessage(std::string_view text);  // "'<text>' is not a valid integer value"
 std::string RealConversionMessage(std::string_view text);  // "'<text>' is not a valid floating point value"
+
+// Sets the floating-point environment of the whole program: rounding to
+// nearest with ties to even, a 64-bit significand, every exception masked
+// (the conversions detect overflow and invalid operations from the status
+// flags where they happen). Each program calls it once at start.
+void InitializeFloatingPoint() noexcept;
 
 // The process-wide decimal separator read by TextToReal. At start it holds
 // the separator of the user's regional settings (LC_NUMERIC of the

@@ -1,8 +1,7 @@
 // The record validators, one per command, and the table that finds them by
-// name. Each takes the argument text of one line; a valid line raises
-// nothing. Behind each `parseXX` stands a non-throwing `CheckXX` that leaves
-// the message of a failure in failure_, so the run reports a wrong line
-// without the cost of raising; `parseXX` raises that message.
+// name. Each takes the argument text of one line. Behind each raising
+// `parseXX` stands one `ScanXX` that returns the outcome as a value, so the
+// run reports a wrong line without the cost of raising.
 #include <array>
 #include <cstdint>
 #include <iterator>
@@ -22,47 +21,27 @@ std::string_view ContactEmail() noexcept { return CORVALA_CONTACT_EMAIL; }
 
 const std::string_view AirspaceClasses[10] = {"R", "Q", "P", "A", "B", "C", "D", "GP", "CTR", "W"};
 
-// --- Failures ---------------------------------------------------------------------
-
-bool Engine::Fail(FailureKind kind, std::string message) {
-    failureKind_ = kind;
-    failure_ = std::move(message);
-    return false;
-}
-
-bool Engine::FailValidation(const char* message) {
-    failureKind_ = FailureKind::Validation;
-    failure_.assign(message);
-    return false;
-}
-
-// Compound records wrap every failure inside them as
-// "<record> data is in unkown format (<inner message>).".
-bool Engine::Wrap(const char* record) {
-    failure_.insert(0, " data is in unkown format (");
-    failure_.insert(0, record);
-    failure_ += ").";
-    failureKind_ = FailureKind::Validation;
-    return false;
-}
-
-void Engine::RaiseFailure() const {
-    switch (failureKind_) {
-    case FailureKind::Conversion:
-        throw ConversionError(failure_);
-    case FailureKind::Overflow:
-        throw FloatOverflow();
-    case FailureKind::Pattern:
-        throw PatternMismatch(failure_);
-    default:
-        break;
-    }
-    throw ValidationError(failure_);
-}
-
 namespace {
 
 bool IsEmpty(std::string_view argument) noexcept { return TrimText(argument).empty(); }
+
+Outcome Invalid(std::string message) { return {FailureKind::Validation, std::move(message)}; }
+
+// Compound records wrap every failure inside them as
+// "<record> data is in unkown format (<inner message>).".
+Outcome Wrap(std::string_view record, Outcome inner) {
+    std::string message;
+    message.reserve(record.size() + inner.message.size() + 32);
+    message += record;
+    message += " data is in unkown format (";
+    message += inner.message;
+    message += ").";
+    return Invalid(std::move(message));
+}
+
+Outcome WrapPattern(std::string_view record, PatternCheck check) {
+    return Wrap(record, {FailureKind::Pattern, PatternMismatchMessage(check)});
+}
 
 std::string GuessedLimitMessage(const char* variable, const char* upper) {
     return std::string(variable) + " value must be between 0 and " + upper +
@@ -89,18 +68,18 @@ struct ValidatorTable {
     struct Entry {
         std::string_view command;  // the validator's name without "parse"
         Engine::Validator validator;
-        Engine::Checker checker;
+        Engine::Scanner scanner;
     };
 
     static constexpr Entry kEntries[] = {
-        {"AC", &Engine::parseAC, &Engine::CheckAC}, {"AN", &Engine::parseAN, &Engine::CheckAN},
-        {"AH", &Engine::parseAH, &Engine::CheckAH}, {"AL", &Engine::parseAL, &Engine::CheckAL},
-        {"AT", &Engine::parseAT, &Engine::CheckAT}, {"TO", &Engine::parseTO, &Engine::CheckTO},
-        {"TC", &Engine::parseTC, &Engine::CheckTC}, {"SP", &Engine::parseSP, &Engine::CheckSP},
-        {"SB", &Engine::parseSB, &Engine::CheckSB}, {"V", &Engine::parseV, &Engine::CheckV},
-        {"DP", &Engine::parseDP, &Engine::CheckDP}, {"DA", &Engine::parseDA, &Engine::CheckDA},
-        {"DB", &Engine::parseDB, &Engine::CheckDB}, {"DC", &Engine::parseDC, &Engine::CheckDC},
-        {"DY", &Engine::parseDY, &Engine::CheckDY},
+        {"AC", &Engine::parseAC, &Engine::ScanAC}, {"AN", &Engine::parseAN, &Engine::ScanAN},
+        {"AH", &Engine::parseAH, &Engine::ScanAH}, {"AL", &Engine::parseAL, &Engine::ScanAL},
+        {"AT", &Engine::parseAT, &Engine::ScanAT}, {"TO", &Engine::parseTO, &Engine::ScanTO},
+        {"TC", &Engine::parseTC, &Engine::ScanTC}, {"SP", &Engine::parseSP, &Engine::ScanSP},
+        {"SB", &Engine::parseSB, &Engine::ScanSB}, {"V", &Engine::parseV, &Engine::ScanV},
+        {"DP", &Engine::parseDP, &Engine::ScanDP}, {"DA", &Engine::parseDA, &Engine::ScanDA},
+        {"DB", &Engine::parseDB, &Engine::ScanDB}, {"DC", &Engine::parseDC, &Engine::ScanDC},
+        {"DY", &Engine::parseDY, &Engine::ScanDY},
     };
 
     static constexpr auto kKeys = [] {
@@ -125,6 +104,11 @@ Engine::Validator Engine::FindValidator(std::string_view command) noexcept {
     return entry == nullptr ? nullptr : entry->validator;
 }
 
+std::string_view Engine::LineRule(std::string_view command) noexcept {
+    const ValidatorTable::Entry* entry = ValidatorTable::Find(command);
+    return entry == nullptr ? kNotImplementedRule : entry->command;
+}
+
 Outcome Engine::ScanLine(std::string_view command, std::string_view argument) {
     const ValidatorTable::Entry* entry = ValidatorTable::Find(command);
     if (entry == nullptr) {
@@ -133,79 +117,77 @@ Outcome Engine::ScanLine(std::string_view command, std::string_view argument) {
         return {FailureKind::NotImplemented, std::move(message)};
     }
     try {
-        if ((this->*entry->checker)(argument)) return {};
-    } catch (const Failure& failure) {
-        failure_ = failure.message();
+        return (this->*entry->scanner)(argument);
     } catch (const std::exception& failure) {
-        // Anything else that carries a message, such as running out of memory.
-        failure_ = failure.what();
+        // Nothing but running out of memory raises here; it still becomes
+        // the line's message.
+        return Invalid(failure.what());
     }
-    return {FailureKind::Validation, failure_};
+}
+
+void Engine::CheckLine(std::int32_t lineNumber, std::string_view command, std::string_view argument,
+                       std::int32_t blockLine, std::vector<Finding>& out) {
+    Outcome outcome = ScanLine(command, argument);
+    if (outcome.ok()) return;
+    Finding& finding = out.emplace_back();
+    finding.line = lineNumber;
+    finding.severity = Severity::Error;
+    finding.rule = LineRule(command);
+    finding.command = command;
+    finding.message = std::move(outcome.message);
+    finding.blockLine = blockLine;
 }
 
 bool Engine::ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument) {
-    const Outcome outcome = ScanLine(command, argument);
-    if (outcome.ok()) return true;
-    const bool notImplemented = outcome.kind == FailureKind::NotImplemented;
-    sink_.NoteLineError(lineNumber, command, notImplemented ? std::string_view() : outcome.message, notImplemented);
-    std::string item = "Line " + IntToText(lineNumber) + ": ";
-    if (notImplemented) {
-        item += outcome.message;
-    } else {
-        item += command;
-        item += " returned error: ";
-        item += outcome.message;
-    }
-    sink_.AddError(item);
-    return false;
+    std::vector<Finding> findings;
+    CheckLine(lineNumber, command, argument, 0, findings);
+    for (const Finding& finding : findings) sink_.Reported(finding);
+    return findings.empty();
 }
 
 // --- Header records ---------------------------------------------------------
 
-bool Engine::CheckAC(std::string_view argument) {
-    if (IsEmpty(argument)) return FailValidation("Airspace class cannot be empty.");
+Outcome Engine::ScanAC(std::string_view argument) {
+    if (IsEmpty(argument)) return Invalid("Airspace class cannot be empty.");
     // The argument itself, untrimmed and case-sensitive, must be a class code.
     for (std::string_view code : AirspaceClasses) {
-        if (argument == code) return true;
+        if (argument == code) return {};
     }
-    return Fail(FailureKind::Validation, "Class type \"" + std::string(argument) + "\" unkown.");
+    return Invalid("Class type \"" + std::string(argument) + "\" unkown.");
 }
 
 // The messages of AN, AH, AL and AT are as saved error lists know them, each
 // with its own command, even where a message names another field.
-bool Engine::CheckAN(std::string_view argument) {
-    return !IsEmpty(argument) || FailValidation("Airspace floor cannot be empty.");
+Outcome Engine::ScanAN(std::string_view argument) {
+    return IsEmpty(argument) ? Invalid("Airspace floor cannot be empty.") : Outcome{};
 }
 
-bool Engine::CheckAH(std::string_view argument) {
-    return !IsEmpty(argument) || FailValidation("Airspace name cannot be empty.");
+Outcome Engine::ScanAH(std::string_view argument) {
+    return IsEmpty(argument) ? Invalid("Airspace name cannot be empty.") : Outcome{};
 }
 
-bool Engine::CheckAL(std::string_view argument) {
-    return !IsEmpty(argument) || FailValidation("Airspace ceiling cannot be empty.");
+Outcome Engine::ScanAL(std::string_view argument) {
+    return IsEmpty(argument) ? Invalid("Airspace ceiling cannot be empty.") : Outcome{};
 }
 
-bool Engine::CheckAT(std::string_view argument) {
-    if (IsEmpty(argument)) return FailValidation("Airspace floor cannot be empty.");
-    return CheckPoint(argument);
+Outcome Engine::ScanAT(std::string_view argument) {
+    if (IsEmpty(argument)) return Invalid("Airspace floor cannot be empty.");
+    return ScanCoordinate(argument, CoordList);
 }
 
-bool Engine::CheckTO(std::string_view) { return true; }
+Outcome Engine::ScanTO(std::string_view) { return {}; }
 
-bool Engine::CheckTC(std::string_view) { return true; }
+Outcome Engine::ScanTC(std::string_view) { return {}; }
 
 // --- Geometry records ---------------------------------------------------------
 
-bool Engine::CheckDP(std::string_view argument) { return CheckPoint(argument); }
+Outcome Engine::ScanDP(std::string_view argument) { return ScanCoordinate(argument, CoordList); }
 
-bool Engine::CheckDY(std::string_view argument) { return CheckPoint(argument); }
+Outcome Engine::ScanDY(std::string_view argument) { return ScanCoordinate(argument, CoordList); }
 
-bool Engine::CheckDA(std::string_view argument) {
-    const PatternCheck match = MatchFields(argument, "s,s,s", ParamList, true);
-    if (match != PatternCheck::Matched) {
-        Fail(FailureKind::Validation, PatternMismatchMessage(match));
-        return Wrap("DA");
-    }
+Outcome Engine::ScanDA(std::string_view argument) {
+    const PatternCheck match = ScanFields(argument, "s,s,s", ParamList, true);
+    if (match != PatternCheck::Matched) return WrapPattern("DA", match);
     static constexpr struct {
         std::int32_t lower, upper;
         const char* message;
@@ -216,41 +198,30 @@ bool Engine::CheckDA(std::string_view argument) {
     };
     for (std::size_t i = 0; i < 3; ++i) {
         std::int32_t value;
-        if (!TryTextToInt(ParamList[i], value)) {
-            Fail(FailureKind::Conversion, IntConversionMessage(ParamList[i]));
-            return Wrap("DA");
-        }
-        if (value < kFields[i].lower || value > kFields[i].upper) {
-            FailValidation(kFields[i].message);
-            return Wrap("DA");
-        }
+        if (!ScanInt(ParamList[i], value))
+            return Wrap("DA", {FailureKind::Conversion, IntConversionMessage(ParamList[i])});
+        if (value < kFields[i].lower || value > kFields[i].upper) return Wrap("DA", Invalid(kFields[i].message));
     }
-    return true;
+    return {};
 }
 
-bool Engine::CheckDB(std::string_view argument) {
-    const PatternCheck match = MatchFields(argument, "s,s", ParamList, true);
-    if (match != PatternCheck::Matched) {
-        Fail(FailureKind::Validation, PatternMismatchMessage(match));
-        return Wrap("DB");
-    }
+Outcome Engine::ScanDB(std::string_view argument) {
+    const PatternCheck match = ScanFields(argument, "s,s", ParamList, true);
+    if (match != PatternCheck::Matched) return WrapPattern("DB", match);
     // The first point is checked completely before the second is read;
     // checking a point leaves ParamList alone.
-    if (!CheckPoint(ParamList[0]) || !CheckPoint(ParamList[1])) return Wrap("DB");
-    return true;
+    for (std::size_t i = 0; i < 2; ++i) {
+        Outcome point = ScanCoordinate(ParamList[i], CoordList);
+        if (!point.ok()) return Wrap("DB", std::move(point));
+    }
+    return {};
 }
 
-bool Engine::CheckDC(std::string_view argument) {
+Outcome Engine::ScanDC(std::string_view argument) {
     long double radius;
-    if (!TryTextToReal(argument, radius)) {
-        Fail(FailureKind::Conversion, RealConversionMessage(argument));
-        return Wrap("DC");
-    }
-    if (radius < 0.0L || radius > 1000.0L) {
-        FailValidation("DC radius must be between 0 and 1000.");
-        return Wrap("DC");
-    }
-    return true;
+    if (!ScanReal(argument, radius)) return Wrap("DC", {FailureKind::Conversion, RealConversionMessage(argument)});
+    if (radius < 0.0L || radius > 1000.0L) return Wrap("DC", Invalid("DC radius must be between 0 and 1000."));
+    return {};
 }
 
 // --- Style records ------------------------------------------------------------
@@ -266,130 +237,85 @@ bool Engine::CheckRgb(std::string_view text) {
     return true;
 }
 
-bool Engine::CheckSB(std::string_view argument) {
-    if (CheckRgb(argument)) return true;
-    FailValidation("Brush rgb is not a valid rgb. all 3 components must be between 0 and 255.");
-    return Wrap("Brush");
+Outcome Engine::ScanSB(std::string_view argument) {
+    if (CheckRgb(argument)) return {};
+    return Wrap("Brush", Invalid("Brush rgb is not a valid rgb. all 3 components must be between 0 and 255."));
 }
 
-bool Engine::CheckSP(std::string_view argument) {
-    const PatternCheck match = MatchFields(argument, "s,s,s,s,s", ParamList, true);
-    if (match != PatternCheck::Matched) {
-        Fail(FailureKind::Validation, PatternMismatchMessage(match));
-        return Wrap("Pen");
-    }
+Outcome Engine::ScanSP(std::string_view argument) {
+    constexpr std::string_view kRecord = "Pen";
+    const PatternCheck match = ScanFields(argument, "s,s,s,s,s", ParamList, true);
+    if (match != PatternCheck::Matched) return WrapPattern(kRecord, match);
     std::int32_t style;
-    if (!TryTextToInt(ParamList[0], style)) {
-        Fail(FailureKind::Conversion, IntConversionMessage(ParamList[0]));
-        return Wrap("Pen");
-    }
-    if (style != 0 && style != 1 && style != 5) {
-        FailValidation("Pen style is not supported. Must be 0, 1 or 5.");
-        return Wrap("Pen");
-    }
+    if (!ScanInt(ParamList[0], style))
+        return Wrap(kRecord, {FailureKind::Conversion, IntConversionMessage(ParamList[0])});
+    if (style != 0 && style != 1 && style != 5)
+        return Wrap(kRecord, Invalid("Pen style is not supported. Must be 0, 1 or 5."));
     const std::int32_t width = TextToIntDef(ParamList[1], 0);
-    if (width < 0 || ParamList[1] == "0") {
-        FailValidation("Pen width must be positive.");
-        return Wrap("Pen");
-    }
-    if (width == 0) {
-        FailValidation("Pen width is not an integer positive number.");
-        return Wrap("Pen");
-    }
+    if (width < 0 || ParamList[1] == "0") return Wrap(kRecord, Invalid("Pen width must be positive."));
+    if (width == 0) return Wrap(kRecord, Invalid("Pen width is not an integer positive number."));
     // The colour is what follows the second comma of the argument.
     std::string_view colour = argument.substr(argument.find(',') + 1);
     colour = colour.substr(colour.find(',') + 1);
-    if (!CheckRgb(colour)) {
-        FailValidation("Pen rgb is not a valid rgb. all 3 components must be between 0 and 255.");
-        return Wrap("Pen");
-    }
-    return true;
+    if (!CheckRgb(colour))
+        return Wrap(kRecord, Invalid("Pen rgb is not a valid rgb. all 3 components must be between 0 and 255."));
+    return {};
 }
 
 // --- Variable assignments -------------------------------------------------------
 
-bool Engine::CheckV(std::string_view argument) {
-    constexpr const char* kRecord = "Variable assignment";
-    const PatternCheck match = MatchFields(argument, "s=s", ParamList, true);
-    if (match != PatternCheck::Matched) {
-        Fail(FailureKind::Validation, PatternMismatchMessage(match));
-        return Wrap(kRecord);
-    }
+Outcome Engine::ScanV(std::string_view argument) {
+    constexpr std::string_view kRecord = "Variable assignment";
+    const PatternCheck match = ScanFields(argument, "s=s", ParamList, true);
+    if (match != PatternCheck::Matched) return WrapPattern(kRecord, match);
     const std::string_view name = ParamList[0];
     const std::string_view value = ParamList[1];
     const char variable = name.size() == 1 ? name[0] : '\0';
     switch (variable) {
     case 'D':
-        if (value == "+" || value == "-") return true;
-        FailValidation("D values can be only - or +.");
-        return Wrap(kRecord);
+        if (value == "+" || value == "-") return {};
+        return Wrap(kRecord, Invalid("D values can be only - or +."));
     case 'W':
     case 'Z': {
         long double number;
-        if (!TryTextToReal(value, number)) {
-            Fail(FailureKind::Conversion, RealConversionMessage(value));
-            return Wrap(kRecord);
-        }
+        if (!ScanReal(value, number)) return Wrap(kRecord, {FailureKind::Conversion, RealConversionMessage(value)});
         const long double upper = variable == 'W' ? 1000.0L : 100.0L;
-        if (number >= 0.0L && number <= upper) return true;
-        Fail(FailureKind::Validation,
-             variable == 'W' ? GuessedLimitMessage("W", "1000") : GuessedLimitMessage("Z", "100"));
-        return Wrap(kRecord);
+        if (number >= 0.0L && number <= upper) return {};
+        return Wrap(kRecord,
+                    Invalid(variable == 'W' ? GuessedLimitMessage("W", "1000") : GuessedLimitMessage("Z", "100")));
     }
-    case 'X':
-        return CheckPoint(value) || Wrap(kRecord);
+    case 'X': {
+        Outcome point = ScanCoordinate(value, CoordList);
+        if (point.ok()) return point;
+        return Wrap(kRecord, std::move(point));
+    }
     default:
-        FailValidation("Unkown variable.");
-        return Wrap(kRecord);
+        return Wrap(kRecord, Invalid("Unkown variable."));
     }
 }
 
 // --- The raising validators -------------------------------------------------------
 
-void Engine::parseAC(std::string_view argument) {
-    if (!CheckAC(argument)) RaiseFailure();
-}
-void Engine::parseAN(std::string_view argument) {
-    if (!CheckAN(argument)) RaiseFailure();
-}
-void Engine::parseAH(std::string_view argument) {
-    if (!CheckAH(argument)) RaiseFailure();
-}
-void Engine::parseAL(std::string_view argument) {
-    if (!CheckAL(argument)) RaiseFailure();
-}
-void Engine::parseAT(std::string_view argument) {
-    if (!CheckAT(argument)) RaiseFailure();
-}
-void Engine::parseTO(std::string_view argument) {
-    if (!CheckTO(argument)) RaiseFailure();
-}
-void Engine::parseTC(std::string_view argument) {
-    if (!CheckTC(argument)) RaiseFailure();
-}
-void Engine::parseSP(std::string_view argument) {
-    if (!CheckSP(argument)) RaiseFailure();
-}
-void Engine::parseSB(std::string_view argument) {
-    if (!CheckSB(argument)) RaiseFailure();
-}
-void Engine::parseV(std::string_view argument) {
-    if (!CheckV(argument)) RaiseFailure();
-}
-void Engine::parseDP(std::string_view argument) {
-    if (!CheckDP(argument)) RaiseFailure();
-}
-void Engine::parseDA(std::string_view argument) {
-    if (!CheckDA(argument)) RaiseFailure();
-}
-void Engine::parseDB(std::string_view argument) {
-    if (!CheckDB(argument)) RaiseFailure();
-}
-void Engine::parseDC(std::string_view argument) {
-    if (!CheckDC(argument)) RaiseFailure();
-}
-void Engine::parseDY(std::string_view argument) {
-    if (!CheckDY(argument)) RaiseFailure();
-}
+#define CORVALA_RAISING_VALIDATOR(COMMAND)                                                                             \
+    void Engine::parse##COMMAND(std::string_view argument) {                                                           \
+        const Outcome outcome = Scan##COMMAND(argument);                                                               \
+        if (!outcome.ok()) Raise(outcome);                                                                             \
+    }
+CORVALA_RAISING_VALIDATOR(AC)
+CORVALA_RAISING_VALIDATOR(AN)
+CORVALA_RAISING_VALIDATOR(AH)
+CORVALA_RAISING_VALIDATOR(AL)
+CORVALA_RAISING_VALIDATOR(AT)
+CORVALA_RAISING_VALIDATOR(TO)
+CORVALA_RAISING_VALIDATOR(TC)
+CORVALA_RAISING_VALIDATOR(SP)
+CORVALA_RAISING_VALIDATOR(SB)
+CORVALA_RAISING_VALIDATOR(V)
+CORVALA_RAISING_VALIDATOR(DP)
+CORVALA_RAISING_VALIDATOR(DA)
+CORVALA_RAISING_VALIDATOR(DB)
+CORVALA_RAISING_VALIDATOR(DC)
+CORVALA_RAISING_VALIDATOR(DY)
+#undef CORVALA_RAISING_VALIDATOR
 
 }  // namespace corvala

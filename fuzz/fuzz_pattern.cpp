@@ -66,7 +66,7 @@ std::size_t FieldItems(std::string_view pattern, bool& onlyLiterals) {
 void CheckOne(std::string_view data, std::string_view pattern, bool trim) {
     corvala::StringList fields;
     fields.push_back("left over from an earlier call");
-    const corvala::PatternCheck check = corvala::MatchFields(data, pattern, fields, trim);
+    const corvala::PatternCheck check = corvala::ScanFields(data, pattern, fields, trim);
     Check(KnownCheck(check), "check number outside the fixed table");
 
     corvala::StringList thrownFields{"x", "y"};
@@ -75,9 +75,9 @@ void CheckOne(std::string_view data, std::string_view pattern, bool trim) {
         corvala::MatchPattern(data, pattern, thrownFields, trim);
     } catch (const corvala::PatternMismatch& mismatch) {
         threw = true;
-        Check(check != corvala::PatternCheck::Matched, "MatchPattern raised where MatchFields matched");
+        Check(check != corvala::PatternCheck::Matched, "MatchPattern raised where ScanFields matched");
         const std::string expected = "Assertion failure (Unit1, line " + std::to_string(static_cast<int>(check)) + ")";
-        Check(mismatch.message() == expected, "mismatch message differs from the check of MatchFields");
+        Check(mismatch.message() == expected, "mismatch message differs from the check of ScanFields");
         Check(corvala::PatternMismatchMessage(check) == expected, "PatternMismatchMessage text");
     }
     Check(threw == (check != corvala::PatternCheck::Matched), "MatchPattern did not raise for a failed check");

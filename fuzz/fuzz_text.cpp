@@ -79,26 +79,26 @@ void CheckIntegers(std::string_view text) {
     std::int32_t value = 12345;
     bool ok;
     {
-        FpGuard guard("TryTextToInt changed the floating-point environment");
-        ok = corvala::TryTextToInt(text, value);
+        FpGuard guard("ScanInt changed the floating-point environment");
+        ok = corvala::ScanInt(text, value);
     }
     bool threw = false;
     try {
         FpGuard guard("TextToInt changed the floating-point environment");
         const std::int32_t thrown = corvala::TextToInt(text);
-        Check(ok && thrown == value, "TextToInt disagrees with TryTextToInt");
+        Check(ok && thrown == value, "TextToInt disagrees with ScanInt");
     } catch (const corvala::ConversionError& error) {
         threw = true;
         Check(error.message() == Quoted(text, " is not a valid integer value"), "TextToInt message");
     }
-    Check(threw == !ok, "TextToInt fails exactly where TryTextToInt fails");
+    Check(threw == !ok, "TextToInt fails exactly where ScanInt fails");
     for (std::int32_t def : {0, -1, 7, std::numeric_limits<std::int32_t>::min()}) {
         Check(corvala::TextToIntDef(text, def) == (ok ? value : def), "TextToIntDef disagrees with TextToInt");
     }
     if (ok) {
         const std::string back = corvala::IntToText(value);
         std::int32_t again = 0;
-        Check(corvala::TryTextToInt(back, again) && again == value, "IntToText does not read back");
+        Check(corvala::ScanInt(back, again) && again == value, "IntToText does not read back");
         Check(std::to_string(value) == back, "IntToText spelling");
     }
 }
@@ -107,30 +107,30 @@ void CheckReals(std::string_view text) {
     long double value = 0;
     bool ok;
     {
-        FpGuard guard("TryTextToReal changed the floating-point environment");
-        ok = corvala::TryTextToReal(text, value);
+        FpGuard guard("ScanReal changed the floating-point environment");
+        ok = corvala::ScanReal(text, value);
     }
-    if (ok) Check(std::isfinite(value), "TryTextToReal accepted a value that is not finite");
+    if (ok) Check(std::isfinite(value), "ScanReal accepted a value that is not finite");
     bool threw = false;
     try {
         FpGuard guard("TextToReal changed the floating-point environment");
         const long double thrown = corvala::TextToReal(text);
-        Check(ok && SameReal(thrown, value), "TextToReal disagrees with TryTextToReal");
+        Check(ok && SameReal(thrown, value), "TextToReal disagrees with ScanReal");
     } catch (const corvala::ConversionError& error) {
         threw = true;
         Check(error.message() == Quoted(text, " is not a valid floating point value"), "TextToReal message");
     }
-    Check(threw == !ok, "TextToReal fails exactly where TryTextToReal fails");
+    Check(threw == !ok, "TextToReal fails exactly where ScanReal fails");
 
     // The conversion uses its own rounding: the caller's mode changes nothing.
     const int saved = std::fegetround();
     for (int mode : kRoundings) {
         std::fesetround(mode);
         long double other = 0;
-        const bool otherOk = corvala::TryTextToReal(text, other);
+        const bool otherOk = corvala::ScanReal(text, other);
         const int after = std::fegetround();
         std::fesetround(saved);
-        Check(after == mode, "TryTextToReal did not restore the rounding mode");
+        Check(after == mode, "ScanReal did not restore the rounding mode");
         Check(otherOk == ok && (!ok || SameReal(other, value)), "TextToReal depends on the caller's rounding");
     }
 }

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <exception>
 
+#include "engine/text.h"
 #include "ui/LineDecoding.h"
 #include "ui/Unit1.h"
 
@@ -15,6 +16,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The toolkit switches the C library to the user's locale; number
     // conversions must not follow the regional decimal separator that way.
     std::setlocale(LC_NUMERIC, "C");
+    // One floating-point environment for the whole run of the program.
+    InitializeFloatingPoint();
     // The icon and menu entry that an installation puts in place.
     setWindowIcon(QIcon::fromTheme(QStringLiteral("corvala")));
     setDesktopFileName(QStringLiteral("corvala"));

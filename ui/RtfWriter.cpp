@@ -1,6 +1,6 @@
 #include "ui/RtfWriter.h"
 
-#include "ui/LineDecoding.h"
+#include "engine/display.h"
 
 #include <QGuiApplication>
 
@@ -20,6 +20,10 @@ constexpr char kFallbackFamily[] = "Arial";
 // Colour table entries: 0 is the reader's normal text colour.
 constexpr char kOkOn[] = "\\b\\cf1 ";
 constexpr char kErrOn[] = "\\b\\cf2 ";
+constexpr char kWarningOn[] = "\\b\\cf3 ";
+constexpr char kColours[] = "{\\colortbl ;\\red0\\green128\\blue0;\\red255\\green0\\blue0;}\n";
+constexpr char kColoursWithWarning[] =
+    "{\\colortbl ;\\red0\\green128\\blue0;\\red255\\green0\\blue0;\\red255\\green128\\blue0;}\n";
 constexpr char kMarkerOff[] = "\\b0\\cf0 ";
 constexpr char kParagraphEnd[] = "\\par\n";
 
@@ -150,11 +154,13 @@ QByteArray FontTableName(const QString& family) {
     return out;
 }
 
-QByteArray Header(const QString& family, qreal pointSize) {
-    const QByteArray name = FontTableName(family);
-    int halfPoints = 20;
-    if (pointSize > 0) halfPoints = std::clamp(static_cast<int>(std::lround(pointSize * 2)), 2, 3276);
+int HalfPoints(qreal pointSize) {
+    if (pointSize <= 0) return 20;
+    return std::clamp(static_cast<int>(std::lround(pointSize * 2)), 2, 3276);
+}
 
+QByteArray FontHeader(const QString& family) {
+    const QByteArray name = FontTableName(family);
     QByteArray header;
     header += "{\\rtf1\\ansi\\ansicpg1252\\deff0\n";
     header += "{\\fonttbl{\\f0\\fswiss\\fcharset0 ";
@@ -165,11 +171,11 @@ QByteArray Header(const QString& family, qreal pointSize) {
         header += '}';
     }
     header += ";}}\n";
-    header += "{\\colortbl ;\\red0\\green128\\blue0;\\red255\\green0\\blue0;}\n";
-    header += "\\viewkind4\\uc1\\pard\\plain\\f0\\fs";
-    header += QByteArray::number(halfPoints);
-    header += '\n';
     return header;
+}
+
+QByteArray PlainHeader(qreal pointSize) {
+    return "\\viewkind4\\uc1\\pard\\plain\\f0\\fs" + QByteArray::number(HalfPoints(pointSize)) + '\n';
 }
 
 }  // namespace
@@ -178,11 +184,15 @@ RtfWriter::RtfWriter() {
     if (qGuiApp != nullptr) {
         setFont(QGuiApplication::font());
     } else {
-        header_ = Header(QString::fromLatin1(kFallbackFamily), 10);
+        fontHeader_ = FontHeader(QString::fromLatin1(kFallbackFamily));
+        plainHeader_ = PlainHeader(10);
     }
 }
 
-void RtfWriter::setFont(const QFont& font) { header_ = Header(font.family(), font.pointSizeF()); }
+void RtfWriter::setFont(const QFont& font) {
+    fontHeader_ = FontHeader(font.family());
+    plainHeader_ = PlainHeader(font.pointSizeF());
+}
 
 void RtfWriter::reserve(qsizetype bytes) { body_.reserve(bytes); }
 
@@ -201,7 +211,8 @@ void RtfWriter::addLine(const QString& text, Marker marker) {
         d = PutText(d, s, end);
     } else {
         const char16_t* markerEnd = MarkerEnd(s, end);
-        d = Put(d, marker == Marker::Ok ? kOkOn : kErrOn);
+        d = Put(d, marker == Marker::Ok ? kOkOn : marker == Marker::Err ? kErrOn : kWarningOn);
+        if (marker == Marker::Warning) hasWarning_ = true;
         d = PutText(d, s, markerEnd);
         d = Put(d, kMarkerOff);
         d = PutText(d, markerEnd, end);
@@ -216,13 +227,14 @@ constexpr char kTrailer[] = "}\n";
 
 QByteArray RtfWriter::document() const {
     QByteArray document;
-    document.reserve(header_.size() + body_.size() + 2);
+    document.reserve(fontHeader_.size() + plainHeader_.size() + body_.size() + 128);
     for (const QByteArrayView part : parts()) document += part;
     return document;
 }
 
-std::array<QByteArrayView, 3> RtfWriter::parts() const {
-    return {QByteArrayView(header_), QByteArrayView(body_), QByteArrayView(kTrailer)};
+std::array<QByteArrayView, 5> RtfWriter::parts() const {
+    return {QByteArrayView(fontHeader_), QByteArrayView(hasWarning_ ? kColoursWithWarning : kColours),
+            QByteArrayView(plainHeader_), QByteArrayView(body_), QByteArrayView(kTrailer)};
 }
 
 }  // namespace corvala::ui

@@ -9,7 +9,9 @@
 
 namespace corvala::ui {
 
-enum class Marker { None, Ok, Err };
+// The marker of a log line; the order follows the verdicts (Ok, Warning,
+// Error) after None.
+enum class Marker { None, Ok, Warning, Err };
 
 // Writes the results log as one RTF document (code page 1252, characters
 // outside ASCII as \uN with a code-page fallback), built up line by line in a
@@ -26,9 +28,10 @@ public:
     // Makes room for about this many bytes of document text in advance.
     void reserve(qsizetype bytes);
 
-    // One paragraph per line; with Ok or Err, the first three characters of
-    // the line are bold and coloured: green (0,128,0) for Ok, red (255,0,0) for Err;
-    // the rest of the line (its fourth character included) plain.
+    // One paragraph per line; with a marker, the first three characters of
+    // the line are bold and coloured: green (0,128,0) for Ok, orange
+    // (255,128,0) for Warning, red (255,0,0) for Err; the rest of the line
+    // (its fourth character included) plain.
     void addLine(const QString& text, Marker marker);
 
     // The complete RTF document (an empty log: a valid document with no text).
@@ -36,11 +39,13 @@ public:
 
     // The same document as consecutive pieces, for writing a large log out
     // without joining a second copy of it in memory.
-    std::array<QByteArrayView, 3> parts() const;
+    std::array<QByteArrayView, 5> parts() const;
 
 private:
-    QByteArray header_;
+    QByteArray fontHeader_;  // up to the font table
+    QByteArray plainHeader_;  // after the colour table
     QByteArray body_;
+    bool hasWarning_ = false;  // the colour table names orange only when used
 };
 
 }  // namespace corvala::ui

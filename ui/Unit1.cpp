@@ -30,7 +30,9 @@
 #include "engine/failures.h"
 #include "engine/lines.h"
 #include "engine/text.h"
+#include "ui/ErrorList.h"
 #include "ui/LineDecoding.h"
+#include "ui/ResultsLog.h"
 #include "ui/RtfWriter.h"
 
 namespace corvala::ui {
@@ -45,9 +47,6 @@ constexpr int ClientHeight = 309;
 constexpr int LogHeight = 193;
 constexpr int ListTop = 196;
 constexpr int ListHeight = 109;
-
-const QColor OkColour(0, 128, 0);
-const QColor ErrColour(255, 0, 0);
 
 // The client area: lays its children out by their anchors. The log keeps
 // its distance to all four edges, the list its height and its distance to
@@ -96,19 +95,6 @@ void WriteWholeFile(const QString& path, std::span<const QByteArrayView> pieces,
     if (::close(fd) != 0) throw Failure(writeFailure);
 }
 
-// The marker of a log line, read back from the format of its first
-// characters.
-Marker MarkerOf(const QTextBlock& block) {
-    const QTextBlock::iterator first = block.begin();
-    if (first.atEnd()) return Marker::None;
-    const QTextCharFormat format = first.fragment().charFormat();
-    if (!format.hasProperty(QTextFormat::ForegroundBrush)) return Marker::None;
-    const QColor colour = format.foreground().color();
-    if (colour == OkColour) return Marker::Ok;
-    if (colour == ErrColour) return Marker::Err;
-    return Marker::None;
-}
-
 }  // namespace
 
 QString WithDefaultSuffix(const QString& name, const QString& suffix) {
@@ -137,12 +123,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
     CreateMenus();
     CreateDialogs();
 
-    okFormat_.setFontWeight(QFont::Bold);
-    okFormat_.setForeground(OkColour);
-    errFormat_.setFontWeight(QFont::Bold);
-    errFormat_.setForeground(ErrColour);
-    appendCursor_ = QTextCursor(RichEdit1->document());
-
     move(339, 114);
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
 
@@ -150,7 +130,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
 }
 
 TForm1::~TForm1() {
-    qDeleteAll(pendingItems_);
     FormDestroy();
     if (Form1 == this) Form1 = nullptr;
 }
@@ -160,22 +139,14 @@ void TForm1::CreateControls() {
     client->setMinimumSize(ClientWidth, ClientHeight);
     setCentralWidget(client);
 
-    RichEdit1 = new QPlainTextEdit(client);
-    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    log_ = std::make_unique<ResultsLog>(client);
+    RichEdit1 = log_->widget();
     RichEdit1->setGeometry(0, 0, ClientWidth, LogHeight);
-    RichEdit1->setReadOnly(true);
-    RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    RichEdit1->setUndoRedoEnabled(false);
-    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    ListBox1 = new QListWidget(client);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    list_ = std::make_unique<ErrorList>(client);
+    ListBox1 = list_->widget();
     ListBox1->setGeometry(0, ListTop, ClientWidth, ListHeight);
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox1->setUniformItemSizes(true);
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
 
     Panel1 = new QFrame(client);
@@ -208,7 +179,7 @@ void TForm1::CreateControls() {
     // list changes made by the run do not. A mouse press that changed the
     // selection has jumped already, so its release does not jump again.
     connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] {
-        if (fillingList_) return;
+        if (list_->Filling()) return;
         jumpedOnPress_ = QGuiApplication::mouseButtons() != Qt::NoButton;
         ListBox1Click();
     });
@@ -345,17 +316,8 @@ void TForm1::Saveresults1Click() {
     Guarded([&] {
         const std::optional<QString> name = AskSaveName();
         if (!name) return;
-        FlushLog();
         RtfWriter writer;
-        // The log's text and about twenty bytes of control words a line,
-        // so that the document is not copied while it grows.
-        writer.reserve(static_cast<qsizetype>(logLength_) + 24 * RichEdit1->document()->blockCount());
-        for (QTextBlock block = RichEdit1->document()->begin(); block.isValid(); block = block.next()) {
-            // Every log line ends with a line end; the empty line after the
-            // last one is not a log line.
-            if (!block.next().isValid() && block.length() <= 1) break;
-            writer.addLine(block.text(), MarkerOf(block));
-        }
+        log_->WriteRtf(writer);
         WriteWholeFile(*name, writer.parts(), "Failed to Save Stream");
     });
 }
@@ -364,10 +326,10 @@ void TForm1::Saveerrors1Click() {
     Guarded([&] {
         const std::optional<QString> name = AskSaveName();
         if (!name) return;
-        FlushList();
+        list_->Flush();
         QByteArray bytes;
-        for (int i = 0; i < ListBox1->count(); ++i) {
-            bytes += ListBox1->item(i)->data(BytesRole).toByteArray();
+        for (int i = 0; i < list_->Count(); ++i) {
+            bytes += list_->Bytes(i);
             bytes += "\r\n";
         }
         const QByteArrayView whole(bytes);
@@ -376,133 +338,86 @@ void TForm1::Saveerrors1Click() {
 }
 
 void TForm1::ListBox1Click() {
-    FlushList();
-    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
-    if (selected.isEmpty()) return;
-    FlushLog();
-    const int position = selected.first()->data(PositionRole).toInt();
-    // The end first, then the line: scrolling up to the line brings it to
-    // the top of the view unless it lies in the last screenful.
-    QTextCursor cursor(RichEdit1->document());
-    cursor.movePosition(QTextCursor::End);
-    RichEdit1->setTextCursor(cursor);
-    RichEdit1->ensureCursorVisible();
-    MoveCaret(position);
+    list_->Flush();
+    const int selected = list_->Selected();
+    if (selected < 0) return;
+    log_->JumpTo(list_->Position(selected));
 }
 
 void TForm1::Copy1Click() {
-    FlushLog();
+    log_->Flush();
     RichEdit1->copy();
 }
 
 void TForm1::Copy2Click() {
-    FlushList();
-    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
-    if (selected.isEmpty()) return;
-    QGuiApplication::clipboard()->setText(selected.first()->text());
+    list_->Flush();
+    const int selected = list_->Selected();
+    if (selected < 0) return;
+    QGuiApplication::clipboard()->setText(ListBox1->item(selected)->text());
 }
 
-int TForm1::ItemPosition(int index) const { return ListBox1->item(index)->data(PositionRole).toInt(); }
+int TForm1::ItemPosition(int index) const { return list_->Position(index); }
 
-// --- The log ------------------------------------------------------------------
+std::int64_t TForm1::LogLength() const noexcept { return log_->Length(); }
 
-void TForm1::FlushLog() {
-    if (!editBlockOpen_) return;
-    editBlockOpen_ = false;
-    linesInEditBlock_ = 0;
-    appendCursor_.endEditBlock();
-}
-
-void TForm1::MoveCaret(int position) {
-    QTextCursor cursor(RichEdit1->document());
-    cursor.setPosition(std::clamp(position, 0, RichEdit1->document()->characterCount() - 1));
-    RichEdit1->setTextCursor(cursor);
-    RichEdit1->ensureCursorVisible();
-    // A scroll bar that the last lines brought in shrinks the view only when
-    // the pending layout is done; scroll once more after it.
-    if (!ensureVisiblePending_) {
-        ensureVisiblePending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            ensureVisiblePending_ = false;
-            RichEdit1->ensureCursorVisible();
-        });
-    }
-}
-
-void TForm1::Clear() {
-    FlushLog();
-    RichEdit1->clear();
-    RichEdit1->setUndoRedoEnabled(false);
-    appendCursor_ = QTextCursor(RichEdit1->document());
-    logLength_ = 0;
-    newestLineStart_ = -1;
-    qDeleteAll(pendingItems_);
-    pendingItems_.clear();
-    fillingList_ = true;
-    ListBox1->clear();
-    fillingList_ = false;
-}
+// --- The log and the list ---------------------------------------------------------
 
 void TForm1::AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) {
-    static const QString okMarker = QStringLiteral(" ok");
-    static const QString errMarker = QStringLiteral("err");
-    // The marker's fourth character, the blank, is plain like the rest.
-    QString rest = QString::number(lineNumber);
-    rest.prepend(u' ');
-    rest += u' ';
-    rest += DecodeLine(text);
-
-    const std::int64_t start = logLength_;
-    const std::int64_t length = 3 + rest.size();
-    if (paintingSuspended_ && !editBlockOpen_) {
-        appendCursor_.beginEditBlock();
-        editBlockOpen_ = true;
-        linesInEditBlock_ = 0;
-    }
-    // The append always goes to the end, wherever the user left the caret.
-    appendCursor_.insertText(ok ? okMarker : errMarker, ok ? okFormat_ : errFormat_);
-    appendCursor_.insertText(rest, plainFormat_);
-    appendCursor_.insertBlock(QTextBlockFormat(), plainFormat_);
-    if (appendCursor_.position() != start + length + 1) throw Failure("RichEdit line insertion error");
-    logLength_ = start + length + 1;
-    newestLineStart_ = start;
-
-    if (!ok) {
-        QListWidgetItem* last = !pendingItems_.empty()  ? pendingItems_.back()
-                                : ListBox1->count() > 0 ? ListBox1->item(ListBox1->count() - 1)
-                                                        : nullptr;
-        if (last) last->setData(PositionRole, static_cast<int>(start));
-    }
-
-    if (editBlockOpen_ && ++linesInEditBlock_ >= LinesPerEditBlock) FlushLog();
-    // While painting is suspended nobody sees the caret; it is put at the
-    // newest line when painting resumes.
-    if (!paintingSuspended_) MoveCaret(static_cast<int>(start));
+    if (!ok) ++engine_.ErrorCount;
+    const std::int64_t start = log_->Append(ok ? Verdict::Ok : Verdict::Error, lineNumber, DecodeLine(text));
+    if (!ok) list_->AttachToLast(static_cast<int>(start));
 }
 
-void TForm1::AddError(std::string_view message) {
-    auto* item = new QListWidgetItem(DecodeLine(message));
-    item->setData(PositionRole, 0);
-    item->setData(BytesRole, QByteArray(message.data(), static_cast<qsizetype>(message.size())));
-    pendingItems_.push_back(item);
-    // During a run the list takes its new items a few times a second: each
-    // insert lays out the whole list again.
-    if (!paintingSuspended_) FlushList();
+void TForm1::AddError(std::string_view message) { list_->Add(message); }
+
+void TForm1::AddItem(std::string_view text, Severity severity, bool waitsForLine) {
+    QIcon icon;
+    if (style_ == TextStyle::Detailed) {
+        static constexpr QStyle::StandardPixmap kIcons[] = {QStyle::SP_MessageBoxCritical, QStyle::SP_MessageBoxWarning,
+                                                            QStyle::SP_MessageBoxInformation};
+        icon = style()->standardIcon(kIcons[static_cast<int>(severity)]);
+    }
+    list_->Add(text, icon);
+    if (waitsForLine) itemsAwaitingLine_.push_back(list_->Count() - 1);
 }
 
-void TForm1::FlushList() {
-    if (pendingItems_.empty()) return;
-    const int expected = ListBox1->count() + static_cast<int>(pendingItems_.size());
-    fillingList_ = true;
-    for (QListWidgetItem* item : pendingItems_) ListBox1->addItem(item);
-    fillingList_ = false;
-    pendingItems_.clear();
-    if (ListBox1->count() != expected) throw Failure("Unable to insert a line");
+void TForm1::AppendLine(Verdict verdict, std::int64_t number, std::string_view text) {
+    const std::int64_t start = log_->Append(verdict, number, DecodeLine(text));
+    for (const int item : itemsAwaitingLine_) list_->Attach(item, static_cast<int>(start));
+    itemsAwaitingLine_.clear();
+}
+
+// --- What a run reports ------------------------------------------------------------
+
+void TForm1::RunStarted(const RunStart& start) {
+    const std::string title = RunTitle(start.name);
+    setWindowTitle(DecodeLine(title));
+    style_ = engine_.Settings.blocks || engine_.Settings.extended ? TextStyle::Detailed : TextStyle::Classic;
+    log_->Clear();
+    list_->Clear();
+    itemsAwaitingLine_.clear();
+}
+
+void TForm1::Reported(const Finding& finding) {
+    // A finding comes before the verdict of its line, which it then points
+    // at; a finding about the whole file points at the top of the log.
+    AddItem(ErrorItemText(finding, style_), finding.severity, finding.line > 0);
+}
+
+void TForm1::LineChecked(const LineVerdict& verdict) { AppendLine(verdict.verdict, verdict.line, verdict.raw); }
+
+void TForm1::RunFinished(const RunEnd& end) {
+    itemsAwaitingLine_.clear();
+    if (end.cancelled) AddItem(kCancelledItem, Severity::Note, false);
+    const SummaryLine summary = SummaryLogLine(end, style_);
+    // The closing item points at the closing line when that line is marked.
+    AddItem(SummaryItemText(end, style_), Severity::Note, summary.verdict != Verdict::Ok);
+    // The run counted its error lines; a marked closing line counts as well.
+    if (summary.verdict == Verdict::Error) ++engine_.ErrorCount;
+    AppendLine(summary.verdict, summary.number, summary.text);
 }
 
 // --- Run host -------------------------------------------------------------------
-
-void TForm1::SetTitle(std::string_view title) { setWindowTitle(DecodeLine(title)); }
 
 void TForm1::ShowProgressPanel(bool visible) {
     if (visible) Panel1->raise();
@@ -512,33 +427,16 @@ void TForm1::ShowProgressPanel(bool visible) {
 void TForm1::SetProgress(int percent) { ProgressBar1->setValue(percent); }
 
 void TForm1::SuspendLogPainting(bool suspended) {
-    if (suspended == paintingSuspended_) return;
-    paintingSuspended_ = suspended;
-    if (suspended) {
-        RichEdit1->setUpdatesEnabled(false);
-        ListBox1->setUpdatesEnabled(false);
-        listShown_.start();
-        return;
-    }
-    FlushLog();
-    FlushList();
-    RichEdit1->setUpdatesEnabled(true);
-    ListBox1->setUpdatesEnabled(true);
-    if (newestLineStart_ >= 0) MoveCaret(static_cast<int>(newestLineStart_));
+    log_->SetPaintingSuspended(suspended);
+    list_->SetPaintingSuspended(suspended);
 }
 
 void TForm1::ProcessEvents() {
     // Repainting the error list after every line would cost more than the
     // run itself; during a run it is shown a few times a second.
-    if (paintingSuspended_ && listShown_.isValid() && listShown_.elapsed() >= ListRepaintMilliseconds) {
-        FlushList();
-        ListBox1->setUpdatesEnabled(true);
-        QCoreApplication::processEvents();
-        if (paintingSuspended_) ListBox1->setUpdatesEnabled(false);
-        listShown_.start();
-        return;
-    }
+    const bool repaint = list_->RepaintDue();
     QCoreApplication::processEvents();
+    if (repaint) list_->EndRepaint();
 }
 
 }  // namespace corvala::ui

@@ -1,30 +1,31 @@
 // The Corvala window: the results log, the error list, the progress panel,
-// the File menu and the two context menus. The window owns the engine and
-// is both the run's result sink and its host.
+// the File menu and the two context menus. The window owns the engine,
+// hosts its runs and shows what they report: it is the run's FindingSink
+// and RunHost, and formats the values with the texts it shares with
+// corvala-check (engine/texts.h). The log and the list are classes of their
+// own (ResultsLog, ErrorList); this class holds the commands and the layout.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
-#include <QTextCharFormat>
-#include <QTextCursor>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/findings.h"
 #include "engine/run.h"
+#include "engine/texts.h"
 
 class QAction;
 class QCloseEvent;
 class QFileDialog;
 class QFrame;
 class QListWidget;
-class QListWidgetItem;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -33,16 +34,13 @@ class QPushButton;
 
 namespace corvala::ui {
 
-class TForm1 final : public QMainWindow, public ResultSink, public RunHost {
+class ErrorList;
+class ResultsLog;
+
+class TForm1 final : public QMainWindow, public FindingSink, public RunHost {
     Q_OBJECT
 
 public:
-    // The log groups its inserts during a run into edit blocks of this many
-    // lines; layout work is done once per block instead of once per line.
-    static constexpr int LinesPerEditBlock = 1000;
-    // During a run the error list is repainted at most this often.
-    static constexpr int ListRepaintMilliseconds = 100;
-
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -86,25 +84,27 @@ public:
     const QString& OpenDialogFileName() const noexcept { return openFileName_; }
     const QString& SaveDialogFileName() const noexcept { return saveFileName_; }
 
-    // Item data roles of ListBox1: the attached log position (int) and the
-    // message's own bytes (QByteArray).
-    static constexpr int PositionRole = Qt::UserRole;
-    static constexpr int BytesRole = Qt::UserRole + 1;
-
     // The attached integer of item `index` of the error list.
     int ItemPosition(int index) const;
     // The log's length as the next append will see it (L).
-    std::int64_t LogLength() const noexcept { return logLength_; }
+    std::int64_t LogLength() const noexcept;
     // True when a close was asked for during a run and waits for its end.
     bool CloseRequested() const noexcept { return closeRequested_; }
 
-    // --- ResultSink --------------------------------------------------------
-    void Clear() override;
-    void AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) override;
-    void AddError(std::string_view message) override;
+    // --- The log and the list ------------------------------------------------
+    // Appends a log line for file line `lineNumber`; with ok false it counts
+    // an error and attaches the new line's position to the newest item.
+    void AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok);
+    // Appends an item with the position 0.
+    void AddError(std::string_view message);
+
+    // --- FindingSink ----------------------------------------------------------
+    void RunStarted(const RunStart& start) override;
+    void Reported(const Finding& finding) override;
+    void LineChecked(const LineVerdict& verdict) override;
+    void RunFinished(const RunEnd& end) override;
 
     // --- RunHost -----------------------------------------------------------
-    void SetTitle(std::string_view title) override;
     void ShowProgressPanel(bool visible) override;
     void SetProgress(int percent) override;
     void SuspendLogPainting(bool suspended) override;
@@ -137,32 +137,19 @@ private:
     void Validate(const QString& path);
     // Asks the save dialog for a name; nothing when cancelled.
     std::optional<QString> AskSaveName();
-    // Closes the open edit block, so the document is laid out and
-    // consistent before anything reads or moves through it.
-    void FlushLog();
-    // Moves the items added during a run into the list.
-    void FlushList();
-    // Puts the widget's caret at `position` and scrolls it into view.
-    void MoveCaret(int position);
+    // Appends a log line and attaches its position to the items that wait
+    // for it.
+    void AppendLine(Verdict verdict, std::int64_t number, std::string_view text);
+    void AddItem(std::string_view text, Severity severity, bool waitsForLine);
 
     Engine engine_;
+    std::unique_ptr<ResultsLog> log_;
+    std::unique_ptr<ErrorList> list_;
     QString openFileName_;
     QString saveFileName_;
-
-    QTextCursor appendCursor_;  // kept at the end of the log
-    QTextCharFormat okFormat_;
-    QTextCharFormat errFormat_;
-    QTextCharFormat plainFormat_;
-    std::int64_t logLength_ = 0;  // L: positions taken by the log so far
-    std::int64_t newestLineStart_ = -1;
-    std::vector<QListWidgetItem*> pendingItems_;  // not yet in the list
-    QElapsedTimer listShown_;  // the list's last repaint during a run
-    int linesInEditBlock_ = 0;
-    bool editBlockOpen_ = false;
-    bool paintingSuspended_ = false;
-    bool fillingList_ = false;  // list changes that are not the user's
+    TextStyle style_ = TextStyle::Classic;
+    std::vector<int> itemsAwaitingLine_;  // items that take the next log line's position
     bool jumpedOnPress_ = false;
-    bool ensureVisiblePending_ = false;
     bool closeRequested_ = false;
 };
 

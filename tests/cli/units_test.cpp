@@ -1,60 +1,15 @@
-// The checker's parts on their own: JSON text decoding and option parsing.
+// The checker's parts on their own: option parsing, the help text.
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "cli/json_text.h"
 #include "cli/options.h"
 #include "cli/reports.h"
 
 namespace corvala::cli {
 namespace {
-
-struct DecodeCase {
-    const char* name;
-    std::string bytes;
-    std::string expected;
-};
-
-class DecodeForJsonTest : public ::testing::TestWithParam<DecodeCase> {};
-
-TEST_P(DecodeForJsonTest, KeepsValidUtf8AndDecodesStrayBytesAsLatin1) {
-    const DecodeCase& c = GetParam();
-    const std::string decoded = DecodeForJson(c.bytes);
-    EXPECT_EQ(decoded, c.expected);
-    // Whatever the input, nlohmann accepts the result as strict UTF-8.
-    EXPECT_NO_THROW((void)nlohmann::json(decoded).dump());
-}
-
-const DecodeCase kDecodeCases[] = {
-    {"Ascii", "AC R\t*x", "AC R\t*x"},
-    {"ControlAndZeroBytesStay", std::string("a\x01\x7f", 3), std::string("a\x01\x7f", 3)},
-    {"TwoByteSequence", "m\xC3\xA9t", "m\xC3\xA9t"},
-    {"ThreeByteSequence", "\xE2\x82\xAC", "\xE2\x82\xAC"},
-    {"FourByteSequence", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-    {"HighestCodePoint", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
-    {"Latin1Byte", "m\xE9t", "m\xC3\xA9t"},
-    {"LoneContinuation", "\x80", "\xC2\x80"},
-    {"ByteFF", "\xFF\xFE", "\xC3\xBF\xC3\xBE"},
-    {"OverlongTwoBytes", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
-    {"OverlongC1", "\xC1\xBF", "\xC3\x81\xC2\xBF"},
-    {"OverlongThreeBytes", "\xE0\x80\xAF", "\xC3\xA0\xC2\x80\xC2\xAF"},
-    {"Surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},
-    {"AboveUnicode", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
-    {"TruncatedAtEnd", "x\xE2\x82", "x\xC3\xA2\xC2\x82"},
-    {"TruncatedBeforeAscii",
-     "\xC3"
-     "A",
-     "\xC3\x83"
-     "A"},
-    {"TruncatedFourBytes", "\xF0\x9F\x98 ", "\xC3\xB0\xC2\x9F\xC2\x98 "},
-    {"Empty", "", ""},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cli, DecodeForJsonTest, ::testing::ValuesIn(kDecodeCases),
-                         [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
 
 struct ParseCase {
     const char* name;

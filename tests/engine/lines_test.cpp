@@ -129,7 +129,7 @@ void ExpectCause(const std::string& message, const std::string& prefix, const st
 
 TEST(LoadLines, MissingFileNamesTheFullPathAndTheCause) {
     ScratchDir dir;
-    const std::string path = (dir.path() / "missing.txt").string();
+    const std::string path = dir.path() + "/missing.txt";
     Lines lines{std::string("kept\nas it was")};
     EXPECT_EQ(LoadFailure(path, lines), "Cannot open file \"" + path + "\". " + std::strerror(ENOENT));
     EXPECT_EQ(Texts(lines), (std::vector<std::string>{"kept", "as it was"}));
@@ -138,7 +138,7 @@ TEST(LoadLines, MissingFileNamesTheFullPathAndTheCause) {
 
 TEST(LoadLines, DirectoryFails) {
     ScratchDir dir;
-    const std::string path = dir.path().string();
+    const std::string path = dir.path();
     Lines lines{std::string("kept")};
     const std::string message = LoadFailure(path, lines);
     ExpectCause(message, "Cannot open file \"" + path + "\". ", "directory");
@@ -161,7 +161,7 @@ TEST(LoadLines, FileOpenErrorIsAFailure) {
 // normalised.
 TEST(LoadLines, RelativePathIsShownInFull) {
     ScratchDir dir;
-    std::filesystem::create_directory(dir.path() / "sub");
+    std::filesystem::create_directory(dir.path() + "/sub");
     const auto saved = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
     const auto cwd = std::filesystem::current_path();

@@ -125,23 +125,23 @@ const PatternCase kCases[] = {
     {"a\\"sv, "a"sv, true, C158, {}},
 };
 
-TEST(MatchFields, ChecksAndFields) {
+TEST(ScanFields, ChecksAndFields) {
     for (const auto& c : kCases) {
         const std::string name =
             "pattern " + Visible(c.pattern) + " on " + Visible(c.data) + (c.trim ? " trimmed" : "");
         StringList list{"left", "over", "from", "before"};
-        EXPECT_EQ(MatchFields(c.data, c.pattern, list, c.trim), c.check) << name;
+        EXPECT_EQ(ScanFields(c.data, c.pattern, list, c.trim), c.check) << name;
         EXPECT_EQ(list, c.fields) << name;
     }
 }
 
 // The same fields as views into the data.
-TEST(MatchFields, ChecksAndFieldsAsViews) {
+TEST(ScanFields, ChecksAndFieldsAsViews) {
     for (const auto& c : kCases) {
         const std::string name =
             "pattern " + Visible(c.pattern) + " on " + Visible(c.data) + (c.trim ? " trimmed" : "");
         FieldList list{"left", "over", "from", "before"};
-        EXPECT_EQ(MatchFields(c.data, c.pattern, list, c.trim), c.check) << name;
+        EXPECT_EQ(ScanFields(c.data, c.pattern, list, c.trim), c.check) << name;
         EXPECT_EQ(StringList(list.begin(), list.end()), c.fields) << name;
     }
 }
@@ -186,15 +186,15 @@ TEST(MatchPattern, MismatchIsAFailure) {
 
 // The data is read only within its bounds: a view into a larger buffer must
 // not see the bytes that follow it.
-TEST(MatchFields, ReadsNothingBeyondTheData) {
+TEST(ScanFields, ReadsNothingBeyondTheData) {
     const std::string buffer = "a:b:c";
     StringList list;
-    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 3), "s:s", list, true), PatternCheck::Matched);
+    EXPECT_EQ(ScanFields(std::string_view(buffer).substr(0, 3), "s:s", list, true), PatternCheck::Matched);
     EXPECT_EQ(list, (StringList{"a", "b"}));
-    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 2), "s:c", list, true), PatternCheck::Matched);
+    EXPECT_EQ(ScanFields(std::string_view(buffer).substr(0, 2), "s:c", list, true), PatternCheck::Matched);
     EXPECT_EQ(list, (StringList{"a", std::string(1, '\0')}));
-    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 1), "s:", list, true), PatternCheck::LiteralNotFound);
-    EXPECT_EQ(MatchFields(std::string_view(buffer).substr(0, 1), "a:", list, true), PatternCheck::LiteralMismatch);
+    EXPECT_EQ(ScanFields(std::string_view(buffer).substr(0, 1), "s:", list, true), PatternCheck::LiteralNotFound);
+    EXPECT_EQ(ScanFields(std::string_view(buffer).substr(0, 1), "a:", list, true), PatternCheck::LiteralMismatch);
 }
 
 }  // namespace

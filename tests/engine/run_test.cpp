@@ -12,7 +12,9 @@
 
 #include "engine/engine.h"
 #include "engine/failures.h"
+#include "engine/texts.h"
 #include "test_support.h"
+#include "tests/support/recording_sink.h"
 
 using namespace std::string_view_literals;
 using corvala::test::ScopedSeparator;
@@ -26,49 +28,68 @@ using Events = std::vector<std::string>;
 // An error item and the log line it is linked to (-1: none, its integer stays 0).
 using Item = std::pair<std::string, int>;
 
-// The log and the list as the window would hold them: " ok "/"err ", the
-// number, one blank and the text; an ok == false line links the newest item.
-class FakeSink : public ResultSink {
+// The log and the list as the window holds them: each item of a line points
+// at that line's log line (by index) when it is marked, the closing item at
+// the closing line when that is marked; other items point nowhere (-1).
+class FakeSink : public test::RecordingSink {
 public:
-    explicit FakeSink(Events& events) : events_(events) {}
+    explicit FakeSink(Events& events) : events_(events) {
+        onEvent = [this](const std::string& event) { events_.push_back(event); };
+    }
 
-    void Clear() override {
+    void RunStarted(const RunStart& start) override {
+        // What the window does first: its title, then empty results.
+        events_.push_back("title " + RunTitle(start.name));
         events_.push_back("clear");
-        log.clear();
+        onEvent = nullptr;
+        test::RecordingSink::RunStarted(start);
+        onEvent = [this](const std::string& event) { events_.push_back(event); };
         items.clear();
+        waiting_.clear();
     }
-    void AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) override {
-        const std::string line = (ok ? " ok " : "err ") + std::to_string(lineNumber) + " " + std::string(text);
-        events_.push_back("line " + line);
-        if (onResultLine) onResultLine(line);
-        if (!ok) {
-            if (engine) errorCountAtErrorLine.push_back(engine->ErrorCount);
-            if (!items.empty()) items.back().second = static_cast<int>(log.size());
-        }
-        log.push_back(line);
+    void Reported(const Finding& finding) override {
+        test::RecordingSink::Reported(finding);
+        if (onError) onError(errors.back());
+        items.emplace_back(errors.back(), -1);
+        waiting_.push_back(items.size() - 1);
     }
-    void AddError(std::string_view message) override {
-        events_.push_back("error " + std::string(message));
-        if (onError) onError(message);
-        items.emplace_back(std::string(message), -1);
+    void LineChecked(const LineVerdict& verdict) override {
+        if (onResultLine) onResultLine(LogLineText(verdict.verdict, verdict.line, verdict.raw));
+        test::RecordingSink::LineChecked(verdict);
+        Link(verdict.verdict);
+    }
+    void RunFinished(const RunEnd& end) override {
+        const std::size_t before = errors.size();
+        test::RecordingSink::RunFinished(end);
+        waiting_.clear();
+        for (std::size_t i = before; i < errors.size(); ++i) items.emplace_back(errors[i], -1);
+        waiting_.push_back(items.size() - 1);
+        Link(end.errors > 0 ? Verdict::Error : Verdict::Ok);
     }
 
     Engine* engine = nullptr;
-    std::vector<std::string> log;
     std::vector<Item> items;
     std::vector<std::int32_t> errorCountAtErrorLine;
     std::function<void(const std::string&)> onResultLine;
     std::function<void(std::string_view)> onError;
 
 private:
+    void Link(Verdict verdict) {
+        if (verdict == Verdict::Error) {
+            if (engine) errorCountAtErrorLine.push_back(engine->ErrorCount);
+            for (const std::size_t item : waiting_) items[item].second = static_cast<int>(log.size()) - 1;
+        }
+        waiting_.clear();
+    }
+
     Events& events_;
+    std::vector<std::size_t> waiting_;
 };
 
 class FakeHost : public RunHost {
 public:
     explicit FakeHost(Events& events) : events_(events) {}
 
-    void SetTitle(std::string_view title) override { events_.push_back("title " + std::string(title)); }
     void ShowProgressPanel(bool visible) override {
         events_.push_back(visible ? "panel shown" : "panel hidden");
         panelVisible = visible;
@@ -232,10 +253,9 @@ TEST_F(RunTest, SplitsCommandAndArgumentAndLogsTheRawLine) {
                                 8},
                                {"   *** 7 errors found", 9},
                            }));
-    // The run counts each error line before handing it to the sink, the
-    // summary line included.
-    EXPECT_EQ(sink_.errorCountAtErrorLine, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(engine_.ErrorCount, 8);
+    // The run counts each error line before handing it to the sink.
+    EXPECT_EQ(sink_.errorCountAtErrorLine, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7, 7}));
+    EXPECT_EQ(engine_.ErrorCount, 7);
 }
 
 TEST_F(RunTest, ProgressIsRoundedHalfToEven) {
@@ -284,9 +304,9 @@ TEST_F(RunTest, CancelStopsAfterTheCurrentLine) {
                         "line err 2 XY",
                         "progress 50",
                         "events",
-                        "error *** Validation CANCELLED ***",
                         "resume",
                         "panel hidden",
+                        "error *** Validation CANCELLED ***",
                         "error    *** 1 errors found",
                         "line err 1  errors found.",
                     }));
@@ -312,14 +332,14 @@ TEST_F(RunTest, CancelIsNotCheckedAfterEmptyLines) {
     // Events are processed before the flag is read.
     const auto line4 = std::find(events_.begin(), events_.end(), "line  ok 4 TO");
     ASSERT_LE(line4 + 4, events_.end());
-    EXPECT_EQ(Events(line4, line4 + 4),
-              (Events{"line  ok 4 TO", "progress 80", "events", "error *** Validation CANCELLED ***"}));
+    EXPECT_EQ(Events(line4, line4 + 6), (Events{"line  ok 4 TO", "progress 80", "events", "resume", "panel hidden",
+                                                "error *** Validation CANCELLED ***"}));
 }
 
 // A Cancel between runs has no effect on the next run; the count starts anew.
 TEST_F(RunTest, RunStartResetsCancelledAndErrorCount) {
     Run("XY\nXY\n", "first.txt");
-    EXPECT_EQ(engine_.ErrorCount, 3);
+    EXPECT_EQ(engine_.ErrorCount, 2);
     engine_.Cancelled = true;
     Run("TO\nTO\nTO\n", "second.txt");
     EXPECT_FALSE(engine_.Cancelled);
@@ -333,7 +353,7 @@ TEST_F(RunTest, RunStartResetsCancelledAndErrorCount) {
 TEST_F(RunTest, FileThatCannotBeOpened) {
     Run("XY\n", "earlier.txt");
     events_.clear();
-    const std::string path = (dir_.path() / "missing.txt").string();
+    const std::string path = dir_.path() + "/missing.txt";
     try {
         engine_.ValidateFile(path);
         ADD_FAILURE() << "no failure for a missing file";
@@ -383,7 +403,7 @@ TEST_F(RunTest, FailingResultLineEndsTheRunWithCleanUp) {
     EXPECT_EQ(sink_.log, (std::vector<std::string>{" ok 1 TO"}));
     EXPECT_EQ(sink_.items, (std::vector<Item>{{"Line 2: XY not implemented.", -1}}));
     const Events tail(events_.end() - 3, events_.end());
-    EXPECT_EQ(tail, (Events{"line err 2 XY", "resume", "panel hidden"}));
+    EXPECT_EQ(tail, (Events{"error Line 2: XY not implemented.", "resume", "panel hidden"}));
     EXPECT_EQ(host_.suspendDepth, 0);
     EXPECT_FALSE(host_.panelVisible);
     EXPECT_FALSE(engine_.Running());
@@ -442,7 +462,7 @@ TEST_F(RunTest, RunStartedDuringAnotherSupersedesIt) {
     const auto [log, items] = RunFromIdle(second);
     EXPECT_EQ(sink_.log, log);
     EXPECT_EQ(sink_.items, items);
-    EXPECT_EQ(engine_.ErrorCount, 3);
+    EXPECT_EQ(engine_.ErrorCount, 2);
     // Nothing of the first run follows the second's summary.
     const auto summary = std::find(events_.begin(), events_.end(), "line err 2  errors found.");
     ASSERT_NE(summary, events_.end());
@@ -500,13 +520,13 @@ TEST_F(RunTest, NextRunAfterASupersededRunIsFromIdle) {
     const auto [log, items] = RunFromIdle(third);
     EXPECT_EQ(sink_.log, log);
     EXPECT_EQ(sink_.items, items);
-    EXPECT_EQ(engine_.ErrorCount, 2);
+    EXPECT_EQ(engine_.ErrorCount, 1);
 }
 
 // A newer run that fails to open its file has still started: it cleared the
 // results, and the earlier run writes nothing more.
 TEST_F(RunTest, NewerRunThatCannotOpenItsFileStillSupersedes) {
-    const std::string missing = (dir_.path() / "missing.txt").string();
+    const std::string missing = dir_.path() + "/missing.txt";
     bool failed = false;
     host_.onProcessEvents = [&](int call) {
         if (call != 1) return;

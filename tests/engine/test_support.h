@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/text.h"
+#include "tests/support/scratch.h"
 
 namespace corvala::test {
 
@@ -22,38 +23,6 @@ public:
 
 private:
     char saved_;
-};
-
-// A fresh directory under the system's temporary directory, removed with
-// everything in it at the end of the scope.
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::random_device rd;
-        for (;;) {
-            path_ = std::filesystem::temp_directory_path() / ("corvala-engine-test-" + std::to_string(rd()));
-            if (std::filesystem::create_directory(path_)) break;
-        }
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-
-    // Writes `bytes` unchanged to `name` inside the directory; returns the path.
-    std::string Write(const std::string& name, std::string_view bytes) const {
-        const auto file = path_ / name;
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return file.string();
-    }
-
-private:
-    std::filesystem::path path_;
 };
 
 // The bytes of `text` with control and non-ASCII bytes written as \xNN, for

@@ -10,6 +10,7 @@
 #include "engine/engine.h"
 #include "engine/failures.h"
 #include "test_support.h"
+#include "tests/support/recording_sink.h"
 
 using namespace std::string_view_literals;
 using corvala::test::ScopedSeparator;
@@ -17,32 +18,6 @@ using corvala::test::Visible;
 
 namespace corvala {
 namespace {
-
-struct NotedError {
-    std::int32_t line;
-    std::string command;
-    std::string message;
-    bool notImplemented;
-};
-
-// Keeps the error items and the noted parts; result lines are not expected here.
-class ErrorRecorder : public ResultSink {
-public:
-    void Clear() override { ++clears; }
-    void AddResultLine(std::int32_t, std::string_view, bool) override { ++resultLines; }
-    void AddError(std::string_view message) override { items.emplace_back(message); }
-    void NoteLineError(std::int32_t line, std::string_view command, std::string_view message,
-                       bool notImplemented) override {
-        notes.push_back({line, std::string(command), std::string(message), notImplemented});
-        itemsAtNote.push_back(items.size());
-    }
-
-    std::vector<std::string> items;
-    std::vector<NotedError> notes;
-    std::vector<std::size_t> itemsAtNote;
-    int clears = 0;
-    int resultLines = 0;
-};
 
 struct Record {
     std::string_view command;
@@ -81,16 +56,16 @@ protected:
     // accepts the argument; checks that at most one item came and that the
     // result agrees with it.
     std::string Check(std::string_view command, std::string_view argument) {
-        sink_.items.clear();
+        sink_.errors.clear();
         const bool ok = engine_.ParseLine(1, command, argument);
         const std::string name = std::string(command) + " " + Visible(argument);
-        EXPECT_EQ(sink_.items.size(), ok ? 0u : 1u) << name;
-        EXPECT_EQ(sink_.resultLines, 0) << name;
-        return sink_.items.empty() ? std::string() : sink_.items.back();
+        EXPECT_EQ(sink_.errors.size(), ok ? 0u : 1u) << name;
+        EXPECT_TRUE(sink_.log.empty()) << name;
+        return sink_.errors.empty() ? std::string() : sink_.errors.back();
     }
 
     ScopedSeparator point_{'.'};
-    ErrorRecorder sink_;
+    test::RecordingSink sink_;
     RunHost host_;
     Engine engine_{sink_, host_};
 };
@@ -395,14 +370,14 @@ TEST_F(ValidatorTest, UnknownCommandIsNotImplemented) {
     EXPECT_FALSE(engine_.ParseLine(3, "XY", "1"));
     EXPECT_FALSE(engine_.ParseLine(4, "AC\tR", ""));
     EXPECT_FALSE(engine_.ParseLine(2147483647, "parseAC", "R"));
-    EXPECT_EQ(sink_.items, (std::vector<std::string>{"Line 3: XY not implemented.", "Line 4: AC\tR not implemented.",
-                                                     "Line 2147483647: parseAC not implemented."}));
-    ASSERT_EQ(sink_.notes.size(), 3u);
-    EXPECT_EQ(sink_.notes[0].line, 3);
-    EXPECT_EQ(sink_.notes[0].command, "XY");
-    EXPECT_EQ(sink_.notes[0].message, "");
-    EXPECT_TRUE(sink_.notes[0].notImplemented);
-    EXPECT_EQ(sink_.itemsAtNote[0], 0u) << "NoteLineError comes before AddError";
+    EXPECT_EQ(sink_.errors, (std::vector<std::string>{"Line 3: XY not implemented.", "Line 4: AC\tR not implemented.",
+                                                      "Line 2147483647: parseAC not implemented."}));
+    ASSERT_EQ(sink_.findings.size(), 3u);
+    EXPECT_EQ(sink_.findings[0].line, 3);
+    EXPECT_EQ(sink_.findings[0].command, "XY");
+    EXPECT_EQ(sink_.findings[0].message, "XY not implemented.");
+    EXPECT_EQ(sink_.findings[0].rule, kNotImplementedRule);
+    EXPECT_EQ(sink_.findings[0].severity, Severity::Error);
     EXPECT_EQ(engine_.ErrorCount, 0) << "ParseLine counts nothing";
 }
 
@@ -412,18 +387,17 @@ TEST_F(ValidatorTest, ErrorItemQuotesTheCommandAsWritten) {
     EXPECT_FALSE(engine_.ParseLine(5, "ac", "r"));
     EXPECT_FALSE(engine_.ParseLine(7, "dP", "x"));
     EXPECT_TRUE(engine_.ParseLine(8, "tO", ""));
-    EXPECT_EQ(sink_.items, (std::vector<std::string>{
-                               "Line 12: DA returned error: DA data is in unkown format (DA radius must be "
-                               "between 1 and 1000.).",
-                               "Line 5: ac returned error: Class type \"r\" unkown.",
-                               "Line 7: dP returned error: " + kNoForm,
-                           }));
-    ASSERT_EQ(sink_.notes.size(), 3u);
-    EXPECT_EQ(sink_.notes[1].line, 5);
-    EXPECT_EQ(sink_.notes[1].command, "ac");
-    EXPECT_EQ(sink_.notes[1].message, "Class type \"r\" unkown.");
-    EXPECT_FALSE(sink_.notes[1].notImplemented);
-    EXPECT_EQ(sink_.itemsAtNote[1], 1u) << "NoteLineError comes before AddError";
+    EXPECT_EQ(sink_.errors, (std::vector<std::string>{
+                                "Line 12: DA returned error: DA data is in unkown format (DA radius must be "
+                                "between 1 and 1000.).",
+                                "Line 5: ac returned error: Class type \"r\" unkown.",
+                                "Line 7: dP returned error: " + kNoForm,
+                            }));
+    ASSERT_EQ(sink_.findings.size(), 3u);
+    EXPECT_EQ(sink_.findings[1].line, 5);
+    EXPECT_EQ(sink_.findings[1].command, "ac");
+    EXPECT_EQ(sink_.findings[1].message, "Class type \"r\" unkown.");
+    EXPECT_EQ(sink_.findings[1].rule, "AC");
     EXPECT_EQ(engine_.ErrorCount, 0);
 }
 

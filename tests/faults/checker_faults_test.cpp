@@ -16,7 +16,9 @@ namespace {
 const std::string kChecker = CORVALA_CHECK_PATH;
 
 ProgramRun Check(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null") {
-    return RunProgram(kChecker, args, stdinPath);
+    test::RunOptions options;
+    options.stdinPath = stdinPath;
+    return RunProgram(kChecker, args, options);
 }
 
 std::string Repeat(std::string_view piece, std::size_t times) {

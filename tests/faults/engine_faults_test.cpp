@@ -21,13 +21,11 @@ using Log = std::vector<std::string>;
 // A host that keeps what the run asked of the window.
 class RecordingHost final : public RunHost {
 public:
-    void SetTitle(std::string_view text) override { title = text; }
     void ShowProgressPanel(bool visible) override { panelVisible = visible; }
     void SetProgress(int percent) override { progress = percent; }
     void SuspendLogPainting(bool suspended) override { paintingSuspended = suspended; }
     void ProcessEvents() override { ++eventRounds; }
 
-    std::string title;
     bool panelVisible = false;
     bool paintingSuspended = false;
     int progress = -1;
@@ -117,7 +115,7 @@ TEST(EngineFaults, UnreadablePathsFailWithTheExactMessageAndNoOutput) {
         } catch (const FileOpenError& error) {
             EXPECT_EQ(error.message(), CannotOpen(fullPath, c.cause));
         }
-        EXPECT_EQ(sink.clears, 1);
+        EXPECT_EQ(sink.starts, 1);
         EXPECT_TRUE(sink.log.empty());
         EXPECT_TRUE(sink.errors.empty());
         EXPECT_FALSE(host.panelVisible);
@@ -511,7 +509,7 @@ TEST(EngineFaults, FiftyMegabyteFile) {
              "Line 20: DA returned error: DA data is in unkown format (DA radius must be between 1 and 1000.)."}));
     EXPECT_EQ(sink.lastError, "   *** " + std::to_string(errors) + " errors found");
     EXPECT_EQ(host.progress, 100);
-    EXPECT_EQ(host.title, "Corvala - " + path);
+    EXPECT_EQ(RunTitle(sink.name), "Corvala - " + path);
 }
 
 }  // namespace

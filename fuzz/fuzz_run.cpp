@@ -1,10 +1,9 @@
 // Fuzz target: a whole validation run over arbitrary bytes.
 //
-// The sink checks what every run must produce whatever the bytes: one result
-// line per file line, in order, showing the raw line; an error line exactly
-// when one error item was added for it, and that item names the line and its
-// command; then the closing item and the closing line. The host checks the
-// progress protocol: one progress step and one event round per non-empty line.
+// The sink checks what every run must produce whatever the bytes: one verdict
+// per file line, in order, showing the raw line, each after the findings
+// that name it; then the end. The host checks the progress protocol: one
+// progress step and one event round per non-empty line.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -56,87 +55,83 @@ std::string_view CommandOf(std::string_view raw) {
     return raw.substr(0, raw.find(' '));
 }
 
-class CheckingSink final : public corvala::ResultSink {
+// Every line gets its verdict in order, after the findings that name it; a
+// line check finding names the line's command; an error verdict exactly
+// when an error finding named the line; findings about the whole file come
+// after the last verdict; the end counts what was reported.
+class CheckingSink final : public corvala::FindingSink {
 public:
-    explicit CheckingSink(const std::vector<std::string_view>& lines) : lines_(lines) {}
+    CheckingSink(const std::vector<std::string_view>& lines, bool classic) : lines_(lines), classic_(classic) {}
 
-    void Clear() override {
-        ++clears;
-        Check(results == 0 && errors.empty(), "Clear after output");
+    void RunStarted(const corvala::RunStart&) override {
+        ++starts;
+        Check(results == 0 && findings == 0, "start after output");
     }
 
-    void AddResultLine(std::int32_t lineNumber, std::string_view text, bool ok) override {
-        Check(clears == 1, "result line before Clear");
-        Check(!closed, "result line after the closing line", lineNumber);
-        const std::size_t pendingErrors = errors.size() - errorsAtLastLine_;
-        if (results < lines_.size()) {
-            const std::size_t n = results + 1;
-            Check(lineNumber == static_cast<std::int32_t>(n), "line numbers out of order", lineNumber);
-            Check(text == lines_[n - 1], "result line does not show the raw line", lineNumber);
-            const std::string_view command = CommandOf(lines_[n - 1]);
-            if (command.empty()) {
-                Check(ok, "empty line reported as an error", lineNumber);
-            }
-            if (ok) {
-                Check(pendingErrors == 0, "error item for an accepted line", lineNumber);
-            } else {
-                ++errorLines;
-                Check(pendingErrors == 1, "an error line needs exactly one error item", lineNumber);
-                Check(notes == errorLines, "NoteLineError missing for an error line", lineNumber);
-                const std::string& item = errors.back();
-                const std::string prefix = "Line " + std::to_string(n) + ": " + std::string(command) + " ";
-                Check(item.compare(0, prefix.size(), prefix) == 0, "error item does not name line and command",
-                      lineNumber);
-                const std::string_view rest = std::string_view(item).substr(prefix.size());
-                const bool notImplemented = rest == "not implemented.";
-                const bool returned = rest.substr(0, 16) == "returned error: ";
-                Check(notImplemented || returned, "error item of an unknown shape", lineNumber);
-                Check(notImplemented == (corvala::Engine::FindValidator(command) == nullptr),
-                      "not implemented exactly when there is no validator", lineNumber);
-            }
-        } else {
-            // The closing line.
-            closed = true;
-            Check(pendingErrors == 1, "closing line needs exactly the closing item", lineNumber);
-            const std::string expectItem = "   *** " + std::to_string(errorLines) + " errors found";
-            Check(errors.back() == expectItem, "closing item text");
-            if (errorLines == 0) {
-                Check(ok && lineNumber == 0 && text == "No errors found.", "closing line of a clean run");
-            } else {
-                Check(!ok && lineNumber == static_cast<std::int32_t>(errorLines) && text == " errors found.",
-                      "closing line of a run with errors");
-            }
+    void Reported(const corvala::Finding& finding) override {
+        Check(starts == 1, "finding before the start");
+        Check(!ended, "finding after the end");
+        ++findings;
+        counts[static_cast<int>(finding.severity)]++;
+        Check(!finding.rule.empty() && !finding.message.empty(), "finding without rule or message", finding.line);
+        if (finding.line == 0) {
+            Check(classic_ == false, "a finding about the whole file from the line checks alone");
+            fileFindings = true;
+            return;
         }
+        Check(!fileFindings, "a line's finding after the findings about the whole file", finding.line);
+        Check(finding.line == static_cast<std::int32_t>(results + 1), "finding not right before its line's verdict",
+              finding.line);
+        Check(finding.blockLine <= finding.line, "block starts after its line", finding.line);
+        if (finding.severity == corvala::Severity::Error) pendingError_ = true;
+        if (classic_) {
+            ++lineFindings_;
+            const std::string_view command = CommandOf(lines_[results]);
+            Check(finding.command == command, "line check finding names another command", finding.line);
+            Check(finding.severity == corvala::Severity::Error, "line checks report errors", finding.line);
+            const bool notImplemented = corvala::Engine::FindValidator(command) == nullptr;
+            Check((finding.rule == corvala::kNotImplementedRule) == notImplemented,
+                  "not implemented exactly when there is no validator", finding.line);
+        }
+    }
+
+    void LineChecked(const corvala::LineVerdict& verdict) override {
+        Check(starts == 1 && !ended && !fileFindings, "verdict out of place", verdict.line);
+        const std::size_t n = results + 1;
+        Check(n <= lines_.size(), "more verdicts than lines", verdict.line);
+        Check(verdict.line == static_cast<std::int32_t>(n), "line numbers out of order", verdict.line);
+        Check(verdict.raw == lines_[n - 1], "verdict does not show the raw line", verdict.line);
+        Check((verdict.verdict == corvala::Verdict::Error) == pendingError_, "error verdict without error finding",
+              verdict.line);
+        if (CommandOf(lines_[n - 1]).empty() && classic_) Check(verdict.verdict == corvala::Verdict::Ok, "empty line");
+        if (classic_) Check(lineFindings_ <= 1, "more than one line check finding", verdict.line);
+        if (verdict.verdict == corvala::Verdict::Error) ++errorLines;
+        pendingError_ = false;
+        lineFindings_ = 0;
         ++results;
-        errorsAtLastLine_ = errors.size();
     }
 
-    void AddError(std::string_view message) override {
-        Check(clears == 1, "error item before Clear");
-        Check(!closed, "error item after the closing line");
-        errors.emplace_back(message);
+    void RunFinished(const corvala::RunEnd& end) override {
+        Check(!ended, "two ends");
+        ended = true;
+        Check(results == lines_.size() && end.lineCount == static_cast<std::int32_t>(results), "line count");
+        Check(end.errors == counts[0] && end.warnings == counts[1] && end.notes == counts[2], "counts by severity");
+        Check(!end.cancelled, "cancelled without Cancel");
     }
 
-    void NoteLineError(std::int32_t lineNumber, std::string_view command, std::string_view message,
-                       bool notImplemented) override {
-        ++notes;
-        Check(lineNumber == static_cast<std::int32_t>(results + 1), "NoteLineError for another line", lineNumber);
-        Check(results < lines_.size(), "NoteLineError after the last line", lineNumber);
-        Check(command == CommandOf(lines_[results]), "NoteLineError command", lineNumber);
-        Check(notImplemented == message.empty(), "NoteLineError message empty exactly when not implemented",
-              lineNumber);
-    }
-
-    int clears = 0;
+    int starts = 0;
     std::size_t results = 0;
+    std::size_t findings = 0;
     std::size_t errorLines = 0;
-    std::size_t notes = 0;
-    bool closed = false;
-    std::vector<std::string> errors;
+    std::int64_t counts[3] = {0, 0, 0};
+    bool fileFindings = false;
+    bool ended = false;
 
 private:
     const std::vector<std::string_view>& lines_;
-    std::size_t errorsAtLastLine_ = 0;
+    bool classic_;
+    bool pendingError_ = false;
+    int lineFindings_ = 0;
 };
 
 class CheckingHost final : public corvala::RunHost {
@@ -165,8 +160,25 @@ public:
 
 }  // namespace
 
+// The program's floating-point environment, set once as the programs do.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    corvala::InitializeFloatingPoint();
+    return 0;
+}
+
+// The first byte of an input that starts with 0x01 to 0x03 asks for the block
+// checks (bit 0) and the extended record set (bit 1); it is not part of the
+// file.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     corvala::SetDecimalSeparator('.');
+    corvala::CheckSettings settings;
+    if (size > 0 && data[0] >= 1 && data[0] <= 3) {
+        settings.blocks = (data[0] & 1) != 0;
+        settings.extended = (data[0] & 2) != 0;
+        ++data;
+        --size;
+    }
+    const bool classic = !settings.blocks && !settings.extended;
     std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::vector<std::string_view> lines = SplitLines(bytes);
     std::size_t nonEmpty = 0, lastNonEmpty = 0;
@@ -180,18 +192,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int finalProgress =
         nonEmpty == 0 ? 0 : static_cast<int>(std::nearbyint(static_cast<double>(lastNonEmpty) * 100.0 / lines.size()));
 
-    CheckingSink sink(lines);
+    CheckingSink sink(lines, classic);
     CheckingHost host;
     corvala::Engine engine(sink, host);
+    engine.Settings = settings;
     engine.ValidateBytes("fuzz", bytes);
 
-    Check(sink.clears == 1, "Clear once per run");
-    Check(sink.closed && sink.results == lines.size() + 1, "one result line per file line plus the closing line");
-    // The closing line of a run with errors is an error line too.
-    Check(engine.ErrorCount == static_cast<std::int32_t>(sink.errorLines + (sink.errorLines > 0 ? 1 : 0)),
-          "ErrorCount counts the error lines");
-    Check(sink.errors.size() == sink.errorLines + 1, "one error item per error line plus the closing item");
-    Check(sink.notes == sink.errorLines, "one NoteLineError per error line");
+    Check(sink.starts == 1 && sink.ended, "one start and one end per run");
+    Check(engine.ErrorCount == static_cast<std::int32_t>(sink.errorLines), "ErrorCount counts the error lines");
+    if (classic) Check(sink.findings == sink.errorLines, "one finding per error line");
     Check(!engine.Running(), "run still marked as running");
     Check(!host.panelVisible && host.panelCalls == 2, "progress panel shown once and hidden at the end");
     Check(!host.painting, "log painting left suspended");

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 

@@ -1,21 +1,13 @@
-// Runs the built corvala-check as a child process, in the test data
-// directory, and collects its exit status, standard output and standard
-// error.
+// Runs the built corvala-check in the test data folder and collects its exit
+// status, standard output and standard error.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "tests/support/process.h"
+#include "tests/support/scratch.h"
 
 namespace corvala::cli::testing {
 
@@ -25,10 +17,7 @@ struct RunResult {
     std::string err;
 };
 
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string ReadAll(const std::string& path) { return test::ReadFile(path); }
 
 inline std::string DataPath(const std::string& name) { return std::string(CORVALA_CLI_DATA_DIR) + "/" + name; }
 inline std::string Golden(const std::string& name) { return ReadAll(std::string(CORVALA_CLI_GOLDEN_DIR) + "/" + name); }
@@ -39,42 +28,13 @@ inline std::string Golden(const std::string& name) { return ReadAll(std::string(
 inline RunResult RunChecker(const std::vector<std::string>& args, const std::string& stdinPath = "",
                             const std::optional<std::string>& noColor = std::nullopt,
                             const std::string& stdoutPath = "") {
-    const std::string base = ::testing::TempDir() + "corvala-check-" + std::to_string(::getpid());
-    const std::string outPath = stdoutPath.empty() ? base + ".out" : stdoutPath;
-    const std::string errPath = base + ".err";
-    RunResult result;
-    pid_t child = ::fork();
-    if (child == 0) {
-        if (::chdir(CORVALA_CLI_DATA_DIR) != 0) ::_exit(127);
-        int in = ::open(stdinPath.empty() ? "/dev/null" : stdinPath.c_str(), O_RDONLY);
-        int out = stdoutPath.empty() ? ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)
-                                     : ::open(outPath.c_str(), O_WRONLY);
-        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0) ::_exit(127);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        if (noColor)
-            ::setenv("NO_COLOR", noColor->c_str(), 1);
-        else
-            ::unsetenv("NO_COLOR");
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(CORVALA_CHECK_BINARY));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(CORVALA_CHECK_BINARY, argv.data());
-        ::_exit(127);
-    }
-    int wstatus = 0;
-    ::waitpid(child, &wstatus, 0);
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    if (stdoutPath.empty()) {
-        result.out = ReadAll(outPath);
-        std::remove(outPath.c_str());
-    }
-    result.err = ReadAll(errPath);
-    std::remove(errPath.c_str());
-    return result;
+    test::RunOptions options;
+    if (!stdinPath.empty()) options.stdinPath = stdinPath;
+    options.stdoutPath = stdoutPath;
+    options.workingDir = CORVALA_CLI_DATA_DIR;
+    options.noColor = noColor;
+    const test::ProgramRun run = test::RunProgram(CORVALA_CHECK_BINARY, args, options);
+    return {run.exitCode, run.out, run.err};
 }
 
 }  // namespace corvala::cli::testing

@@ -24,7 +24,6 @@ struct RunOptions {
     std::optional<std::string> noColor;
 };
 
-ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const RunOptions& options = {});
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options = {});
 
 }  // namespace corvala::test

@@ -25,11 +25,11 @@ public:
 
     TextStyle style;
     int starts = 0;
-    std::string name;                  // of the newest run
-    std::vector<Finding> findings;     // their command views point into commands_
-    std::vector<LineVerdict> verdicts; // their raw views point into raws_
-    std::vector<std::string> log;      // the log lines, the closing line included
-    std::vector<std::string> errors;   // the error-list items, the closing items included
+    std::string name;  // of the newest run
+    std::vector<Finding> findings;  // their command views point into commands_
+    std::vector<LineVerdict> verdicts;  // their raw views point into raws_
+    std::vector<std::string> log;  // the log lines, the closing line included
+    std::vector<std::string> errors;  // the error-list items, the closing items included
     std::optional<RunEnd> end;
     // Called after each event with its text ("line ...", "error ..."), for
     // tests that follow the order of events.

@@ -10,7 +10,6 @@
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
@@ -19,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "tests/support/scratch.h"
 #include "ui/Unit1.h"
 
 namespace corvala::ui::testing {
@@ -63,16 +63,13 @@ struct Harness {
     }
 };
 
+// The shared scratch folder, with the names the window tests use.
 class ScratchDir {
 public:
-    QString folder() const { return dir_.path(); }
-    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString folder() const { return QString::fromStdString(dir_.path()); }
+    QString path(const QString& name) const { return folder() + u'/' + name; }
     QString write(const QString& name, const QByteArray& bytes) const {
-        const QString file = path(name);
-        QFile out(file);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(file));
-        out.write(bytes);
-        return file;
+        return QString::fromStdString(dir_.Write(name.toStdString(), std::string_view(bytes.data(), bytes.size())));
     }
     static QByteArray read(const QString& file) {
         QFile in(file);
@@ -81,7 +78,7 @@ public:
     }
 
 private:
-    QTemporaryDir dir_;
+    corvala::test::ScratchDir dir_;
 };
 
 }  // namespace corvala::ui::testing

@@ -8,35 +8,38 @@ namespace corvala::cli {
 
 namespace {
 
+// The manual page is made from this text by help2man, which reads its layout:
+// "Heading:" lines with indented paragraphs under them (each heading after
+// Options becomes a section of the page); an option or a term, two or more
+// blanks, its description, and continuation lines starting exactly in the
+// description's column (a line indented differently starts a new paragraph).
 constexpr std::string_view kHelp =
     R"(Usage: corvala-check [OPTION]... FILE...
 Check airspace files line by line with the rules of the Corvala window and
 write the results to standard output. A FILE of "-" reads standard input.
 
 Options:
-  -f, --format=FORMAT  what to write for each file (default: errors):
-                         errors  the error list: one item per line, each
-                                 failing line's message ("Line 3: XY not
-                                 implemented.") and the closing item
-                                 ("   *** 2 errors found")
-                         log     the results log: one line per file line,
-                                 " ok " or "err ", the line number, one blank
-                                 and the line as read, then the closing line
-                                 (" ok 0 No errors found." or
-                                 "err 2  errors found.")
-                         gnu     "FILE:LINE: error: MESSAGE" for each failing
-                                 line and nothing for a clean file, for
-                                 editors and CI annotations; MESSAGE is the
-                                 check's own message without the "Line N: CMD
-                                 returned error: " prefix, or "CMD not
-                                 implemented."
-                         json    one JSON document for all FILEs (below)
+  -f, --format=FORMAT  what to write for each file: errors (the default), log,
+                       gnu or json, as described under "Output formats" below
       --color=WHEN     colour the " ok" and "err" markers of the log format
                        bold green and bold red: auto (default) only when
                        standard output is a terminal and NO_COLOR is unset
                        or empty, always, or never
   -h, --help           show this help and exit
   -V, --version        show the version and exit
+
+Output formats:
+  errors  the error list: one item per line, each failing line's message
+          ("Line 3: XY not implemented.") and the closing item
+          ("   *** 2 errors found")
+  log     the results log: one line per file line, " ok " or "err ", the line
+          number, one blank and the line as read, then the closing line
+          (" ok 0 No errors found." or "err 2  errors found.")
+  gnu     "FILE:LINE: error: MESSAGE" for each failing line and nothing for a
+          clean file, for editors and CI annotations; MESSAGE is the check's
+          own message without the "Line N: CMD returned error: " prefix, or
+          "CMD not implemented."
+  json    one JSON document for all FILEs (below)
 
 Output:
   The errors and log formats write every item or line as the bytes of the
@@ -50,11 +53,11 @@ Output:
   Lines end at CR, LF or CR LF; a byte 0 ends the file. Numbers are read with
   "." as the decimal separator, whatever the locale.
 
-  The json format writes, always as valid UTF-8 JSON:
-    {"files": [{"path": "a.txt", "line_count": 120, "error_count": 1,
-                "errors": [{"line": 7, "command": "XY",
-                            "message": "XY not implemented."}]}],
-     "unreadable": [{"path": "b.txt", "message": "Cannot open file ..."}]}
+  The json format writes one document for all FILEs, always as valid UTF-8
+  JSON: "files" lists each FILE read, with its "path", "line_count",
+  "error_count" and "errors", each error with its "line", "command" and
+  "message"; "unreadable" lists each FILE that cannot be read, with its "path"
+  and "message".
   Texts that are valid UTF-8 are kept as they are; every byte that is not part
   of a valid UTF-8 sequence is decoded as the ISO-8859-1 (Latin-1) character
   of the same value (U+0080 to U+00FF), so no byte is lost and each can be

@@ -20,7 +20,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InitializeFloatingPoint();
     // The icon and menu entry that an installation puts in place.
     setWindowIcon(QIcon::fromTheme(QStringLiteral("corvala")));
-    setDesktopFileName(QStringLiteral("corvala"));
+    setDesktopFileName(QStringLiteral("io.github.corvala.Corvala"));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package of a built tree with CPack and checks it: its
-# control fields and dependencies, its files once unpacked into a scratch root
-# (nothing missing, nothing extra), the unpacked programs, the desktop entry
-# and the manual pages; then the same layout from `cmake --install --prefix`.
+# Builds the Debian package of a built tree with CPack and checks it: lintian
+# (no error, no warning, no hardening or stripping hint), its control fields
+# and dependencies, its files once unpacked into a scratch root (every
+# expected file there), the unpacked programs, the desktop entry, the
+# AppStream metainfo, the icons, the changelog and copyright, the manual
+# pages; then the same files from `cmake --install --prefix`.
 #   check-package.sh BUILD_DIR [CPACK]
 set -uo pipefail
 
@@ -22,18 +24,32 @@ expect_eq() {
     [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3]"
 }
 
-# The files the package installs, below the prefix, and nothing else.
+source=$(cd "$(dirname "$0")/../.." && pwd)
+app_id=io.github.corvala.Corvala
+
+# The files the package installs below the prefix. Others may be added; none
+# of these may go missing.
 expected_files="bin/corvala
 bin/corvala-check
-share/applications/corvala.desktop
+share/applications/$app_id.desktop
+share/metainfo/$app_id.metainfo.xml
 share/icons/hicolor/scalable/apps/corvala.svg
-share/man/man1/corvala-check.1
-share/man/man1/corvala.1"
+share/icons/hicolor/48x48/apps/corvala.png
+share/icons/hicolor/64x64/apps/corvala.png
+share/icons/hicolor/128x128/apps/corvala.png
+share/icons/hicolor/256x256/apps/corvala.png
+share/man/man1/corvala-check.1.gz
+share/man/man1/corvala.1.gz
+share/doc/corvala/copyright
+share/doc/corvala/changelog.gz
+share/lintian/overrides/corvala"
 
 # check_tree ROOT WHAT: the expected files are in ROOT, the programs executable.
 check_tree() {
-    local root=$1 what=$2
-    expect_eq "$what: files" "$expected_files" "$(cd "$root" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)"
+    local root=$1 what=$2 file
+    while IFS= read -r file; do
+        [ -f "$root/$file" ] || fail "$what: $file is missing"
+    done <<<"$expected_files"
     local program
     for program in corvala corvala-check; do
         [ -x "$root/bin/$program" ] || fail "$what: bin/$program is not executable"
@@ -54,6 +70,21 @@ if [ ${#debs[@]} -ne 1 ]; then
     exit 1
 fi
 deb=${debs[0]}
+
+# --- lintian ---------------------------------------------------------------
+# Errors and warnings fail; of the informational hints, those about hardening
+# flags and unstripped sections fail too. The hints kept on purpose are
+# overridden in the package (packaging/lintian-overrides says why).
+lintian_out=$(lintian --fail-on error,warning --display-info --show-overrides "$deb" 2>&1)
+lintian_status=$?
+lintian_out=$(grep -v '^running with root privileges' <<<"$lintian_out")
+[ -z "$lintian_out" ] || echo "$lintian_out"
+[ $lintian_status -eq 0 ] || fail "lintian found errors or warnings (status $lintian_status)"
+hints=$(grep -E '^[EWI]: .*(hardening-|binary-has-unneeded-section)' <<<"$lintian_out")
+[ -z "$hints" ] || fail "lintian: hardening or stripping hints: $hints"
+grep -qE '^[EW]: ' <<<"$lintian_out" && fail "lintian reports errors or warnings"
+grep -qE '^O: corvala: spelling-error-in-binary unkown' <<<"$lintian_out" ||
+    fail "the override of the spelling hint was not used"
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root" || { echo "FAIL: dpkg-deb -x failed" >&2; exit 1; }
@@ -99,34 +130,50 @@ expect_eq "corvala-check log output" " ok 1 AC D
 status=$?
 [ $status -eq 124 ] || { fail "corvala ended with status $status before it was stopped"; cat "$scratch/corvala.log" >&2; }
 
-# --- The desktop entry -----------------------------------------------------
-entry=$root/usr/share/applications/corvala.desktop
+# --- The desktop entry, the metainfo and the icons ----------------------------
+entry=$root/usr/share/applications/$app_id.desktop
 report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate failed"
 expect_eq "desktop-file-validate report" "" "$report"
 key() { sed -n "s/^$1=//p" "$entry"; }
 expect_eq "Name" "Corvala" "$(key Name)"
+expect_eq "Exec" "corvala %f" "$(key Exec)"
 expect_eq "MimeType" "text/plain;" "$(key MimeType)"
 exec_program=$(key Exec | cut -d' ' -f1)
 [ -x "$root/usr/bin/$exec_program" ] || fail "Exec names $exec_program, which the package does not install"
-[ -f "$root/usr/share/icons/hicolor/scalable/apps/$(key Icon).svg" ] || fail "no scalable icon for Icon=$(key Icon)"
-grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/corvala.svg" || fail "the icon is not an SVG"
+icon=$(key Icon)
+grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" || fail "no scalable icon for Icon=$icon"
+for size in 48 64 128 256; do
+    expect_eq "icon ${size}x${size}" "PNG image data, $size x $size" \
+        "$(file -b "$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png" | cut -d, -f1-2)"
+done
+
+metainfo=$root/usr/share/metainfo/$app_id.metainfo.xml
+report=$(appstreamcli validate --no-net --no-color "$metainfo" 2>&1) || fail "appstreamcli validate: $report"
+tag() { sed -n "s|.*<$1[^>]*>\(.*\)</$1>.*|\1|p" "$metainfo" | head -n 1; }
+expect_eq "metainfo id" "$app_id" "$(tag id)"
+expect_eq "metainfo launchable" "$app_id.desktop" "$(tag launchable)"
+expect_eq "metainfo newest release" "$version" \
+    "$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -n 1)"
+for program in corvala corvala-check; do
+    grep -qF "<binary>$program</binary>" "$metainfo" || fail "the metainfo does not provide $program"
+done
+
+# --- The changelog and the copyright ---------------------------------------------
+doc=$root/usr/share/doc/corvala
+zcat "$doc/changelog.gz" >"$scratch/changelog"
+expect_eq "changelog" "$(cat "$source/CHANGELOG")" "$(cat "$scratch/changelog")"
+expect_eq "newest changelog entry" "$version" "$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)"
+# The licence text of the copyright file is that of LICENSE.
+expect_eq "licence in copyright" "$(sed -n '/^Permission/,$p' "$source/LICENSE")" \
+    "$(sed -n '/^License: Expat$/,$p' "$doc/copyright" | sed -n '/^ Permission/,$p' | sed 's/^ //; s/^\.$//')"
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright" ||
+    fail "the copyright file is not in the machine-readable format"
 
 # --- The manual pages ------------------------------------------------------
-for page in corvala-check corvala; do
-    warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1" 2>&1 >/dev/null)
-    expect_eq "man --warnings on $page.1" "" "$warnings"
-done
-page=$(MANWIDTH=1000 man -l "$root/usr/share/man/man1/corvala-check.1" 2>/dev/null)
-for section in NAME SYNOPSIS DESCRIPTION OPTIONS "OUTPUT FORMATS" "EXIT STATUS" EXAMPLES "SEE ALSO"; do
-    grep -qx "$section" <<<"$page" || fail "corvala-check.1 has no section $section"
-done
-# Every option of --help is on the page, each on the line of its entry.
-options=$("$check" --help | sed -n '/^Options:/,/^[^ ]/p' | grep -oE '^ +-[^ ].*' |
-          sed -E 's/^ +//; s/  .*//')
-[ -n "$options" ] || fail "no options found in corvala-check --help"
-while IFS= read -r option; do
-    grep -qxF "       $option" <<<"$page" || fail "corvala-check.1 has no entry \"$option\""
-done <<<"$options"
+warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/corvala.1.gz" 2>&1 >/dev/null)
+expect_eq "man --warnings on corvala.1" "" "$warnings"
+"$source/tests/package/check-manpage.sh" "$check" "$root/usr/share/man/man1/corvala-check.1.gz" >/dev/null ||
+    fail "the manual page of corvala-check"
 
 # --- cmake --install -------------------------------------------------------
 if cmake --install "$build" --prefix "$scratch/local" >"$scratch/install.log" 2>&1; then

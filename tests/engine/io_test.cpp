@@ -4,8 +4,9 @@
 // again or reported; a save never damages the file it replaces, never
 // writes into a FIFO or device, never overwrites the open airspace file,
 // and leaves no temporary file behind.
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>

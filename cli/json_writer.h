@@ -1,0 +1,51 @@
+// The JSON document of `--format=json`, written as it is produced: piece by
+// piece to an output, so that memory does not grow with the number of
+// findings. The bytes are exactly those nlohmann's ordered_json::dump(2)
+// gives for the same document: two blanks of indentation per level, "[]"
+// and "{}" for empty containers, nlohmann's own escaping of strings.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvala::cli {
+
+class JsonWriter {
+public:
+    // Receives the document's text in pieces, in order.
+    using Sink = std::function<void(std::string_view)>;
+
+    explicit JsonWriter(Sink sink);
+
+    // A value is one of these, or an object or array from its Begin to its
+    // End. Inside an object each value follows its Key. Strings must be
+    // valid UTF-8 (see DecodeForJson); nlohmann raises its type_error
+    // otherwise, as dump() does.
+    void BeginObject();
+    void EndObject();
+    void BeginArray();
+    void EndArray();
+    void Key(std::string_view name);
+    void String(std::string_view value);
+    void Integer(std::int64_t value);
+
+private:
+    struct Level {
+        bool object;
+        bool empty;
+    };
+
+    void BeforeValue();
+    void NewItem();
+    void Close(char bracket);
+
+    Sink sink_;
+    std::vector<Level> levels_;
+    std::string indent_;
+    bool keyWritten_ = false;
+};
+
+}  // namespace corvala::cli

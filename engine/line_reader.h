@@ -1,0 +1,69 @@
+// The lines of a file read as a stream, in memory that does not grow with
+// the file: the checker reads files of any size, pipes, FIFOs and standard
+// input this way. The lines are exactly those of `Lines` (engine/lines.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace corvala {
+
+class LineReader {
+public:
+    static constexpr std::size_t kDefaultBufferSize = std::size_t(4) << 20;
+
+    // Reads from `fd`, which stays the caller's to close. The buffer starts
+    // at `bufferSize` bytes (at least 1) and grows only to hold a line that
+    // does not fit.
+    explicit LineReader(int fd, std::size_t bufferSize = kDefaultBufferSize);
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // The next line, without its line end, valid until the next call.
+    // False at the end of the text (the end of the input or its first byte
+    // 0, after which nothing is read) and after a failed read. A line ends
+    // at CR, LF or the end of the text; after a line one CR and then one LF
+    // are skipped; a line end at the very end adds no empty line.
+    bool Next(std::string_view& line);
+
+    // The error number of the read that failed, else 0.
+    int Error() const noexcept { return error_; }
+    // Once Next has returned false: whether a regular file's size or
+    // modification time differ from those it had when the reader was made,
+    // so that the lines may mix old and new content.
+    bool Changed() const noexcept { return changed_; }
+    // The buffer's size now, for measurements.
+    std::size_t BufferSize() const noexcept { return capacity_; }
+
+private:
+    void Fill();
+    void Finish();
+
+    int fd_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    // The unread bytes are [begin_, end_); [begin_, scanned_) holds no line end.
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    std::size_t scanned_ = 0;
+    // The next LF at or after the last search start (end_ when none), kept
+    // while lines end at CRs before it so that each byte is searched once.
+    std::size_t lfAt_ = 0;
+    bool lfKnown_ = false;
+    // The last line ended at a CR that was the last byte read: an LF that
+    // comes first in the next read belongs to that line end.
+    bool skipLf_ = false;
+    bool inputEnded_ = false;
+    bool finished_ = false;
+    int error_ = 0;
+    bool regular_ = false;
+    bool changed_ = false;
+    // The regular file's size and modification time when the reader was made.
+    std::int64_t startSize_ = 0;
+    std::int64_t startSeconds_ = 0;
+    std::int64_t startNanoseconds_ = 0;
+};
+
+}  // namespace corvala

@@ -2,6 +2,7 @@
 // each followed by its compass letter, in DMS, DM or DD form.
 #include <string>
 
+#include "engine/coordinate_text.h"
 #include "engine/engine.h"
 #include "engine/geo.h"
 #include "engine/failures.h"
@@ -123,7 +124,8 @@ void Engine::CheckCoordinate(std::string_view text) {
 // matched: 8 for DMS, 6 for DM, 4 for DD, all of them valid numbers.
 bool ReadPoint(std::string_view text, GeoPoint& point) {
     static thread_local Engine engine;
-    if (!engine.CheckPoint(text)) return false;
+    static thread_local std::string canonical;  // also reads "53:47:06N 008:21:41E"
+    if (!engine.CheckPoint(CanonicalCoordinate(text, canonical))) return false;
     const FieldList& f = engine.CoordList;
     const std::size_t perAngle = f.size() / 2;
     double latitude = 0, longitude = 0;

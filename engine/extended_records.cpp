@@ -6,6 +6,7 @@
 #include <array>
 #include <iterator>
 
+#include "engine/altitude.h"
 #include "engine/coordinate_text.h"
 #include "engine/engine.h"
 #include "engine/extended.h"
@@ -297,10 +298,69 @@ void ExtendedRecords::CheckLine(std::int32_t line, std::string_view command, std
     Report(out, Rule::UnknownRecord, std::move(message));
 }
 
+namespace {
+
+// Letters compared regardless of case with a word written in capitals.
+bool IsWord(std::string_view word, std::string_view upper) noexcept {
+    return word.size() == upper.size() && std::equal(word.begin(), word.end(), upper.begin(), [](char a, char b) {
+               return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 32) : a) == b;
+           });
+}
+
+// The number a limit text starts with, as written.
+std::string_view LeadingNumber(std::string_view text) noexcept {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    while (i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '.')) ++i;
+    return text.substr(0, i);
+}
+
+}  // namespace
+
+// The limit is read by the one altitude reader that the block checks use;
+// this rule only judges how it was written.
 void ExtendedRecords::CheckAltitude(bool upper, std::string_view value, std::vector<Finding>& out) const {
-    // Until the shared altitude reader is in: only the classic emptiness.
-    (void)upper;
-    if (value.empty()) Report(out, Rule::Altitude, "the limit is missing");
+    const Altitude altitude = ReadAltitude(value);
+    const std::string_view word = altitude.reference;
+    switch (altitude.kind) {
+    case AltitudeKind::Unreadable:
+        return Report(out, Rule::Altitude,
+                      Join({"limit \"", value,
+                            "\" is unreadable: write a number with ft or m and AMSL, AGL or STD, FL and a number, GND "
+                            "(lower limit) or UNL (upper limit)"}));
+    case AltitudeKind::Ground:
+        if (upper)
+            return Report(out, Rule::Altitude, Join({"\"", value, "\" is the ground, which cannot be an upper limit"}));
+        if (!IsWord(word, "GND"))
+            Report(out, Rule::AltitudeSpelling,
+                   Join({"limit \"", value, "\" is a spelling readers only tolerate: write GND"}));
+        return;
+    case AltitudeKind::Unlimited:
+        if (!upper)
+            return Report(out, Rule::Altitude, Join({"\"", value, "\" is unlimited, which cannot be a lower limit"}));
+        if (!IsWord(word, "UNL"))
+            Report(out, Rule::AltitudeSpelling,
+                   Join({"limit \"", value, "\" is a spelling readers only tolerate: write UNL"}));
+        return;
+    case AltitudeKind::FlightLevel:
+        return;
+    case AltitudeKind::AboveMsl:
+    case AltitudeKind::AboveGround:
+    case AltitudeKind::Standard:
+        break;
+    }
+    const std::string_view unit = altitude.unit;
+    const bool unitWritten = IsWord(unit, "FT") || IsWord(unit, "M");
+    const bool referenceWritten = IsWord(word, "AMSL") || IsWord(word, "AGL") || IsWord(word, "STD");
+    if (unitWritten && referenceWritten) return;
+    // The form to write instead: a missing unit is feet, a missing
+    // reference mean sea level, as readers take them.
+    const std::string_view reference = altitude.kind == AltitudeKind::AboveGround ? "AGL"
+                                       : altitude.kind == AltitudeKind::Standard  ? "STD"
+                                                                                  : "AMSL";
+    Report(out, Rule::AltitudeSpelling,
+           Join({"limit \"", value, "\" is a spelling readers only tolerate: write ", LeadingNumber(value),
+                 IsWord(unit, "M") ? "m " : "ft ", reference}));
 }
 
 }  // namespace corvala

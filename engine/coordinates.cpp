@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/coordinate_text.h"
 #include "engine/engine.h"
 #include "engine/failures.h"
 #include "engine/geo.h"
@@ -132,8 +133,9 @@ void Engine::CheckCoordinate(std::string_view text) {
 
 bool ReadPoint(std::string_view text, GeoPoint& point) {
     thread_local FieldList fields;
+    thread_local std::string canonical;  // also reads "53:47:06N 008:21:41E"
     Angles angles;
-    if (!ScanCoordinate(text, fields, &angles).ok()) return false;
+    if (!ScanCoordinate(CanonicalCoordinate(text, canonical), fields, &angles).ok()) return false;
     double latitude = 0, longitude = 0;
     bool haveLatitude = false, haveLongitude = false;
     for (std::size_t i = 0; i < 2; ++i) {

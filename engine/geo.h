@@ -18,7 +18,8 @@ struct GeoPoint {
 // The position a coordinate text stands for. False when the text is not a
 // valid coordinate (the line checks report why), or when it is valid but
 // names no position: both angles north/south or both east/west, a latitude
-// beyond 90 degrees or a longitude beyond 180.
+// beyond 90 degrees or a longitude beyond 180. Also reads the spacing of
+// current files, such as "53:47:06N 008:21:41E" (engine/coordinate_text.h).
 bool ReadPoint(std::string_view text, GeoPoint& point);
 
 }  // namespace corvala

@@ -1,0 +1,60 @@
+// The geometry under the block checks: distances and arc points on the
+// WGS84 ellipsoid, and whether a closed outline crosses itself.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/geo.h"
+
+namespace corvala {
+
+inline constexpr double kMetresPerNauticalMile = 1852;
+
+// The geodesic from `from` to `to`: its length in metres and its bearing at
+// `from` (degrees true, -180 to 180).
+struct Bearing {
+    double metres = 0;
+    double degrees = 0;
+};
+Bearing GeodesicTo(GeoPoint from, GeoPoint to);
+
+// The point `metres` away from `from` on the geodesic that leaves it at
+// bearing `degrees`.
+GeoPoint GeodesicDestination(GeoPoint from, double degrees, double metres);
+
+// Appends the points of an arc around `centre` strictly between its ends:
+// from bearing `from`, turning by `sweep` degrees (positive clockwise),
+// with a radius that goes evenly from `startMetres` to `endMetres` (a
+// spiral when the two differ, so that it still meets both ends). The
+// points lie closely enough that no chord departs from the arc by more
+// than a few dozen metres, each within about 10 m of the geodesic point
+// (a few dozen metres for radii of several hundred miles).
+void FollowArc(GeoPoint centre, double from, double sweep, double startMetres, double endMetres,
+               std::vector<GeoPoint>& out);
+
+// Where a closed outline crosses or touches itself.
+struct SelfCrossing {
+    // Segment i runs from point i to point i + 1, the last one back to
+    // point 0; first < second.
+    std::size_t first = 0;
+    std::size_t second = 0;
+    GeoPoint position;
+    // The two segments cross; otherwise they touch or overlap.
+    bool crosses = true;
+};
+
+// One place where the outline through `points` (closed back to the first
+// point; no two consecutive points equal, the last not equal to the first;
+// at least three points) crosses or touches itself, or nothing. Takes time
+// of order n log n: the crossing test runs in a local plane projection
+// around the outline and stops at the first crossing it meets.
+std::optional<SelfCrossing> FindSelfCrossing(std::span<const GeoPoint> points);
+
+// "45:12:30 N 009:01:02 E": whole seconds, the form DP lines are written in.
+std::string FormatDms(GeoPoint point);
+
+}  // namespace corvala

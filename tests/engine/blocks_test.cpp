@@ -1,0 +1,465 @@
+#include "engine/blocks.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/lines.h"
+#include "engine/outline.h"
+#include "test_support.h"
+
+namespace corvala {
+namespace {
+
+// A file's lines as the run hands them to the checks: the comment cut at
+// the first "*", bytes 0 to 32 trimmed, the command before the first blank
+// and the argument after it untrimmed, lineOk from the line check.
+struct SplitFile {
+    explicit SplitFile(std::string text) : lines(std::move(text)) {
+        Engine engine;
+        std::int32_t n = 0;
+        for (const std::string_view raw : lines) {
+            RecordLine r;
+            r.line = ++n;
+            r.raw = raw;
+            const std::string_view text = TrimText(raw.substr(0, raw.find('*')));
+            if (!text.empty()) {
+                const std::size_t blank = text.find(' ');
+                r.command = text.substr(0, blank);
+                if (blank != std::string_view::npos) r.argument = text.substr(blank + 1);
+                r.lineOk = engine.ScanLine(r.command, r.argument).ok();
+            }
+            records.push_back(r);
+        }
+    }
+    Lines lines;
+    std::vector<RecordLine> records;
+};
+
+std::vector<Finding> Check(const SplitFile& file, const CheckSettings& settings = {}) {
+    BlockChecks checks(settings);
+    std::vector<Finding> out;
+    for (const RecordLine& r : file.records) checks.Line(r, out);
+    checks.Finish(out);
+    return out;
+}
+
+std::vector<Finding> Check(const std::string& text, const CheckSettings& settings = {}) {
+    test::ScopedSeparator separator('.');
+    return Check(SplitFile(text), settings);
+}
+
+const RuleInfo* FindRule(std::string_view id) {
+    for (const RuleInfo& rule : BlockRules())
+        if (rule.id == id) return &rule;
+    return nullptr;
+}
+
+const std::string A = "45:00:00 N 009:00:00 E";
+const std::string B = "45:10:00 N 009:00:00 E";
+const std::string C = "45:10:00 N 009:10:00 E";
+const std::string D = "45:00:00 N 009:10:00 E";
+std::string Dp(const std::string& p) { return "DP " + p + "\n"; }
+// Lines 1 to 4, and a closed square as lines 5 to 9 after them.
+const std::string kHead = "AC R\nAN Zone\nAL GND\nAH FL95\n";
+const std::string kSquare = Dp(A) + Dp(B) + Dp(C) + Dp(D) + Dp(A);
+const std::string kCentre = "V X=" + A + "\n";
+
+// Each rule reports exactly where its fault shows, with its default
+// severity and the first line of its block, and stays silent on the near
+// miss.
+struct RuleCase {
+    std::string rule;
+    std::string file;
+    std::vector<std::int32_t> lines;
+};
+
+TEST(BlockChecks, EachRuleFindsItsFaultAndOnlyIt) {
+    const std::vector<RuleCase> cases{
+        {"missing-upper-limit", "AC R\nAN Zone\nAL GND\n" + kSquare, {1}},
+        {"missing-upper-limit", kHead + kSquare, {}},
+        // An empty AH fails its line check: present, but not read.
+        {"missing-upper-limit", "AC R\nAN Zone\nAL GND\nAH\n" + kSquare, {}},
+        {"missing-lower-limit", "AC R\nAN Zone\nAH FL95\n" + kSquare, {1}},
+        {"missing-lower-limit", kHead + kSquare, {}},
+        {"missing-name", "AC R\nAL GND\nAH FL95\n" + kSquare, {1}},
+        {"missing-name", kHead + kSquare, {}},
+        {"repeated-record", "AC R\nAN Zone\nAN Other\nAL GND\nAH FL95\n" + kSquare, {3}},
+        // After geometry, the repeats of one stretch are one fault.
+        {"repeated-record", kHead + kSquare + "AN Next\nAL GND\nAH FL95\n" + kSquare, {10}},
+        {"repeated-record", kHead + kSquare, {}},
+        {"no-shape", kHead, {1}},
+        {"no-shape", kHead + kCentre + "DC 5\n", {}},
+        {"mixed-shape", kHead + kCentre + "DC 5\n" + kSquare, {7}},
+        {"mixed-shape", kHead + kCentre + "DC 5\nDC 6\n", {7}},
+        {"mixed-shape", kHead + "V W=2\nDY " + A + "\nDY " + B + "\n" + kSquare, {8}},
+        {"mixed-shape", kHead + "V W=2\nDY " + A + "\nDY " + B + "\n", {}},
+        {"mixed-shape", kHead + kCentre + "DC 5\n", {}},
+        {"missing-centre", kHead + "DC 5\n", {5}},
+        {"missing-centre", kHead + "DC 5\n" + kCentre, {5}},
+        {"missing-centre", kHead + Dp(A) + "DA 5,0,90\n" + Dp(A), {6}},
+        {"missing-centre", kHead + kCentre + "DC 5\n", {}},
+        {"too-few-points", kHead + Dp(A) + Dp(B), {1}},
+        {"too-few-points", kHead + Dp(A) + Dp(B) + Dp(A), {1}},
+        {"too-few-points", kHead + Dp(A) + Dp(B) + Dp(C), {}},
+        {"too-few-points", kHead + kCentre + "DA 5,0,90\n", {}},
+        // The diagonals A-C and B-D cross.
+        {"self-intersection", kHead + Dp(A) + Dp(C) + Dp(B) + Dp(D) + Dp(A), {7}},
+        {"self-intersection", kHead + kSquare, {}},
+        {"self-intersection", kHead + kCentre + "DA 5,0,180\n", {}},
+        {"limits-inverted", "AC R\nAN Zone\nAL FL95\nAH FL65\n" + kSquare, {3}},
+        {"limits-inverted", "AC R\nAN Zone\nAL 0ft AMSL\nAH 0ft AMSL\n" + kSquare, {3}},
+        {"limits-inverted", "AC R\nAN Zone\nAL FL65\nAH 3000ft AMSL\n" + kSquare, {}},
+        {"arc-radius-mismatch", kHead + kCentre + "DB 45:06:30 N 009:00:00 E,44:50:18 N 009:00:00 E\n", {6}},
+        // 1 minute of latitude against 4 seconds more (about 123 m, 6 %) or
+        // 3 seconds more (93 m); 60 minutes against 61 (1.7 %).
+        {"arc-radius-mismatch", kHead + kCentre + "DB 45:01:00 N 009:00:00 E,44:58:56 N 009:00:00 E\n", {6}},
+        {"arc-radius-mismatch", kHead + kCentre + "DB 45:01:00 N 009:00:00 E,44:58:57 N 009:00:00 E\n", {}},
+        {"arc-radius-mismatch", kHead + kCentre + "DB 46:00:00 N 009:00:00 E,43:59:00 N 009:00:00 E\n", {}},
+        {"zero-radius", kHead + kCentre + "DC 0\n", {6}},
+        {"zero-radius", kHead + kCentre + "DB " + A + "," + A + "\n", {6}},
+        {"zero-radius", kHead + kCentre + "DC 1\n", {}},
+        {"empty-block", "AC R\n* nothing\n\n" + kHead + kSquare, {1}},
+        {"empty-block", kHead + kSquare + "AC Q\n", {10}},
+        {"empty-block", kHead + kSquare, {}},
+        {"duplicate-block", kHead + kSquare + "\n* again\nAC  R \nAN   Zone\nal GND\nAH FL95 * same\n" + kSquare, {12}},
+        {"duplicate-block", kHead + kSquare + "AC R\nAN Zone 2\nAL GND\nAH FL95\n" + kSquare, {}},
+        {"record-outside-block", "AN Early\n" + kCentre + kHead + kSquare, {1, 2}},
+        {"record-outside-block", "* comment\nSP 0,1,0,0,0\nV Z=5\n" + kHead + kSquare, {}},
+        {"altitude-unreadable", "AC R\nAN Zone\nAL GND\nAH 95 FL\n" + kSquare, {4}},
+        {"altitude-unreadable", "AC R\nAN Zone\nAL GND\nAH\n" + kSquare, {}},
+        {"altitude-unreadable", kHead + kSquare, {}},
+        {"not-closed", kHead + Dp(A) + Dp(B) + Dp(C) + Dp(D), {8}},
+        {"not-closed", kHead + kSquare, {}},
+        {"repeated-point", kHead + Dp(A) + Dp(A) + Dp(B) + Dp(C) + Dp(A), {6}},
+        {"repeated-point", kHead + kSquare, {}},
+        {"altitude-without-unit", "AC R\nAN Zone\nAL GND\nAH 3500\n" + kSquare, {4}},
+        {"altitude-without-unit", "AC R\nAN Zone\nAL GND\nAH 3500 MSL\n" + kSquare, {}},
+        // A geometry line that fails its check, or names no position,
+        // takes the geometry rules out with one note.
+        {"geometry-skipped", kHead + "DP 45:00:00N 009:00:00E\n" + Dp(B), {5}},
+        {"too-few-points", kHead + "DP 45:00:00N 009:00:00E\n" + Dp(B), {}},
+        {"geometry-skipped", kHead + "DP 95:00:00 N 009:00:00 E\n" + Dp(B) + Dp(A) + Dp(A), {5}},
+        {"repeated-point", kHead + "DP 95:00:00 N 009:00:00 E\n" + Dp(B) + Dp(A) + Dp(A), {}},
+        {"geometry-skipped", kHead + kSquare, {}},
+    };
+    for (const RuleCase& c : cases) {
+        SCOPED_TRACE(c.rule + " in:\n" + c.file);
+        const RuleInfo* rule = FindRule(c.rule);
+        ASSERT_NE(rule, nullptr);
+        std::vector<std::int32_t> lines;
+        for (const Finding& f : Check(c.file)) {
+            if (f.rule != c.rule) continue;
+            lines.push_back(f.line);
+            EXPECT_EQ(f.severity, rule->severity);
+        }
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+// A clean block, and terrain blocks (TO, TC) whatever they hold, give no
+// finding at all.
+TEST(BlockChecks, CleanAndTerrainBlocksGiveNothing) {
+    for (const std::string& file :
+         std::vector<std::string>{kHead + kSquare, "TO\n" + Dp(A) + Dp(B), "TC Hill\nAN x\nAN y\nDC 0\n"}) {
+        SCOPED_TRACE(file);
+        EXPECT_TRUE(Check(file).empty());
+    }
+}
+
+// The messages name the lines involved and, for a crossing, the position.
+TEST(BlockChecks, MessagesNameTheLines) {
+    struct MessageCase {
+        std::string file;
+        std::string rule;
+        std::string message;
+    };
+    const std::vector<MessageCase> cases{
+        {kHead + Dp(A) + Dp(B), "too-few-points", "the outline has 2 points, at least 3 are needed (lines 5 to 6)"},
+        {kHead + Dp(A) + Dp(C) + Dp(B) + Dp(D) + Dp(A), "self-intersection",
+         "the outline crosses itself at 45:05:00 N 009:05:00 E: the edge from line 5 to line 6 and the edge from "
+         "line 7 to line 8"},
+        {kHead + kCentre + "DB 45:06:30 N 009:00:00 E,44:50:18 N 009:00:00 E\n", "arc-radius-mismatch",
+         "the arc's end points lie 6.50 NM and 9.70 NM from its centre (line 5)"},
+        {kHead + kSquare + "AN Next\nAL GND\nAH FL95\n" + kSquare, "repeated-record",
+         "a second AN, AL and AH after the geometry of the block (the first at lines 2, 3 and 4): is an AC line "
+         "missing before line 10?"},
+        {kHead + kSquare + kHead + kSquare, "duplicate-block",
+         "the block repeats the block at line 1 record for record"},
+        {"AC R\nAN Zone\nAL FL95\nAH FL65\n" + kSquare, "limits-inverted",
+         "the lower limit \"FL95\" (line 3) is at or above the upper limit \"FL65\" (line 4)"},
+        {kHead + "DP 45:00:00N 009:00:00E\n" + Dp(B), "geometry-skipped",
+         "the geometry of the block is not checked: line 5 failed its line check"},
+    };
+    for (const MessageCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::vector<Finding> findings = Check(c.file);
+        const auto f =
+            std::find_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.rule == c.rule; });
+        ASSERT_NE(f, findings.end());
+        EXPECT_EQ(f->message, c.message);
+    }
+}
+
+// not-closed is a note, and a warning with the extended record set;
+// disabled rules report nothing.
+TEST(BlockChecks, SettingsChangeSeverityAndSilenceRules) {
+    const std::string open = kHead + Dp(A) + Dp(B) + Dp(C);
+    CheckSettings extended;
+    extended.extended = true;
+    ASSERT_EQ(Check(open).size(), 1u);
+    EXPECT_EQ(Check(open)[0].severity, Severity::Note);
+    ASSERT_EQ(Check(open, extended).size(), 1u);
+    EXPECT_EQ(Check(open, extended)[0].severity, Severity::Warning);
+
+    CheckSettings disabled;
+    disabled.disabled = {"too-few-points", "missing-name", "duplicate-block"};
+    const std::string faulty = "AC R\nAL GND\nAH FL95\n" + Dp(A) + Dp(B) + "AC R\nAL GND\nAH FL95\n" + Dp(A) + Dp(B);
+    EXPECT_TRUE(Check(faulty, disabled).empty());
+    EXPECT_EQ(Check(faulty).size(), 5u);
+}
+
+// The rule list: unique ids, each with a summary.
+TEST(BlockRules, ListsEveryRuleOnce) {
+    std::vector<std::string_view> ids;
+    for (const RuleInfo& rule : BlockRules()) {
+        EXPECT_FALSE(rule.summary.empty()) << rule.id;
+        ids.push_back(rule.id);
+    }
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+    EXPECT_EQ(ids.size(), 20u);
+}
+
+// The analysis the outline view draws: the shape with its lines, and the
+// findings with their places; the checker reports the same findings.
+TEST(AnalyseBlock, GivesTheShapeAndTheMarkers) {
+    test::ScopedSeparator separator('.');
+    const SplitFile file(kHead + Dp("45:06:30 N 009:00:00 E") + kCentre +
+                         "V D=-\nDB 45:06:30 N 009:00:00 E,44:50:18 N 009:00:00 E\n" + Dp(D));
+    const BlockAnalysis a = AnalyseBlock(file.records, CheckSettings{});
+    EXPECT_EQ(a.kind, BlockKind::Airspace);
+    EXPECT_EQ(a.firstLine, 1);
+    EXPECT_EQ(a.lastLine, 9);
+    EXPECT_EQ(a.name, "Zone");
+    EXPECT_EQ(a.lower, "GND");
+    EXPECT_EQ(a.upper, "FL95");
+    ASSERT_EQ(a.centres.size(), 1u);
+    EXPECT_EQ(a.centres[0].line, 6);
+    ASSERT_EQ(a.arcs.size(), 1u);
+    const ArcShape& arc = a.arcs[0];
+    EXPECT_EQ(arc.line, 8);
+    EXPECT_FALSE(arc.clockwise);
+    EXPECT_NEAR(arc.startRadius, 6.5, 0.01);
+    EXPECT_NEAR(arc.endRadius, 9.7, 0.01);
+    // Counter-clockwise from north to south runs through the west.
+    ASSERT_GT(arc.pointCount, 10u);
+    for (std::uint32_t i = 1; i + 1 < arc.pointCount; ++i) {
+        const OutlinePoint& p = a.outline[arc.firstPoint + i];
+        EXPECT_EQ(p.line, 8);
+        EXPECT_TRUE(p.onArc);
+        EXPECT_LT(p.position.longitude, 9.0);
+    }
+    EXPECT_EQ(a.outline.front().line, 5);
+    EXPECT_EQ(a.outline.back().line, 9);
+    EXPECT_FALSE(a.outline.back().onArc);
+
+    ASSERT_EQ(a.findings.size(), 1u);
+    EXPECT_EQ(a.findings[0].finding.rule, "arc-radius-mismatch");
+    ASSERT_EQ(a.findings[0].markers.size(), 3u);
+    EXPECT_EQ(a.findings[0].markers[0], (GeoPoint{45, 9}));
+
+    const std::vector<Finding> checked = Check(file);
+    ASSERT_EQ(checked.size(), 1u);
+    EXPECT_EQ(checked[0].message, a.findings[0].finding.message);
+}
+
+TEST(AnalyseBlock, MarksTheCrossingAndTheGap) {
+    test::ScopedSeparator separator('.');
+    const SplitFile crossing(kHead + Dp(A) + Dp(C) + Dp(B) + Dp(D));
+    const BlockAnalysis a = AnalyseBlock(crossing.records, CheckSettings{});
+    ASSERT_EQ(a.findings.size(), 2u);
+    EXPECT_EQ(a.findings[0].finding.rule, "self-intersection");
+    ASSERT_EQ(a.findings[0].markers.size(), 1u);
+    EXPECT_NEAR(a.findings[0].markers[0].latitude, 45 + 5 / 60.0, 1e-9);
+    EXPECT_NEAR(a.findings[0].markers[0].longitude, 9 + 5 / 60.0, 1e-9);
+    EXPECT_EQ(a.findings[1].finding.rule, "not-closed");
+    EXPECT_EQ(a.findings[1].markers, (std::vector<GeoPoint>{{45, 9 + 10 / 60.0}, {45, 9}}));
+}
+
+// The points that follow an arc keep to the geodesic circle: within 10 m
+// of the radius, in order of bearing, for small and large arcs, near the
+// equator and far north.
+TEST(FollowArc, KeepsToTheGeodesicCircle) {
+    for (const double latitude : {0.0, 45.0, 70.0}) {
+        for (const double miles : {1.0, 10.0, 50.0, 200.0}) {
+            SCOPED_TRACE(std::to_string(latitude) + " N, " + std::to_string(miles) + " NM");
+            const GeoPoint centre{latitude, 10};
+            const double metres = miles * kMetresPerNauticalMile;
+            std::vector<GeoPoint> points;
+            FollowArc(centre, 30, 300, metres, metres, points);
+            ASSERT_GT(points.size(), 20u);
+            double previous = 30;
+            for (const GeoPoint& p : points) {
+                const Bearing b = GeodesicTo(centre, p);
+                EXPECT_NEAR(b.metres, metres, 10);
+                const double bearing = b.degrees < 0 ? b.degrees + 360 : b.degrees;
+                EXPECT_GT(bearing, previous);
+                EXPECT_LT(bearing - previous, 10.01);
+                previous = bearing;
+            }
+            EXPECT_LT(previous, 330);
+        }
+    }
+}
+
+// The contract of the checks: what Line reports names that line, or lines
+// since the last block start, or (on a block start) lines of the block it
+// ends; Finish names the last block or line 0; each finding's block line
+// is the start of its block. Run over every corpus file and a synthetic
+// one.
+void CheckContract(const SplitFile& file) {
+    BlockChecks checks(CheckSettings{});
+    std::vector<Finding> out;
+    std::int32_t blockStart = 0, previousStart = 0;
+    auto blockOf = [&](std::int32_t line) { return line >= blockStart ? blockStart : previousStart; };
+    for (const RecordLine& r : file.records) {
+        const bool starts = StartsBlock(r.command);
+        if (starts) {
+            previousStart = blockStart;
+            blockStart = r.line;
+        }
+        checks.Line(r, out);
+        for (const Finding& f : out) {
+            const std::int32_t earliest = starts ? previousStart : blockStart;
+            EXPECT_GE(f.line, std::max(earliest, 1)) << f.message;
+            EXPECT_LE(f.line, r.line) << f.message;
+            EXPECT_EQ(f.blockLine, blockOf(f.line)) << f.message;
+        }
+        out.clear();
+    }
+    checks.Finish(out);
+    for (const Finding& f : out) {
+        EXPECT_GE(f.line, blockStart) << f.message;
+        EXPECT_EQ(f.blockLine, blockStart) << f.message;
+    }
+}
+
+TEST(BlockChecks, KeepsToTheOrderContract) {
+    test::ScopedSeparator separator('.');
+    CheckContract(SplitFile("AN x\n" + kHead + kSquare + kSquare + "AN y\nAC R\nTO\nAC Q\n" + kHead + Dp(A)));
+}
+
+// The real files: per file, the count of each rule (every finding read and
+// found real; see the closing note of the block checks).
+const std::map<std::string, std::map<std::string, int>> kCorpusCounts{
+    {"ca-2026.txt", {{"geometry-skipped", 1499}, {"limits-inverted", 1}}},
+    {"cz-2018.txt", {{"repeated-point", 5}}},
+    {"de-2025-06-latin1.txt", {{"self-intersection", 2}}},
+    {"de-2026.txt", {{"self-intersection", 2}}},
+    {"de-military-low-flying-2025.txt", {{"geometry-skipped", 1}}},
+    {"de-spreewald-comp-2022.txt",
+     {{"duplicate-block", 9},
+      {"missing-lower-limit", 15},
+      {"missing-upper-limit", 15},
+      {"no-shape", 15},
+      {"not-closed", 35},
+      {"self-intersection", 34}}},
+    {"fi-2018.txt", {{"altitude-unreadable", 3}, {"not-closed", 1}, {"repeated-point", 1}, {"self-intersection", 2}}},
+    {"fr-2022-06-bom.txt",
+     {{"arc-radius-mismatch", 2},
+      {"geometry-skipped", 13},
+      {"missing-name", 1},
+      {"mixed-shape", 1},
+      {"not-closed", 415},
+      {"repeated-point", 9},
+      {"repeated-record", 1},
+      {"self-intersection", 18},
+      {"too-few-points", 33}}},
+    {"fr-2022-07-merge.txt",
+     {{"arc-radius-mismatch", 4},
+      {"duplicate-block", 1207},
+      {"geometry-skipped", 20},
+      {"missing-name", 1},
+      {"mixed-shape", 1},
+      {"not-closed", 800},
+      {"repeated-point", 16},
+      {"repeated-record", 1},
+      {"self-intersection", 36},
+      {"too-few-points", 33}}},
+    {"fr-2024-07.txt",
+     {{"arc-radius-mismatch", 4},
+      {"geometry-skipped", 8},
+      {"limits-inverted", 1},
+      {"repeated-point", 1480},
+      {"self-intersection", 4}}},
+    {"fr-2026-exp.txt",
+     {{"arc-radius-mismatch", 1}, {"geometry-skipped", 11}, {"repeated-point", 21}, {"self-intersection", 2}}},
+    {"it-2010-demo.txt", {{"arc-radius-mismatch", 3}, {"too-few-points", 1}}},
+    {"mw-national.txt", {{"geometry-skipped", 5}, {"not-closed", 2}}},
+    {"nl-2022.txt", {{"not-closed", 75}, {"repeated-point", 13}, {"self-intersection", 11}}},
+    {"no-2026-ft.txt", {{"limits-inverted", 8}, {"not-closed", 1}, {"repeated-point", 27}, {"self-intersection", 2}}},
+    {"re-2020.txt", {{"not-closed", 3}}},
+    {"ua-2024.txt", {{"not-closed", 648}, {"repeated-point", 366}, {"self-intersection", 1}}},
+    {"uk-2019.txt",
+     {{"arc-radius-mismatch", 2},
+      {"missing-lower-limit", 11},
+      {"missing-name", 11},
+      {"missing-upper-limit", 11},
+      {"no-shape", 11},
+      {"not-closed", 3},
+      {"self-intersection", 1}}},
+    {"us-ksgu-ultralight-2024.txt", {{"not-closed", 2}}},
+    {"za-national.txt", {{"repeated-point", 7}, {"self-intersection", 5}}},
+};
+
+TEST(BlockChecks, CorpusCountsPerRule) {
+    const std::filesystem::path dir = CORVALA_CORPUS_DIR;
+    if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no corpus at " << dir;
+    test::ScopedSeparator separator('.');
+    for (const auto& [name, expected] : kCorpusCounts) {
+        SCOPED_TRACE(name);
+        const SplitFile file(ReadFileBytes((dir / name).string()));
+        std::map<std::string, int> counts;
+        for (const Finding& f : Check(file)) ++counts[std::string(f.rule)];
+        EXPECT_EQ(counts, expected);
+        CheckContract(file);
+    }
+}
+
+// What the issue saw in the real files.
+TEST(BlockChecks, CorpusObservations) {
+    const std::filesystem::path dir = CORVALA_CORPUS_DIR;
+    if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no corpus at " << dir;
+    test::ScopedSeparator separator('.');
+    auto findings = [&](const char* name, std::string_view rule) {
+        std::vector<Finding> found;
+        for (Finding& f : Check(SplitFile(ReadFileBytes((dir / name).string()))))
+            if (f.rule == rule) found.push_back(std::move(f));
+        return found;
+    };
+    const std::vector<Finding> twoPoints = findings("fr-2022-06-bom.txt", "too-few-points");
+    ASSERT_EQ(twoPoints.size(), 33u);
+    EXPECT_EQ(twoPoints[0].line, 12816);
+    EXPECT_EQ(twoPoints[0].message, "the outline has 2 points, at least 3 are needed (lines 12820 to 12821)");
+
+    const std::vector<Finding> arcs = findings("it-2010-demo.txt", "arc-radius-mismatch");
+    ASSERT_FALSE(arcs.empty());
+    EXPECT_EQ(arcs[0].line, 89);
+    EXPECT_EQ(arcs[0].message, "the arc's end points lie 6.55 NM and 9.72 NM from its centre (line 88)");
+
+    const std::vector<Finding> inverted = findings("no-2026-ft.txt", "limits-inverted");
+    ASSERT_FALSE(inverted.empty());
+    EXPECT_EQ(inverted[0].message,
+              "the lower limit \"0ft AMSL\" (line 7899) is at or above the upper limit \"0ft AMSL\" (line 7900)");
+}
+
+}  // namespace
+}  // namespace corvala

@@ -14,6 +14,7 @@
 #include "bench/airspace_gen.h"
 #include "engine/engine.h"
 #include "engine/extended.h"
+#include "engine/io.h"
 #include "engine/lines.h"
 #include "engine/text.h"
 
@@ -55,7 +56,7 @@ const SplitText* CorpusFile() {
     static const SplitText* split = [] {
         const std::string path = std::string(CORVALA_CORPUS_DIR) + "/fr-2026-exp.txt";
         if (!std::ifstream(path).good()) return static_cast<SplitText*>(nullptr);
-        return new SplitText(Split(corvala::ReadFileBytes(path)));
+        return new SplitText(Split(corvala::ReadWholeFile(path, corvala::FileKinds::Any)));
     }();
     return split;
 }

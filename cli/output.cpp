@@ -1,7 +1,6 @@
 #include "cli/output.h"
 
-#include <cerrno>
-#include <unistd.h>
+#include "engine/io.h"
 
 namespace corvala::cli {
 
@@ -10,18 +9,11 @@ Output::Output(int fd, std::size_t chunk) : fd_(fd), chunk_(chunk) { buffer_.res
 Output::~Output() { Flush(); }
 
 void Output::Flush() {
-    const char* data = buffer_.data();
-    std::size_t left = buffer_.size();
-    while (left > 0 && !failed_) {
-        ssize_t written = ::write(fd_, data, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
+    if (!failed_ && !buffer_.empty()) {
+        if (const int error = WriteAll(fd_, buffer_.data(), buffer_.size()); error != 0) {
             failed_ = true;
-            errno_ = errno;
-            break;
+            errno_ = error;
         }
-        data += written;
-        left -= static_cast<std::size_t>(written);
     }
     buffer_.clear();
 }

@@ -1,5 +1,8 @@
 #include "engine/checks.h"
 
+#include "engine/blocks.h"
+#include "engine/extended.h"
+
 namespace corvala {
 
 std::string_view SeverityName(Severity severity) noexcept {
@@ -16,7 +19,21 @@ std::string_view SeverityName(Severity severity) noexcept {
 
 std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& settings) {
     std::vector<std::unique_ptr<LineChecks>> checks;
-    (void)settings;
+    if (!settings.blocks && !settings.extended) return checks;
+    CheckSettings blocks = settings;
+    for (const RuleInfo& rule : BlockRules()) {
+        // The extended record set checks the limits' spelling itself, and
+        // without --blocks takes from the block checks only its rule on
+        // outlines that are not closed.
+        const bool keep = settings.blocks ? !(settings.extended && (rule.id == "altitude-unreadable" ||
+                                                                    rule.id == "altitude-without-unit"))
+                                          : rule.id == "not-closed";
+        if (!keep) blocks.disabled.emplace_back(rule.id);
+    }
+    checks.push_back(std::make_unique<BlockChecks>(blocks));
+    // With the classic rules it only suggests the extended ones for a file
+    // that declares their version.
+    checks.push_back(std::make_unique<ExtendedChecks>(settings));
     return checks;
 }
 

@@ -44,6 +44,10 @@ public:
     // The checks a run makes beyond the line checks; read at the start of
     // each run.
     CheckSettings Settings;
+    // Which files ValidateFile reads: anything readable (the checker reads
+    // pipes and FIFOs), or regular files only (the window, which must never
+    // wait on a FIFO without a writer).
+    FileKinds ReadableKinds = FileKinds::Any;
     // Validates the file at `path`. Raises FileOpenError when it cannot be
     // read (after its clean-up), and lets through a failure of the sink.
     void ValidateFile(const std::string& path);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "engine/failures.h"
+#include "engine/io.h"
 
 namespace corvala {
 
@@ -24,64 +25,12 @@ std::string SystemErrorText(int error) {
     return cause;
 }
 
-namespace {
-
-[[noreturn]] void FailOpen(const std::string& path, int error) {
-    throw FileOpenError("Cannot open file \"" + FullPath(path) + "\". " + SystemErrorText(error));
-}
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const noexcept { return fd_; }
-
-private:
-    int fd_;
-};
-
-}  // namespace
-
 std::string FullPath(const std::string& path) {
     if (path.empty()) return path;
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error) return path;
     return absolute.lexically_normal().string();
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) FailOpen(path, errno);
-
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) FailOpen(path, errno);
-    if (S_ISDIR(info.st_mode)) FailOpen(path, EISDIR);
-
-    // Room for the whole file and one byte more, so that the read that finds
-    // the end needs no growth. Read to the end whatever the size said: the
-    // file may grow meanwhile, and pipes and devices have no size.
-    std::string bytes;
-    const std::size_t expected =
-        S_ISREG(info.st_mode) && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 65535;
-    bytes.resize(expected + 1);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-        const ssize_t got = ::read(file.get(), bytes.data() + used, bytes.size() - used);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            FailOpen(path, errno);
-        }
-        if (got == 0) break;
-        used += static_cast<std::size_t>(got);
-    }
-    bytes.resize(used);
-    return bytes;
 }
 
 Lines::Lines(std::string bytes) : bytes_(std::make_unique<std::string>(std::move(bytes))) {
@@ -117,6 +66,6 @@ Lines::Lines(std::string bytes) : bytes_(std::make_unique<std::string>(std::move
     if (start < n) lines_.emplace_back(data + start, n - start);
 }
 
-void LoadLines(Lines& lines, const std::string& path) { lines = Lines(ReadFileBytes(path)); }
+void LoadLines(Lines& lines, const std::string& path, FileKinds kinds) { lines = Lines(ReadWholeFile(path, kinds)); }
 
 }  // namespace corvala

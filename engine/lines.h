@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/io.h"
+
 namespace corvala {
 
 // The lines of one file: the file's bytes held once, and a view per line.
@@ -35,13 +37,11 @@ private:
     std::vector<std::string_view> lines_;
 };
 
-// Reads the whole file at `path` and splits it into lines. Raises
-// FileOpenError "Cannot open file \"<full path>\". <system's cause>" when the
-// file cannot be opened or read; `lines` is then left as it was.
-void LoadLines(Lines& lines, const std::string& path);
-
-// Reads a whole file into bytes; same failure as LoadLines.
-std::string ReadFileBytes(const std::string& path);
+// Reads the file at `path` (ReadWholeFile: up to its first byte 0) and splits
+// it into lines. Raises FileOpenError "Cannot open file \"<full path>\".
+// <system's cause>" when the file cannot be opened or read, or is not of
+// the `kinds` asked for; `lines` is then left as it was.
+void LoadLines(Lines& lines, const std::string& path, FileKinds kinds = FileKinds::Any);
 
 // The system's text for an error number as messages quote it: without
 // trailing blanks, control characters and periods.

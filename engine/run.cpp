@@ -4,8 +4,11 @@
 // in validators.cpp.
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "engine/engine.h"
+#include "engine/extended.h"
+#include "engine/extended_values.h"
 #include "engine/failures.h"
 #include "engine/text.h"
 
@@ -53,10 +56,10 @@ bool ReadLine(std::string_view raw, SplitLine& out) noexcept {
 class LinesSource final : public LineSource {
 public:
     explicit LinesSource(Lines lines) : lines_(std::move(lines)) {}
-    explicit LinesSource(const std::string& path) : path_(&path) {}
+    LinesSource(const std::string& path, FileKinds kinds) : path_(&path), kinds_(kinds) {}
 
     void Open() override {
-        if (path_) LoadLines(lines_, *path_);
+        if (path_) LoadLines(lines_, *path_, kinds_);
     }
     bool Next(std::string_view& line) override {
         if (next_ == lines_.size()) return false;
@@ -67,6 +70,7 @@ public:
 
 private:
     const std::string* path_ = nullptr;
+    FileKinds kinds_ = FileKinds::Any;
     Lines lines_;
     std::size_t next_ = 0;
 };
@@ -234,6 +238,8 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
     std::int32_t lineCount = 0;
     try {
         RunState state(*this, MakeLineChecks(Settings));
+        std::optional<ExtendedRecords> extended;
+        if (Settings.extended) extended.emplace(*this, Settings);
         source.Open();
         host_.SuspendLogPainting(true);
         suspended = true;
@@ -248,13 +254,19 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
             if (lineCount == kMaxLines) throw Failure("The file has more than 2147483647 lines.");
             const std::int32_t lineNumber = ++lineCount;
             own.clear();
-            if (!ReadLine(raw, split)) {
+            // The extended rules read the first line without a byte-order mark.
+            if (!ReadLine(raw, split) ||
+                (extended && lineNumber == 1 && !extended::WithoutByteOrderMark(split.command, split.argument))) {
                 // Empty lines: no progress, no events, no cancel check.
                 state.Line(lineNumber, raw, nullptr, own);
                 continue;
             }
             if (StartsBlock(split.command)) blockLine = lineNumber;
-            CheckLine(lineNumber, split.command, split.argument, blockLine, own);
+            if (extended) {
+                extended->CheckLine(lineNumber, split.command, split.argument, blockLine, own);
+            } else {
+                CheckLine(lineNumber, split.command, split.argument, blockLine, own);
+            }
             state.Line(lineNumber, raw, &split, own);
             if (count > 0) {
                 host_.SetProgress(
@@ -282,7 +294,7 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
 void Engine::ValidateFile(const std::string& path) {
     // The file is read once the run has begun: the title has changed and
     // the results are empty when it cannot be read.
-    LinesSource source(path);
+    LinesSource source(path, ReadableKinds);
     ValidateLines(path, source);
 }
 

@@ -122,6 +122,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
     CreateControls();
     CreateMenus();
     CreateDialogs();
+    engine_.ReadableKinds = FileKinds::RegularOnly;
 
     move(339, 114);
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/io.h"
 #include "engine/lines.h"
 #include "engine/outline.h"
 #include "test_support.h"
@@ -426,7 +427,7 @@ TEST(BlockChecks, CorpusCountsPerRule) {
     test::ScopedSeparator separator('.');
     for (const auto& [name, expected] : kCorpusCounts) {
         SCOPED_TRACE(name);
-        const SplitFile file(ReadFileBytes((dir / name).string()));
+        const SplitFile file(ReadWholeFile((dir / name).string(), FileKinds::Any));
         std::map<std::string, int> counts;
         for (const Finding& f : Check(file)) ++counts[std::string(f.rule)];
         EXPECT_EQ(counts, expected);
@@ -441,7 +442,7 @@ TEST(BlockChecks, CorpusObservations) {
     test::ScopedSeparator separator('.');
     auto findings = [&](const char* name, std::string_view rule) {
         std::vector<Finding> found;
-        for (Finding& f : Check(SplitFile(ReadFileBytes((dir / name).string()))))
+        for (Finding& f : Check(SplitFile(ReadWholeFile((dir / name).string(), FileKinds::Any))))
             if (f.rule == rule) found.push_back(std::move(f));
         return found;
     };

@@ -15,6 +15,7 @@
 #include "engine/engine.h"
 #include "engine/extended.h"
 #include "engine/geo.h"
+#include "engine/io.h"
 #include "engine/lines.h"
 #include "test_support.h"
 
@@ -407,7 +408,7 @@ TEST_F(ExtendedTest, Corpus) {
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         if (entry.path().extension() != ".txt") continue;
         std::array<int, 3> counts{};
-        for (const Finding& f : CheckText(ReadFileBytes(entry.path().string()), Extended()))
+        for (const Finding& f : CheckText(ReadWholeFile(entry.path().string(), FileKinds::Any), Extended()))
             ++counts[static_cast<std::size_t>(f.severity)];
         counted[entry.path().filename().string()] = counts;
     }

@@ -2,7 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include <map>
+#include <algorithm>
+#include <utility>
 
 namespace corvala::cli {
 
@@ -15,31 +16,59 @@ namespace {
 // description's column (a line indented differently starts a new paragraph).
 constexpr std::string_view kHelp =
     R"(Usage: corvala-check [OPTION]... FILE...
-Check airspace files line by line with the rules of the Corvala window and
-write the results to standard output. A FILE of "-" reads standard input.
+Check airspace files with the rules of the Corvala window and write the
+results to standard output. A FILE of "-" reads standard input.
 
 Options:
   -f, --format=FORMAT  what to write for each file: errors (the default), log,
-                       gnu or json, as described under "Output formats" below
-      --color=WHEN     colour the " ok" and "err" markers of the log format
-                       bold green and bold red: auto (default) only when
-                       standard output is a terminal and NO_COLOR is unset
-                       or empty, always, or never
+                       gnu, json or sarif, as described under "Output formats"
+                       below
+      --blocks         also check each airspace as a whole (its limits, name,
+                       shape and geometry), listing every fault of the file
+      --rules=SET      the rules for single lines: classic (the default), the
+                       rules of the Corvala window, or extended, the extended
+                       record set of today's files (airspace types,
+                       frequencies, stations, transponder codes, activation
+                       times), with its block and file rules
+      --disable=RULE[,RULE...]
+                       report nothing for these rules (see --list-rules)
+      --fail-on=SEVERITY
+                       the least severity that makes the exit status 1:
+                       error (the default), warning or note
+      --list-rules     list every rule with its id, default severity and
+                       what it finds, and exit
+      --color=WHEN     colour the markers of the log format (" ok" green,
+                       "wrn" orange, "err" red): auto (the default) only when
+                       standard output is a terminal and NO_COLOR is unset or
+                       empty, always, or never
   -h, --help           show this help and exit
   -V, --version        show the version and exit
 
+  An option's value may be attached (--format=gnu) or follow as the next
+  argument (--format gnu) when it is one of the option's values.
+
 Output formats:
-  errors  the error list: one item per line, each failing line's message
-          ("Line 3: XY not implemented.") and the closing item
-          ("   *** 2 errors found")
-  log     the results log: one line per file line, " ok " or "err ", the line
-          number, one blank and the line as read, then the closing line
-          (" ok 0 No errors found." or "err 2  errors found.")
-  gnu     "FILE:LINE: error: MESSAGE" for each failing line and nothing for a
+  errors  the error list: one item per finding ("Line 3: XY not
+          implemented.") and the closing item ("   *** 2 errors found")
+  log     the results log: one line per file line, " ok ", "wrn " or "err ",
+          the line number, one blank and the line as read, then the closing
+          line (" ok 0 No errors found." or "err 2  errors found.")
+  gnu     "FILE:LINE: error: MESSAGE" for each finding and nothing for a
           clean file, for editors and CI annotations; MESSAGE is the check's
           own message without the "Line N: CMD returned error: " prefix, or
           "CMD not implemented."
   json    one JSON document for all FILEs (below)
+  sarif   one SARIF 2.1.0 log for all FILEs, the format code-scanning
+          services annotate changes with: one run, the rules with their ids,
+          a result per finding with its level, file and line
+
+Findings:
+  With --blocks or --rules=extended every finding has a severity (error,
+  warning or note) and a rule id, and the formats show both: errors items
+  read "Line 12: error: MESSAGE [too-few-points]", gnu lines
+  "FILE:12: warning: MESSAGE [rule]", json findings carry "severity", "rule"
+  and "block_line", and the closing item counts errors, warnings and notes.
+  Without them the outputs are those of the Corvala window, byte for byte.
 
 Output:
   The errors and log formats write every item or line as the bytes of the
@@ -50,24 +79,32 @@ Output:
   shows as "==> standard input <==") and the blocks are separated by an empty
   line. The gnu and json formats name standard input "-".
 
+  On a terminal, and always in the gnu format, every control byte of a line
+  or message other than tab is shown as an escape such as \x1b, so that a
+  file cannot drive the terminal; control bytes in file names are escaped in
+  every text format.
+
   Lines end at CR, LF or CR LF; a byte 0 ends the file. Numbers are read with
   "." as the decimal separator, whatever the locale.
 
   The json format writes one document for all FILEs, always as valid UTF-8
   JSON: "files" lists each FILE read, with its "path", "line_count",
   "error_count" and "errors", each error with its "line", "command" and
-  "message"; "unreadable" lists each FILE that cannot be read, with its "path"
-  and "message".
-  Texts that are valid UTF-8 are kept as they are; every byte that is not part
-  of a valid UTF-8 sequence is decoded as the ISO-8859-1 (Latin-1) character
-  of the same value (U+0080 to U+00FF), so no byte is lost and each can be
-  recovered from its character.
+  "message" (with --blocks or --rules=extended also "warning_count" and
+  "note_count", and "findings" in place of "errors"); "unreadable" lists each
+  FILE that cannot be read, with its "path" and "message".
+  Texts are shown as the window shows them: a valid UTF-8 sequence as its
+  character, every other byte as the Windows-1252 character of that byte
+  (the five bytes that code page leaves undefined as U+0081, U+008D, U+008F,
+  U+0090 and U+009D). A text that is not UTF-8 is therefore shown, not kept:
+  its bytes cannot always be told from those of the same text in UTF-8.
 
 Exit status:
-  0  every FILE is free of errors
-  1  at least one FILE has errors
-  2  a FILE cannot be read ("corvala-check: Cannot open file ..." on standard
-     error; the other FILEs are still checked), or the options are wrong
+  0  no finding of the --fail-on severity or worse in any FILE
+  1  at least one such finding
+  2  a FILE cannot be read or changed while it was read ("corvala-check:
+     ..." on standard error; the other FILEs are still checked), memory ran
+     out, the output cannot be written, or the options are wrong
 )";
 
 }  // namespace
@@ -76,19 +113,92 @@ std::string_view HelpText() noexcept { return kHelp; }
 
 std::string VersionText() { return std::string("corvala-check ") + CORVALA_VERSION + "\n"; }
 
+std::string RulesText() {
+    std::size_t width = 0;
+    for (const RuleInfo& rule : AllRules()) width = std::max(width, rule.id.size());
+    std::string text;
+    for (const RuleInfo& rule : AllRules()) {
+        text += rule.id;
+        text.append(width + 2 - rule.id.size(), ' ');
+        const std::string_view severity = SeverityName(rule.severity);
+        text += severity;
+        text.append(9 - severity.size(), ' ');
+        text += rule.summary;
+        text += '\n';
+    }
+    return text;
+}
+
+namespace {
+
+// An option whose value must be one of a few words.
+template <typename Value>
+struct Choice {
+    const char* option;
+    std::vector<std::pair<std::string_view, Value>> values;
+
+    // The value of `word`, or an error that says what was expected.
+    bool Read(const std::string& word, Value& value, std::string& error) const {
+        for (const auto& [name, v] : values) {
+            if (word == name) {
+                value = v;
+                return true;
+            }
+        }
+        std::string expected;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) expected += i + 1 == values.size() ? " or " : ", ";
+            expected += values[i].first;
+        }
+        error = std::string(option) + " expects " + expected + (word.empty() ? ", and got nothing" : ", not '" + word + "'");
+        return false;
+    }
+};
+
+// "--format=" with nothing after the "=" must not take the next argument
+// for its value, as the parser would.
+bool EmptyAttachedValue(int argc, const char* const* argv, std::string& option) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") return false;
+        if (arg.size() > 3 && arg.substr(0, 2) == "--" && arg.back() == '=') {
+            option.assign(arg.substr(0, arg.size() - 1));
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 ParseResult ParseOptions(int argc, const char* const* argv) {
     ParseResult result;
     Options& options = result.options;
+
+    std::string empty;
+    if (EmptyAttachedValue(argc, argv, empty)) {
+        result.ok = false;
+        result.error = empty + "= needs a value after the '=' (see --help)";
+        return result;
+    }
 
     CLI::App app{"corvala-check"};
     app.set_help_flag();  // the help text is our own, printed by the caller
     app.add_flag("-h,--help", options.showHelp);
     app.add_flag("-V,--version", options.showVersion);
+    app.add_flag("--list-rules", options.listRules);
+    app.add_flag("--blocks", options.checks.blocks);
 
     std::string format = "errors";
     std::string color = "auto";
+    std::string rules = "classic";
+    std::string failOn = "error";
+    std::vector<std::string> disabled;
     app.add_option("-f,--format", format)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_option("--color", color)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--rules", rules)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--fail-on", failOn)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--disable", disabled)->delimiter(',')->allow_extra_args(false);
     app.add_option("files", options.files);
 
     try {
@@ -99,25 +209,33 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
         return result;
     }
 
-    static const std::map<std::string, Format, std::less<>> formats{
-        {"errors", Format::Errors}, {"log", Format::Log}, {"gnu", Format::Gnu}, {"json", Format::Json}};
-    static const std::map<std::string, ColorMode, std::less<>> colors{
-        {"auto", ColorMode::Auto}, {"always", ColorMode::Always}, {"never", ColorMode::Never}};
-    if (auto it = formats.find(format); it != formats.end()) {
-        options.format = it->second;
-    } else {
+    static const Choice<Format> kFormats{"--format",
+                                         {{"errors", Format::Errors},
+                                          {"log", Format::Log},
+                                          {"gnu", Format::Gnu},
+                                          {"json", Format::Json},
+                                          {"sarif", Format::Sarif}}};
+    static const Choice<ColorMode> kColors{
+        "--color", {{"auto", ColorMode::Auto}, {"always", ColorMode::Always}, {"never", ColorMode::Never}}};
+    static const Choice<bool> kRules{"--rules", {{"classic", false}, {"extended", true}}};
+    static const Choice<Severity> kSeverities{
+        "--fail-on", {{"error", Severity::Error}, {"warning", Severity::Warning}, {"note", Severity::Note}}};
+    if (!kFormats.Read(format, options.format, result.error) || !kColors.Read(color, options.color, result.error) ||
+        !kRules.Read(rules, options.checks.extended, result.error) ||
+        !kSeverities.Read(failOn, options.failOn, result.error)) {
         result.ok = false;
-        result.error = "unknown format '" + format + "' (use errors, log, gnu or json)";
         return result;
     }
-    if (auto it = colors.find(color); it != colors.end()) {
-        options.color = it->second;
-    } else {
-        result.ok = false;
-        result.error = "unknown colour mode '" + color + "' (use auto, always or never)";
-        return result;
+    for (const std::string& rule : disabled) {
+        const auto all = AllRules();
+        if (std::none_of(all.begin(), all.end(), [&](const RuleInfo& known) { return known.id == rule; })) {
+            result.ok = false;
+            result.error = "--disable expects rule ids, and '" + rule + "' is none (see --list-rules)";
+            return result;
+        }
+        options.checks.disabled.push_back(rule);
     }
-    if (!options.showHelp && !options.showVersion && options.files.empty()) {
+    if (!options.showHelp && !options.showVersion && !options.listRules && options.files.empty()) {
         result.ok = false;
         result.error = "no FILE given";
     }

@@ -6,17 +6,25 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/checks.h"
+#include "engine/findings.h"
+
 namespace corvala::cli {
 
-enum class Format { Errors, Log, Gnu, Json };
+enum class Format { Errors, Log, Gnu, Json, Sarif };
 enum class ColorMode { Auto, Always, Never };
 
 struct Options {
     Format format = Format::Errors;
     ColorMode color = ColorMode::Auto;
+    // The checks beyond the classic line checks, and the rules turned off.
+    CheckSettings checks;
+    // A finding of this severity or worse makes the exit status 1.
+    Severity failOn = Severity::Error;
     std::vector<std::string> files;
     bool showHelp = false;
     bool showVersion = false;
+    bool listRules = false;
 };
 
 // The outcome of parsing: either options to act on, or a message for
@@ -35,6 +43,10 @@ std::string_view HelpText() noexcept;
 
 // "corvala-check " + the project version + line feed.
 std::string VersionText();
+
+// The --list-rules text: one line per rule, its id, default severity and
+// summary in columns.
+std::string RulesText();
 
 // The hint printed after an option error.
 inline constexpr std::string_view TryHelpText = "Try 'corvala-check --help' for more information.\n";

@@ -1,5 +1,7 @@
 #include "engine/checks.h"
 
+#include <algorithm>
+
 #include "engine/blocks.h"
 #include "engine/extended.h"
 
@@ -15,6 +17,48 @@ std::string_view SeverityName(Severity severity) noexcept {
         return "note";
     }
     return "error";
+}
+
+namespace {
+
+// The classic line checks, one rule per command word.
+constexpr RuleInfo kLineRules[] = {
+    {"AC", Severity::Error, "AC that is empty or not one of the classic class codes"},
+    {"AN", Severity::Error, "AN without a name"},
+    {"AH", Severity::Error, "AH without a limit"},
+    {"AL", Severity::Error, "AL without a limit"},
+    {"AT", Severity::Error, "AT that is not a valid coordinate"},
+    {"TO", Severity::Error, "TO (any argument passes)"},
+    {"TC", Severity::Error, "TC (any argument passes)"},
+    {"SP", Severity::Error, "SP that is not a pen style, width and colour"},
+    {"SB", Severity::Error, "SB that is not a colour"},
+    {"V", Severity::Error, "V that is not a valid assignment of D, W, X or Z"},
+    {"DP", Severity::Error, "DP that is not a valid coordinate"},
+    {"DA", Severity::Error, "DA that is not a radius and two angles"},
+    {"DB", Severity::Error, "DB that is not two valid coordinates"},
+    {"DC", Severity::Error, "DC that is not a radius from 0 to 1000"},
+    {"DY", Severity::Error, "DY that is not a valid coordinate"},
+    {kNotImplementedRule, Severity::Error, "a command word that has no check"},
+};
+
+}  // namespace
+
+std::span<const RuleInfo> AllRules() {
+    static const std::vector<RuleInfo> rules = [] {
+        std::vector<RuleInfo> all;
+        auto add = [&all](std::span<const RuleInfo> some) {
+            for (const RuleInfo& rule : some) {
+                const bool known =
+                    std::any_of(all.begin(), all.end(), [&](const RuleInfo& kept) { return kept.id == rule.id; });
+                if (!known) all.push_back(rule);
+            }
+        };
+        add(kLineRules);
+        add(BlockRules());
+        add(ExtendedRules());
+        return all;
+    }();
+    return rules;
 }
 
 std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& settings) {

@@ -40,6 +40,11 @@ struct RuleInfo {
     std::string_view summary;
 };
 
+// Every rule a run can report, each id once: the classic line checks (the
+// command words and not-implemented), the block checks, the extended record
+// set; with their default severities.
+std::span<const RuleInfo> AllRules();
+
 // One line of the file as the checks beyond single lines see it.
 struct RecordLine {
     std::int32_t line = 0;

@@ -65,7 +65,8 @@ constexpr RuleInfo kRules[] = {
     {"not-closed", Severity::Note, "an outline of DP points whose last point differs from the first"},
     {"repeated-point", Severity::Note, "two consecutive DP at the same position"},
     {"altitude-without-unit", Severity::Note, "a limit given as a bare number, read as feet"},
-    {"geometry-skipped", Severity::Note, "a block whose geometry is not checked because a geometry line failed"},
+    {"geometry-skipped", Severity::Note,
+     "a block whose geometry is not checked, because a geometry line failed or the outline is too tangled"},
 };
 
 constexpr const RuleInfo& Info(Rule rule) { return kRules[static_cast<std::size_t>(rule)]; }
@@ -628,8 +629,15 @@ void Analyser::FinishOutline() {
         ring.pop_back();
         index.pop_back();
     }
-    const std::optional<SelfCrossing> crossing = FindSelfCrossing(ring);
-    if (!crossing) return;
+    const CrossingSearch search = FindSelfCrossing(ring);
+    if (search.outcome == CrossingSearch::Outcome::TooTangled) {
+        Report(Rule::GeometrySkipped, a_.firstLine,
+               "the outline is not checked for crossings: too many of its " + std::to_string(ring.size()) +
+                   " points lie close together to compare them all");
+        return;
+    }
+    if (search.outcome != CrossingSearch::Outcome::Found) return;
+    const SelfCrossing* crossing = &search.crossing;
     auto part = [&](std::size_t segment, std::int32_t& startLine) {
         const std::int32_t from = outline[index[segment]].line;
         const std::int32_t to = outline[index[(segment + 1) % ring.size()]].line;

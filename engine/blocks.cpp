@@ -69,6 +69,12 @@ constexpr RuleInfo kRules[] = {
      "a block whose geometry is not checked, because a geometry line failed or the outline is too tangled"},
 };
 
+// The points followed along the arcs of one block, at most: a file of a
+// million full-circle arcs in one block would otherwise take hundreds of
+// millions of points. Past it, arcs keep only their end points and the
+// outline is not checked for crossings.
+constexpr std::size_t kMostArcPoints = std::size_t{1} << 22;
+
 constexpr const RuleInfo& Info(Rule rule) { return kRules[static_cast<std::size_t>(rule)]; }
 
 // The rules that need the positions of the block; a geometry line that
@@ -244,6 +250,7 @@ private:
     bool outlineHasArc_ = false;
     bool outlineBroken_ = false;
     bool lastWasPoint_ = false;
+    std::size_t arcPoints_ = 0;
     std::int32_t failedLine_ = 0;
     std::string failedWhy_;
 };
@@ -281,6 +288,7 @@ void Analyser::Start(const RecordLine* first) {
     anyShape_ = false;
     outlineLine_ = circleLine_ = airwayLine_ = 0;
     mixed_ = outlineHasArc_ = outlineBroken_ = lastWasPoint_ = false;
+    arcPoints_ = 0;
     failedLine_ = 0;
     failedWhy_.clear();
 }
@@ -482,7 +490,9 @@ void Analyser::AddArc(std::int32_t line, GeoPoint start, GeoPoint end, double st
     a_.outline.push_back({start, line, true});
     thread_local std::vector<GeoPoint> followed;
     followed.clear();
-    FollowArc(centre_, startBearing, Sweep(startBearing, endBearing, clockwise_), startMetres, endMetres, followed);
+    if (arcPoints_ < kMostArcPoints)
+        FollowArc(centre_, startBearing, Sweep(startBearing, endBearing, clockwise_), startMetres, endMetres, followed);
+    arcPoints_ += followed.size();
     for (const GeoPoint& p : followed) a_.outline.push_back({p, line, true});
     a_.outline.push_back({end, line, true});
     arc.pointCount = static_cast<std::uint32_t>(a_.outline.size()) - arc.firstPoint;
@@ -615,6 +625,12 @@ void Analyser::FinishOutline() {
                {outline.back().position, outline.front().position});
 
     if (!settings_.Enabled(Info(Rule::SelfIntersection).id)) return;
+    if (arcPoints_ >= kMostArcPoints) {
+        Report(Rule::GeometrySkipped, a_.firstLine,
+               "the outline is not checked for crossings: its arcs need more than " + std::to_string(kMostArcPoints) +
+                   " points");
+        return;
+    }
     // The closed ring without repeated points; ring[k] is outline[index[k]].
     thread_local std::vector<GeoPoint> ring;
     thread_local std::vector<std::uint32_t> index;

@@ -35,8 +35,11 @@ constexpr double kDegree = std::numbers::pi / 180;
 // fraction of a pixel when the whole airspace is drawn), and coarse enough
 // to follow an arc of a few miles with a few dozen points.
 constexpr double kChordMetres = 30;
-// ...and no chord spans more than this many degrees of the arc.
+// ...and no chord spans more than this many degrees of the arc, or less
+// than one (at most 360 points for any arc: the largest radius, 1000 NM,
+// then departs from its chords by 70 m).
 constexpr double kLargestStep = 10;
+constexpr double kSmallestStep = 1;
 // The exact geodesic anchors of an arc lie this many degrees apart for a
 // radius of 1 m up to 45 degrees of latitude (45 degrees of arc up to
 // 20 km, 9 degrees at 100 km): the interpolation between them then stays
@@ -138,7 +141,7 @@ void FollowArc(GeoPoint centre, double from, double sweep, double startMetres, d
                std::vector<GeoPoint>& out) {
     const double radius = std::max(startMetres, endMetres);
     if (!(radius > kChordMetres) || sweep == 0) return;
-    const double step = std::min(2 * std::acos(1 - kChordMetres / radius) / kDegree, kLargestStep);
+    const double step = std::clamp(2 * std::acos(1 - kChordMetres / radius) / kDegree, kSmallestStep, kLargestStep);
     const auto count = static_cast<int>(std::ceil(std::abs(sweep) / step));
     if (count < 2) return;
 

@@ -31,7 +31,8 @@ GeoPoint GeodesicDestination(GeoPoint from, double degrees, double metres);
 // spiral when the two differ, so that it still meets both ends). The
 // points lie closely enough that no chord departs from the arc by more
 // than a few dozen metres, each within about 10 m of the geodesic point
-// (a few dozen metres for radii of several hundred miles).
+// (a few dozen metres for radii of several hundred miles); never more than
+// one point per degree.
 void FollowArc(GeoPoint centre, double from, double sweep, double startMetres, double endMetres,
                std::vector<GeoPoint>& out);
 

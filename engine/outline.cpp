@@ -6,11 +6,10 @@
 #include <numbers>
 
 #include <GeographicLib/Geodesic.hpp>
-// Boost.Geometry's rescaling to integer coordinates trips a false
-// maybe-uninitialized warning of GCC 12 when inlined here. (Without the
-// rescaling the crossing test is no faster on small outlines and ten times
-// slower on an outline of a million points.)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// Without the rescaling to integer coordinates that Boost.Geometry applies
+// by default before its validity check: on outlines of airspace size it
+// costs a fifth of the crossing test and changes no result.
+#define BOOST_GEOMETRY_NO_ROBUSTNESS
 #include <boost/geometry/algorithms/intersection.hpp>
 #include <boost/geometry/algorithms/intersects.hpp>
 #include <boost/geometry/algorithms/is_valid.hpp>

@@ -257,7 +257,8 @@ CrossingSearch SearchLarge(const PlaneRing& ring, const LocalPlane& plane) {
 }  // namespace
 
 CrossingSearch FindSelfCrossing(std::span<const GeoPoint> points) {
-    if (points.size() < 3) return {};
+    // The three sides of a triangle all meet their neighbours only.
+    if (points.size() <= 3) return {};
     const LocalPlane plane(points.front());
     thread_local PlaneRing ring;
     ring.clear();

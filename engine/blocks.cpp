@@ -65,8 +65,15 @@ constexpr RuleInfo kRules[] = {
     {"not-closed", Severity::Note, "an outline of DP points whose last point differs from the first"},
     {"repeated-point", Severity::Note, "two consecutive DP at the same position"},
     {"altitude-without-unit", Severity::Note, "a limit given as a bare number, read as feet"},
-    {"geometry-skipped", Severity::Note, "a block whose geometry is not checked because a geometry line failed"},
+    {"geometry-skipped", Severity::Note,
+     "a block whose geometry is not checked, because a geometry line failed or the outline is too tangled"},
 };
+
+// The points followed along the arcs of one block, at most: a file of a
+// million full-circle arcs in one block would otherwise take hundreds of
+// millions of points. Past it, arcs keep only their end points and the
+// outline is not checked for crossings.
+constexpr std::size_t kMostArcPoints = std::size_t{1} << 22;
 
 constexpr const RuleInfo& Info(Rule rule) { return kRules[static_cast<std::size_t>(rule)]; }
 
@@ -243,6 +250,7 @@ private:
     bool outlineHasArc_ = false;
     bool outlineBroken_ = false;
     bool lastWasPoint_ = false;
+    std::size_t arcPoints_ = 0;
     std::int32_t failedLine_ = 0;
     std::string failedWhy_;
 };
@@ -280,6 +288,7 @@ void Analyser::Start(const RecordLine* first) {
     anyShape_ = false;
     outlineLine_ = circleLine_ = airwayLine_ = 0;
     mixed_ = outlineHasArc_ = outlineBroken_ = lastWasPoint_ = false;
+    arcPoints_ = 0;
     failedLine_ = 0;
     failedWhy_.clear();
 }
@@ -481,7 +490,9 @@ void Analyser::AddArc(std::int32_t line, GeoPoint start, GeoPoint end, double st
     a_.outline.push_back({start, line, true});
     thread_local std::vector<GeoPoint> followed;
     followed.clear();
-    FollowArc(centre_, startBearing, Sweep(startBearing, endBearing, clockwise_), startMetres, endMetres, followed);
+    if (arcPoints_ < kMostArcPoints)
+        FollowArc(centre_, startBearing, Sweep(startBearing, endBearing, clockwise_), startMetres, endMetres, followed);
+    arcPoints_ += followed.size();
     for (const GeoPoint& p : followed) a_.outline.push_back({p, line, true});
     a_.outline.push_back({end, line, true});
     arc.pointCount = static_cast<std::uint32_t>(a_.outline.size()) - arc.firstPoint;
@@ -614,6 +625,12 @@ void Analyser::FinishOutline() {
                {outline.back().position, outline.front().position});
 
     if (!settings_.Enabled(Info(Rule::SelfIntersection).id)) return;
+    if (arcPoints_ >= kMostArcPoints) {
+        Report(Rule::GeometrySkipped, a_.firstLine,
+               "the outline is not checked for crossings: its arcs need more than " + std::to_string(kMostArcPoints) +
+                   " points");
+        return;
+    }
     // The closed ring without repeated points; ring[k] is outline[index[k]].
     thread_local std::vector<GeoPoint> ring;
     thread_local std::vector<std::uint32_t> index;
@@ -628,8 +645,15 @@ void Analyser::FinishOutline() {
         ring.pop_back();
         index.pop_back();
     }
-    const std::optional<SelfCrossing> crossing = FindSelfCrossing(ring);
-    if (!crossing) return;
+    const CrossingSearch search = FindSelfCrossing(ring);
+    if (search.outcome == CrossingSearch::Outcome::TooTangled) {
+        Report(Rule::GeometrySkipped, a_.firstLine,
+               "the outline is not checked for crossings: too many of its " + std::to_string(ring.size()) +
+                   " points lie close together to compare them all");
+        return;
+    }
+    if (search.outcome != CrossingSearch::Outcome::Found) return;
+    const SelfCrossing* crossing = &search.crossing;
     auto part = [&](std::size_t segment, std::int32_t& startLine) {
         const std::int32_t from = outline[index[segment]].line;
         const std::int32_t to = outline[index[(segment + 1) % ring.size()]].line;

@@ -91,8 +91,8 @@ struct BlockAnalysis {
     std::string name, upper, lower;
     std::int32_t nameLine = 0, upperLine = 0, lowerLine = 0;
 
-    // The shape, in file order within each kind. Empty where a geometry
-    // line could not be read (geometryChecked is then false).
+    // The shape, in file order within each kind, up to the first geometry
+    // line that could not be read (geometryChecked is then false).
     std::vector<OutlinePoint> outline;
     std::vector<ArcShape> arcs;
     std::vector<CircleShape> circles;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -32,7 +31,8 @@ GeoPoint GeodesicDestination(GeoPoint from, double degrees, double metres);
 // spiral when the two differ, so that it still meets both ends). The
 // points lie closely enough that no chord departs from the arc by more
 // than a few dozen metres, each within about 10 m of the geodesic point
-// (a few dozen metres for radii of several hundred miles).
+// (a few dozen metres for radii of several hundred miles); never more than
+// one point per degree.
 void FollowArc(GeoPoint centre, double from, double sweep, double startMetres, double endMetres,
                std::vector<GeoPoint>& out);
 
@@ -47,12 +47,24 @@ struct SelfCrossing {
     bool crosses = true;
 };
 
-// One place where the outline through `points` (closed back to the first
-// point; no two consecutive points equal, the last not equal to the first;
-// at least three points) crosses or touches itself, or nothing. Takes time
-// of order n log n: the crossing test runs in a local plane projection
-// around the outline and stops at the first crossing it meets.
-std::optional<SelfCrossing> FindSelfCrossing(std::span<const GeoPoint> points);
+struct CrossingSearch {
+    enum class Outcome : unsigned char {
+        None,  // the outline neither crosses nor touches itself
+        Found,  // it does, at `crossing`
+        TooTangled,  // too many of its parts lie close together to compare
+        // them all within bounds (an outline made to be slow)
+    };
+    Outcome outcome = Outcome::None;
+    SelfCrossing crossing;
+};
+
+// Whether the outline through `points` (closed back to the first point; no
+// two consecutive points equal, the last not equal to the first) crosses
+// or touches itself, and one place where it does. Takes time of order
+// n log n on real outlines and never more than a bounded number of
+// comparisons per point: the test runs in a local plane projection around
+// the outline and stops at the first crossing it meets.
+CrossingSearch FindSelfCrossing(std::span<const GeoPoint> points);
 
 // "45:12:30 N 009:01:02 E": whole seconds, the form DP lines are written in.
 std::string FormatDms(GeoPoint point);

@@ -321,6 +321,33 @@ TEST(FollowArc, KeepsToTheGeodesicCircle) {
     }
 }
 
+// The crossing test finds the crossing of two swapped neighbours on a
+// small outline and on a large one (which take different ways), and gives
+// up within bounds on a star of long spikes.
+TEST(FindSelfCrossing, FindsCrossingsWithinBounds) {
+    auto polygon = [](std::size_t n, double innerRadius) {
+        std::vector<GeoPoint> points;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double angle = 2 * 3.141592653589793 * static_cast<double>(i) / static_cast<double>(n);
+            const double radius = i % 2 ? 1.0 : innerRadius;
+            points.push_back({45 + radius * std::cos(angle), 9 + radius * std::sin(angle)});
+        }
+        return points;
+    };
+    for (const std::size_t n : {100u, 5000u}) {
+        SCOPED_TRACE(n);
+        std::vector<GeoPoint> circle = polygon(n, 1.0);
+        EXPECT_EQ(FindSelfCrossing(circle).outcome, CrossingSearch::Outcome::None);
+        std::swap(circle[40], circle[41]);
+        const CrossingSearch search = FindSelfCrossing(circle);
+        ASSERT_EQ(search.outcome, CrossingSearch::Outcome::Found);
+        EXPECT_EQ(search.crossing.first, 39u);
+        EXPECT_EQ(search.crossing.second, 41u);
+        EXPECT_TRUE(search.crossing.crosses);
+    }
+    EXPECT_EQ(FindSelfCrossing(polygon(5000, 0.001)).outcome, CrossingSearch::Outcome::TooTangled);
+}
+
 // The contract of the checks: what Line reports names that line, or lines
 // since the last block start, or (on a block start) lines of the block it
 // ends; Finish names the last block or line 0; each finding's block line

@@ -150,7 +150,8 @@ struct Choice {
             if (i > 0) expected += i + 1 == values.size() ? " or " : ", ";
             expected += values[i].first;
         }
-        error = std::string(option) + " expects " + expected + (word.empty() ? ", and got nothing" : ", not '" + word + "'");
+        error = std::string(option) + " expects " + expected +
+                (word.empty() ? ", and got nothing" : ", not '" + word + "'");
         return false;
     }
 };

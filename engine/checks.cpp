@@ -69,8 +69,8 @@ std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& set
         // The extended record set checks the limits' spelling itself, and
         // without --blocks takes from the block checks only its rule on
         // outlines that are not closed.
-        const bool keep = settings.blocks ? !(settings.extended && (rule.id == "altitude-unreadable" ||
-                                                                    rule.id == "altitude-without-unit"))
+        const bool keep = settings.blocks ? !(settings.extended &&
+                                              (rule.id == "altitude-unreadable" || rule.id == "altitude-without-unit"))
                                           : rule.id == "not-closed";
         if (!keep) blocks.disabled.emplace_back(rule.id);
     }

@@ -169,9 +169,21 @@ TEST_P(OptionError, ExitsWithTwo) {
 const OptionErrorCase kOptionErrorCases[] = {
     {"NoFile", {}, "no FILE given"},
     {"OnlyOptions", {"--format=log"}, "no FILE given"},
-    {"UnknownFormat", {"--format=xml", "clean.txt"}, "unknown format 'xml' (use errors, log, gnu or json)"},
-    {"FormatIsCaseSensitive", {"--format=LOG", "clean.txt"}, "unknown format 'LOG' (use errors, log, gnu or json)"},
-    {"UnknownColor", {"--color=sometimes", "clean.txt"}, "unknown colour mode 'sometimes' (use auto, always or never)"},
+    {"UnknownFormat", {"--format=xml", "clean.txt"}, "--format expects errors, log, gnu, json or sarif, not 'xml'"},
+    {"FormatIsCaseSensitive",
+     {"--format=LOG", "clean.txt"},
+     "--format expects errors, log, gnu, json or sarif, not 'LOG'"},
+    {"UnknownColor", {"--color=sometimes", "clean.txt"}, "--color expects auto, always or never, not 'sometimes'"},
+    // A value left empty after "=" does not take the next argument; a value
+    // that follows must be one of the option's values, so a FILE taken for
+    // one is named.
+    {"EmptyAttachedValue", {"--format=", "clean.txt"}, "--format= needs a value after the '=' (see --help)"},
+    {"FileTakenForAValue", {"--color", "clean.txt"}, "--color expects auto, always or never, not 'clean.txt'"},
+    {"UnknownRuleSet", {"--rules=strict", "clean.txt"}, "--rules expects classic or extended, not 'strict'"},
+    {"UnknownSeverity", {"--fail-on=fatal", "clean.txt"}, "--fail-on expects error, warning or note, not 'fatal'"},
+    {"UnknownRule",
+     {"--disable=not-closed,no-such-rule", "clean.txt"},
+     "--disable expects rule ids, and 'no-such-rule' is none (see --list-rules)"},
     {"UnknownOption", {"--verbose", "clean.txt"}, "The following argument was not expected: --verbose"},
     {"FormatWithoutValue", {"clean.txt", "--format"}, "--format: 1 required TEXT missing"},
 };

@@ -48,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(Cli, ParseOptionsTest, ::testing::ValuesIn(kParseCases)
 TEST(HelpText, NamesEveryOptionAndEndsWithLineFeed) {
     const std::string help(HelpText());
     for (const char* word : {"--format=FORMAT", "--color=WHEN", "--help", "--version", "errors", "log", "gnu", "json",
-                             "NO_COLOR", "ISO-8859-1", "Exit status:", "==> FILE <=="})
+                             "NO_COLOR", "Windows-1252", "Exit status:", "==> FILE <==", "--blocks", "--rules=SET",
+                             "--disable=RULE", "--fail-on=SEVERITY", "--list-rules", "sarif"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     ASSERT_FALSE(help.empty());
     EXPECT_EQ(help.back(), '\n');

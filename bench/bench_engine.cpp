@@ -118,13 +118,17 @@ const std::string& GeneratedFile() {
     return text;
 }
 
-// The whole run over bytes already in memory (as for standard input).
+// The whole run over bytes already in memory (as for standard input); the
+// argument asks for the block checks (bit 0) and the extended record set
+// (bit 1).
 void BM_RunBytes(benchmark::State& state) {
     corvala::SetDecimalSeparator('.');
     const std::string& text = GeneratedFile();
     corvala::NullFindingSink sink;
     corvala::RunHost host;
     Engine engine(sink, host);
+    engine.Settings.blocks = (state.range(0) & 1) != 0;
+    engine.Settings.extended = (state.range(0) & 2) != 0;
     for (auto _ : state) {
         state.PauseTiming();
         std::string bytes = text;
@@ -135,7 +139,7 @@ void BM_RunBytes(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
     state.counters["errors"] = engine.ErrorCount;
 }
-BENCHMARK(BM_RunBytes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunBytes)->Unit(benchmark::kMillisecond)->ArgName("checks")->DenseRange(0, 3);
 
 // The whole run from a file on disk, reading included.
 void BM_RunFile(benchmark::State& state) {
@@ -155,4 +159,11 @@ BENCHMARK(BM_RunFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    corvala::InitializeFloatingPoint();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,49 +1,102 @@
 #include "cli/checker.h"
 
-#include <cerrno>
-#include <unistd.h>
+#include <new>
+#include <optional>
 
+#include "cli/escape.h"
 #include "cli/reports.h"
 #include "engine/engine.h"
 #include "engine/failures.h"
+#include "engine/io.h"
+#include "engine/line_reader.h"
 #include "engine/lines.h"
 
 namespace corvala::cli {
 
-bool ReadStandardInput(std::string& bytes, std::string& cause) {
-    bytes.clear();
-    std::size_t size = 0;
-    for (;;) {
-        if (bytes.size() - size < 65536) bytes.resize(size + std::max<std::size_t>(size, 1 << 20));
-        ssize_t got = ::read(0, bytes.data() + size, bytes.size() - size);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            cause = SystemErrorText(errno);
-            bytes.clear();
-            return false;
-        }
-        if (got == 0) break;
-        size += static_cast<std::size_t>(got);
+namespace {
+
+// A file or standard input streamed through the run: memory does not grow
+// with the file. A failed read ends the run as a file that cannot be read;
+// a regular file whose size or time changed while it was read ends it as
+// changed, so that it is never reported as clean.
+class StreamSource final : public LineSource {
+public:
+    explicit StreamSource(const std::string& name) : name_(name) {}
+
+    void Open() override {
+        if (name_ != "-") file_ = OpenForReading(name_, FileKinds::Any);
+        reader_.emplace(name_ == "-" ? 0 : file_.get());
     }
-    bytes.resize(size);
-    return true;
+    bool Next(std::string_view& line) override {
+        if (reader_->Next(line)) return true;
+        if (const int error = reader_->Error(); error != 0) {
+            if (name_ == "-") throw FileOpenError("Cannot read standard input. " + SystemErrorText(error));
+            throw FileOpenError(CannotOpenMessage(name_, SystemErrorText(error)));
+        }
+        if (reader_->Changed())
+            throw FileChangedError("The file \"" + FullPath(name_) + "\" changed while it was checked.");
+        return false;
+    }
+
+private:
+    const std::string& name_;
+    FileHandle file_;
+    std::optional<LineReader> reader_;
+};
+
+// Once the output cannot be written any more, the run stops at the next
+// line: nothing it finds could be shown (standard output closed, SIGPIPE
+// ignored).
+class CheckerHost final : public RunHost {
+public:
+    CheckerHost(Output& out, Engine*& engine) : out_(out), engine_(engine) {}
+    void ProcessEvents() override {
+        if (out_.Failed() && engine_ != nullptr) engine_->Cancelled = true;
+    }
+
+private:
+    Output& out_;
+    Engine*& engine_;
+};
+
+bool Fails(const RunEnd& end, Severity failOn) {
+    switch (failOn) {
+    case Severity::Note:
+        if (end.notes > 0) return true;
+        [[fallthrough]];
+    case Severity::Warning:
+        if (end.warnings > 0) return true;
+        [[fallthrough]];
+    case Severity::Error:
+        break;
+    }
+    return end.errors > 0;
 }
 
-int CheckFiles(const Options& options, bool color, Output& out, Output& err) {
-    std::unique_ptr<Report> report = MakeReport(options.format, out, TextStyle::Classic, color);
-    RunHost host;  // nothing to show: no progress, no events
+}  // namespace
+
+int CheckFiles(const Options& options, bool color, bool terminal, Output& out, Output& err) {
+    ReportStyle style;
+    style.text = options.checks.blocks || options.checks.extended ? TextStyle::Detailed : TextStyle::Classic;
+    style.color = color;
+    style.escape = terminal;
+    std::unique_ptr<Report> report = MakeReport(options.format, out, style);
+    Engine* running = nullptr;
+    CheckerHost host(out, running);
     Engine engine(*report, host);
+    running = &engine;
+    engine.Settings = options.checks;
 
     const bool multiple = options.files.size() > 1;
-    bool anyErrors = false;
+    bool found = false;
     bool trouble = false;
-    auto fail = [&](const std::string& message) {
+    auto fail = [&](const std::string& shown, const std::string& message) {
         trouble = true;
         report->FileFailed(message);
         // Keep the order of standard output and standard error on a terminal.
         out.Flush();
         err.Write("corvala-check: ");
-        err.Write(message);
+        err.Write(EscapeControls(shown));
         err.Put('\n');
         err.Flush();
     };
@@ -51,26 +104,23 @@ int CheckFiles(const Options& options, bool color, Output& out, Output& err) {
     for (const std::string& file : options.files) {
         report->BeginFile(file, multiple);
         try {
-            if (file == "-") {
-                std::string bytes, cause;
-                if (!ReadStandardInput(bytes, cause)) {
-                    fail("Cannot read standard input. " + cause);
-                    continue;
-                }
-                engine.ValidateBytes("-", std::move(bytes));
-            } else {
-                engine.ValidateFile(file);
-            }
-        } catch (const FileOpenError& e) {
-            fail(e.message());
+            StreamSource source(file);
+            engine.ValidateLines(file, source);
+        } catch (const std::bad_alloc&) {
+            // This file could not be checked; the next may well be.
+            fail(file + ": out of memory", "out of memory");
+            continue;
+        } catch (const Failure& e) {
+            fail(e.message(), e.message());
             continue;
         }
-        if (report->FileEnd().errors > 0) anyErrors = true;
+        if (out.Failed()) break;
+        if (Fails(report->FileEnd(), options.failOn)) found = true;
     }
     report->Finish();
 
-    if (trouble) return kTrouble;
-    return anyErrors ? kErrorsFound : kAllClean;
+    if (trouble || out.Failed()) return kTrouble;
+    return found ? kErrorsFound : kAllClean;
 }
 
 }  // namespace corvala::cli

@@ -10,13 +10,11 @@ namespace corvala::cli {
 
 enum ExitStatus : int { kAllClean = 0, kErrorsFound = 1, kTrouble = 2 };
 
-// Runs the engine over every FILE of `options` in order, writing the report
-// to `out` and the messages about unreadable files to `err`. Returns the exit
-// status.
-int CheckFiles(const Options& options, bool color, Output& out, Output& err);
-
-// All bytes of standard input; false (with the system's cause in `cause`)
-// when reading fails.
-bool ReadStandardInput(std::string& bytes, std::string& cause);
+// Runs the engine over every FILE of `options` in order, each streamed in
+// memory that does not grow with it, writing the report to `out` and the
+// messages about files that cannot be checked to `err`. `color` colours the
+// log's markers; `terminal` (standard output is one) escapes control bytes.
+// Returns the exit status.
+int CheckFiles(const Options& options, bool color, bool terminal, Output& out, Output& err);
 
 }  // namespace corvala::cli

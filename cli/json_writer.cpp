@@ -18,6 +18,15 @@ constexpr std::size_t kIndentStep = 2;
 
 JsonWriter::JsonWriter(Sink sink) : sink_(std::move(sink)) {}
 
+JsonWriter::JsonWriter(Sink sink, std::size_t depth) : sink_(std::move(sink)), levels_(depth, Level{false, true}) {}
+
+std::string JsonWriter::Indent(std::size_t depth) { return std::string(depth * kIndentStep, ' '); }
+
+void JsonWriter::Raw(std::string_view text) {
+    BeforeValue();
+    sink_(text);
+}
+
 // Inside an array every value starts a new item; inside an object its key
 // did that already.
 void JsonWriter::BeforeValue() {

@@ -19,6 +19,11 @@ public:
     using Sink = std::function<void(std::string_view)>;
 
     explicit JsonWriter(Sink sink);
+    // A writer for items of an array that stands `depth` levels deep in a
+    // document written elsewhere (the items of a file's findings, written
+    // apart while the file's counts, which come first, are not yet known).
+    // Its first value starts the array's first item; it writes no bracket.
+    JsonWriter(Sink sink, std::size_t depth);
 
     // A value is one of these, or an object or array from its Begin to its
     // End. Inside an object each value follows its Key. Strings must be
@@ -31,6 +36,10 @@ public:
     void Key(std::string_view name);
     void String(std::string_view value);
     void Integer(std::int64_t value);
+    // A value written elsewhere: `text` goes out as it is.
+    void Raw(std::string_view text);
+    // The indentation of `depth` levels.
+    static std::string Indent(std::size_t depth);
 
 private:
     struct Level {

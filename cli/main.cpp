@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "cli/checker.h"
+#include "cli/escape.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "engine/text.h"
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
     try {
         ParseResult parsed = ParseOptions(argc, argv);
         if (!parsed.ok) {
-            err.Write("corvala-check: " + parsed.error + "\n");
+            err.Write("corvala-check: " + EscapeControls(parsed.error) + "\n");
             err.Write(TryHelpText);
             return kTrouble;
         }
@@ -42,12 +43,15 @@ int main(int argc, char** argv) {
         } else if (options.showVersion) {
             out.Write(VersionText());
             status = kAllClean;
+        } else if (options.listRules) {
+            out.Write(RulesText());
+            status = kAllClean;
         } else {
-            status = CheckFiles(options, UseColor(options.color), out, err);
+            status = CheckFiles(options, UseColor(options.color), ::isatty(1) == 1, out, err);
         }
     } catch (const std::exception& e) {
         out.Flush();
-        err.Write(std::string("corvala-check: ") + e.what() + "\n");
+        err.Write("corvala-check: " + EscapeControls(e.what()) + "\n");
         return kTrouble;
     }
     out.Flush();

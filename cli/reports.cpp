@@ -1,11 +1,11 @@
+// The text formats: the error list, the results log and compiler-style
+// lines. The JSON and SARIF documents are in structured_reports.cpp.
 #include "cli/reports.h"
 
 #include <charconv>
-#include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "engine/display.h"
+#include "cli/escape.h"
+#include "cli/structured_reports.h"
 
 namespace corvala::cli {
 
@@ -36,7 +36,7 @@ protected:
         headerPending_ = false;
         if (blocksWritten_++ > 0) out_.Put('\n');
         out_.Write("==> ");
-        out_.Write(BlockTitle(name_));
+        out_.Write(EscapeControls(BlockTitle(name_)));
         out_.Write(" <==\n");
     }
 
@@ -50,17 +50,17 @@ class ErrorsReport final : public BlockReport {
 public:
     using BlockReport::BlockReport;
 
-    void Reported(const Finding& finding) override { Item(ErrorItemText(finding, style_)); }
+    void Reported(const Finding& finding) override { Item(ErrorItemText(finding, style_.text)); }
     void RunFinished(const RunEnd& end) override {
         Report::RunFinished(end);
         if (end.cancelled) Item(kCancelledItem);
-        Item(SummaryItemText(end, style_));
+        Item(SummaryItemText(end, style_.text));
     }
 
 private:
     void Item(std::string_view text) {
         StartBlock();
-        out_.Write(text);
+        WriteText(text);
         out_.Put('\n');
     }
 };
@@ -69,19 +69,19 @@ private:
 // asked.
 class LogReport final : public BlockReport {
 public:
-    LogReport(Output& out, TextStyle style, bool color) : BlockReport(out, style), color_(color) {}
+    using BlockReport::BlockReport;
 
     void LineChecked(const LineVerdict& verdict) override { Line(verdict.verdict, verdict.line, verdict.raw); }
     void RunFinished(const RunEnd& end) override {
         Report::RunFinished(end);
-        const SummaryLine summary = SummaryLogLine(end, style_);
+        const SummaryLine summary = SummaryLogLine(end, style_.text);
         Line(summary.verdict, summary.number, summary.text);
     }
 
 private:
     void Line(Verdict verdict, std::int64_t number, std::string_view text) {
         StartBlock();
-        if (color_) {
+        if (style_.color) {
             out_.Write(verdict == Verdict::Ok ? "\x1b[1;32m" : verdict == Verdict::Error ? "\x1b[1;31m" : "\x1b[1;33m");
             out_.Write(MarkerText(verdict));
             out_.Write("\x1b[0m ");
@@ -91,20 +91,24 @@ private:
         }
         WriteNumber(out_, number);
         out_.Put(' ');
-        out_.Write(text);
+        WriteText(text);
         out_.Put('\n');
     }
-
-    bool color_;
 };
 
-// FILE:LINE: error: MESSAGE, as compilers write it.
+// FILE:LINE: SEVERITY: MESSAGE, as compilers write it. Always escaped: CI
+// logs that annotators read render escapes too, and a line end inside a
+// name or message would forge a line of its own.
 class GnuReport final : public Report {
 public:
     using Report::Report;
 
+    void BeginFile(std::string_view name, bool multiple) override {
+        Report::BeginFile(name, multiple);
+        shownName_ = EscapeControls(name);
+    }
     void Reported(const Finding& finding) override {
-        out_.Write(name_);
+        out_.Write(shownName_);
         if (finding.line > 0) {
             out_.Put(':');
             WriteNumber(out_, finding.line);
@@ -112,66 +116,17 @@ public:
         out_.Write(": ");
         out_.Write(SeverityName(finding.severity));
         out_.Write(": ");
-        out_.Write(finding.message);
-        if (style_ == TextStyle::Detailed) {
+        out_.Write(EscapeControls(finding.message));
+        if (style_.text == TextStyle::Detailed) {
             out_.Write(" [");
             out_.Write(finding.rule);
             out_.Put(']');
         }
         out_.Put('\n');
     }
-};
-
-class JsonReport final : public Report {
-public:
-    using Report::Report;
-
-    void BeginFile(std::string_view name, bool multiple) override {
-        Report::BeginFile(name, multiple);
-        findings_ = nlohmann::ordered_json::array();
-    }
-    void Reported(const Finding& finding) override {
-        nlohmann::ordered_json item = {{"line", finding.line},
-                                       {"command", DecodeForDisplay(finding.command)},
-                                       {"message", DecodeForDisplay(finding.message)}};
-        if (style_ == TextStyle::Detailed) {
-            item["severity"] = SeverityName(finding.severity);
-            item["rule"] = finding.rule;
-            item["block_line"] = finding.blockLine;
-        }
-        findings_.push_back(std::move(item));
-    }
-    void RunFinished(const RunEnd& end) override {
-        Report::RunFinished(end);
-        nlohmann::ordered_json file = nlohmann::ordered_json::object();
-        file["path"] = DecodeForDisplay(name_);
-        file["line_count"] = end.lineCount;
-        file["error_count"] = end.errors;
-        if (style_ == TextStyle::Detailed) {
-            file["warning_count"] = end.warnings;
-            file["note_count"] = end.notes;
-            file["findings"] = std::move(findings_);
-        } else {
-            file["errors"] = std::move(findings_);
-        }
-        files_.push_back(std::move(file));
-        findings_ = nlohmann::ordered_json::array();
-    }
-    void FileFailed(std::string_view message) override {
-        unreadable_.push_back({{"path", DecodeForDisplay(name_)}, {"message", DecodeForDisplay(message)}});
-    }
-    void Finish() override {
-        nlohmann::ordered_json document = nlohmann::ordered_json::object();
-        document["files"] = std::move(files_);
-        document["unreadable"] = std::move(unreadable_);
-        out_.Write(document.dump(2));
-        out_.Put('\n');
-    }
 
 private:
-    nlohmann::ordered_json findings_ = nlohmann::ordered_json::array();
-    nlohmann::ordered_json files_ = nlohmann::ordered_json::array();
-    nlohmann::ordered_json unreadable_ = nlohmann::ordered_json::array();
+    std::string shownName_;
 };
 
 }  // namespace
@@ -182,18 +137,28 @@ void Report::BeginFile(std::string_view name, bool multiple) {
     end_ = {};
 }
 
+void Report::WriteText(std::string_view text) {
+    if (style_.escape) {
+        out_.Write(EscapeControls(text));
+    } else {
+        out_.Write(text);
+    }
+}
+
 std::string BlockTitle(std::string_view name) {
     return name == "-" ? std::string("standard input") : std::string(name);
 }
 
-std::unique_ptr<Report> MakeReport(Format format, Output& out, TextStyle style, bool color) {
+std::unique_ptr<Report> MakeReport(Format format, Output& out, const ReportStyle& style) {
     switch (format) {
     case Format::Log:
-        return std::make_unique<LogReport>(out, style, color);
+        return std::make_unique<LogReport>(out, style);
     case Format::Gnu:
         return std::make_unique<GnuReport>(out, style);
     case Format::Json:
-        return std::make_unique<JsonReport>(out, style);
+        return MakeJsonReport(out, style);
+    case Format::Sarif:
+        return MakeSarifReport(out, style);
     case Format::Errors:
         break;
     }

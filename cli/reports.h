@@ -16,9 +16,20 @@
 
 namespace corvala::cli {
 
+// How a report writes.
+struct ReportStyle {
+    // Classic: the window's texts; Detailed: severities and rule ids.
+    TextStyle text = TextStyle::Classic;
+    // Colour the markers of the log format.
+    bool color = false;
+    // Show control bytes of lines and messages as escapes (standard output
+    // is a terminal); file names in text formats are always escaped.
+    bool escape = false;
+};
+
 class Report : public FindingSink {
 public:
-    Report(Output& out, TextStyle style) : out_(out), style_(style) {}
+    Report(Output& out, const ReportStyle& style) : out_(out), style_(style) {}
 
     // `name` is the FILE as given on the command line ("-" for standard
     // input); `multiple` tells whether the command line names several FILEs.
@@ -36,15 +47,18 @@ public:
     void RunFinished(const RunEnd& end) override { end_ = end; }
 
 protected:
+    // Writes `text`, its control bytes escaped when the style asks for it.
+    void WriteText(std::string_view text);
+
     Output& out_;
-    TextStyle style_;
+    ReportStyle style_;
     std::string name_;
     bool multiple_ = false;
     RunEnd end_;
 };
 
-// Creates the report of `format`; `color` applies to the log format.
-std::unique_ptr<Report> MakeReport(Format format, Output& out, TextStyle style, bool color);
+// Creates the report of `format`.
+std::unique_ptr<Report> MakeReport(Format format, Output& out, const ReportStyle& style);
 
 // The text a file's block header shows for `name`.
 std::string BlockTitle(std::string_view name);

@@ -188,9 +188,25 @@ double Sweep(double from, double to, bool clockwise) {
 
 // One block at a time, line by line: the same code serves AnalyseBlock and
 // BlockChecks.
+// The position a geometry line names: the one its line check read, or, for
+// lines given without (the window's outline view), read from `text`.
+bool PositionAt(const RecordLine& line, std::size_t index, std::string_view text, GeoPoint& point) {
+    if (index < line.positions.size()) {
+        point = line.positions[index];
+        return true;
+    }
+    return line.positions.empty() && ReadPoint(text, point);
+}
+
 class Analyser {
 public:
-    explicit Analyser(const CheckSettings& settings) : settings_(settings) {}
+    explicit Analyser(const CheckSettings& settings)
+        : settings_(settings),
+          // The points along the arcs serve the crossing test and the count
+          // of distinct points; without those rules only the arcs' ends are
+          // kept.
+          followArcs_(settings.Enabled(Info(Rule::SelfIntersection).id) ||
+                      settings.Enabled(Info(Rule::TooFewPoints).id)) {}
 
     // Begins a block at `first` (an AC, TO or TC line), or the preamble
     // when it is null.
@@ -223,6 +239,7 @@ private:
     void FinishOutline();
 
     const CheckSettings& settings_;
+    bool followArcs_;
     BlockAnalysis a_;
     FieldList fields_;
 
@@ -419,7 +436,7 @@ void Analyser::Shape(Record record, const RecordLine& line) {
         if (!line.lineOk) return GeometryFailed(line.line, "failed its line check");
         if (name == 'x') {
             GeoPoint p;
-            if (!ReadPoint(v.value, p)) return GeometryFailed(line.line, "holds no position on the earth");
+            if (!PositionAt(line, 0, v.value, p)) return GeometryFailed(line.line, "holds no position on the earth");
             centre_ = p;
             centreKnown_ = true;
             if (failedLine_ == 0) a_.centres.push_back({line.line, p});
@@ -468,7 +485,7 @@ void Analyser::Shape(Record record, const RecordLine& line) {
 
 void Analyser::Point(const RecordLine& line) {
     GeoPoint p;
-    if (!ReadPoint(line.argument, p)) return GeometryFailed(line.line, "holds no position on the earth");
+    if (!PositionAt(line, 0, line.argument, p)) return GeometryFailed(line.line, "holds no position on the earth");
     if (lastWasPoint_ && !a_.outline.empty() && a_.outline.back().position == p)
         Report(Rule::RepeatedPoint, line.line,
                "the same position as the point before it (line " + std::to_string(a_.outline.back().line) + ")", {p});
@@ -490,7 +507,7 @@ void Analyser::AddArc(std::int32_t line, GeoPoint start, GeoPoint end, double st
     a_.outline.push_back({start, line, true});
     thread_local std::vector<GeoPoint> followed;
     followed.clear();
-    if (arcPoints_ < kMostArcPoints)
+    if (followArcs_ && arcPoints_ < kMostArcPoints)
         FollowArc(centre_, startBearing, Sweep(startBearing, endBearing, clockwise_), startMetres, endMetres, followed);
     arcPoints_ += followed.size();
     for (const GeoPoint& p : followed) a_.outline.push_back({p, line, true});
@@ -512,9 +529,19 @@ void Analyser::Arc(Record record, const RecordLine& line) {
         return;
     }
     GeoPoint start, end;
-    if (ScanFields(line.argument, "s,s", fields_, true) != PatternCheck::Matched || !ReadPoint(fields_[0], start) ||
-        !ReadPoint(fields_[1], end))
+    if (line.positions.size() == 2) {
+        start = line.positions[0];
+        end = line.positions[1];
+    } else if (ScanFields(line.argument, "s,s", fields_, true) != PatternCheck::Matched ||
+               !ReadPoint(fields_[0], start) || !ReadPoint(fields_[1], end)) {
         return GeometryFailed(line.line, "holds no position on the earth");
+    }
+    if (!followArcs_ && !settings_.Enabled(Info(Rule::ArcRadiusMismatch).id) &&
+        !settings_.Enabled(Info(Rule::ZeroRadius).id)) {
+        // Nothing measures this arc: its ends are all that is kept.
+        AddArc(line.line, start, end, 0, 0, 0, 0);
+        return;
+    }
     const Bearing toStart = GeodesicTo(centre_, start);
     const Bearing toEnd = GeodesicTo(centre_, end);
     const double larger = std::max(toStart.metres, toEnd.metres);
@@ -541,7 +568,7 @@ void Analyser::Circle(const RecordLine& line) {
 
 void Analyser::AirwayPoint(const RecordLine& line) {
     GeoPoint p;
-    if (!ReadPoint(line.argument, p)) return GeometryFailed(line.line, "holds no position on the earth");
+    if (!PositionAt(line, 0, line.argument, p)) return GeometryFailed(line.line, "holds no position on the earth");
     a_.airway.push_back({line.line, p, width_});
 }
 
@@ -764,13 +791,15 @@ BlockAnalysis AnalyseBlock(std::span<const RecordLine> lines, const CheckSetting
 }
 
 struct BlockChecks::State {
-    explicit State(const CheckSettings& settings) : settings(settings), analyser(this->settings) {
+    explicit State(const CheckSettings& settings)
+        : settings(settings), analyser(this->settings),
+          findDuplicates(settings.Enabled(Info(Rule::DuplicateBlock).id)) {
         analyser.Start(nullptr);
     }
 
     void EndBlock(bool endOfFile, std::vector<Finding>& out) {
         BlockAnalysis& a = analyser.Finish(endOfFile);
-        if (a.kind == BlockKind::Airspace && analyser.HasRecords()) {
+        if (findDuplicates && a.kind == BlockKind::Airspace && analyser.HasRecords()) {
             const auto [earlier, added] = seen.try_emplace(hash.Digest(), a.firstLine);
             if (!added && settings.Enabled(Info(Rule::DuplicateBlock).id)) {
                 Finding f;
@@ -788,6 +817,7 @@ struct BlockChecks::State {
 
     CheckSettings settings;
     Analyser analyser;
+    bool findDuplicates;
     BlockHash hash;
     // The first line of each distinct airspace block so far.
     std::unordered_map<XXH128_hash_t, std::int32_t, HashKey, HashEqual> seen;
@@ -802,12 +832,14 @@ void BlockChecks::Line(const RecordLine& line, std::vector<Finding>& out) {
     if (StartsBlock(line.command)) {
         s.EndBlock(false, out);
         s.analyser.Start(&line);
-        s.hash.Reset();
-        s.hash.Add(line);
+        if (s.findDuplicates) {
+            s.hash.Reset();
+            s.hash.Add(line);
+        }
         return;
     }
     s.analyser.Add(line);
-    if (!line.command.empty() && s.analyser.Result().kind == BlockKind::Airspace) s.hash.Add(line);
+    if (s.findDuplicates && !line.command.empty() && s.analyser.Result().kind == BlockKind::Airspace) s.hash.Add(line);
 }
 
 void BlockChecks::Finish(std::vector<Finding>& out) { state_->EndBlock(true, out); }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/findings.h"
+#include "engine/geo.h"
 
 namespace corvala {
 
@@ -58,6 +59,9 @@ struct RecordLine {
     std::string_view argument;
     // The line check accepted the line (always true for an empty line).
     bool lineOk = true;
+    // The positions the line check read from the line, in order (a DP's
+    // point, a DB's two ends, a V X='s centre); empty when it read none.
+    std::span<const GeoPoint> positions;
 };
 
 // The shape every check beyond single lines has. The run calls Line for

@@ -20,57 +20,75 @@ constexpr const char* kLetterMessage = "N, S, E or W expected.";
 
 Outcome Invalid(const char* message) { return {FailureKind::Validation, message}; }
 
-Outcome IntegerField(std::string_view field, std::int32_t upper, const char* message, double& value) {
+// What is wrong with a field, as plain data: the valid path of a form
+// builds no message.
+struct Fault {
+    enum Kind : unsigned char { None, Range, Integer, Real, Overflow } kind = None;
+    const char* message = nullptr;  // Range
+    std::string_view field;  // Integer, Real
+    Outcome ToOutcome() const {
+        switch (kind) {
+        case Integer:
+            return {FailureKind::Conversion, IntConversionMessage(field)};
+        case Real:
+            return {FailureKind::Conversion, RealConversionMessage(field)};
+        case Overflow:
+            return {FailureKind::Overflow, "Floating point overflow"};
+        default:
+            return Invalid(message);
+        }
+    }
+};
+
+Fault IntegerField(std::string_view field, std::int32_t upper, const char* message, double& value) {
     std::int32_t integer;
-    if (!ScanInt(field, integer)) return {FailureKind::Conversion, IntConversionMessage(field)};
-    if (integer < 0 || integer > upper) return Invalid(message);
+    if (!ScanInt(field, integer)) return {Fault::Integer, nullptr, field};
+    if (integer < 0 || integer > upper) return {Fault::Range, message, {}};
     value = integer;
     return {};
 }
 
 // Reals are rounded to single precision before the range check, so 60.000001
 // seconds pass as 60 while 60.00001 do not.
-Outcome RealField(std::string_view field, float upper, const char* message, double& value) {
+Fault RealField(std::string_view field, float upper, const char* message, double& value) {
     long double real;
-    if (!ScanReal(field, real)) return {FailureKind::Conversion, RealConversionMessage(field)};
+    if (!ScanReal(field, real)) return {Fault::Real, nullptr, field};
     float narrowed;
-    if (!ScanSingle(real, narrowed)) return {FailureKind::Overflow, "Floating point overflow"};
-    if (narrowed < 0.0f || narrowed > upper) return Invalid(message);
+    if (!ScanSingle(real, narrowed)) return {Fault::Overflow, nullptr, {}};
+    if (narrowed < 0.0f || narrowed > upper) return {Fault::Range, message, {}};
     value = static_cast<double>(real);
     return {};
 }
 
-Outcome LetterField(std::string_view field) {
-    if (field.size() != 1) return Invalid(kLetterMessage);
-    const char letter = field[0];
-    if (letter != 'N' && letter != 'S' && letter != 'E' && letter != 'W') return Invalid(kLetterMessage);
-    return {};
+Fault LetterField(std::string_view field) {
+    const bool ok = field.size() == 1 && (field[0] == 'N' || field[0] == 'S' || field[0] == 'E' || field[0] == 'W');
+    return ok ? Fault{} : Fault{Fault::Range, kLetterMessage, {}};
 }
 
 // The fields of one angle in their order in the text, each as its table
 // says; the angle's degrees add up its parts.
-Outcome AngleFields(const std::string_view* f, CoordinateForm form, double& degrees) {
+Fault AngleFields(const std::string_view* f, CoordinateForm form, double& degrees) {
     double parts[3] = {0, 0, 0};
-    Outcome outcome;
+    Fault fault;
     switch (form) {
     case CoordinateForm::Dms:
-        if (!(outcome = IntegerField(f[0], 180, kDegreesMessage, parts[0])).ok()) return outcome;
-        if (!(outcome = IntegerField(f[1], 60, kMinutesMessage, parts[1])).ok()) return outcome;
-        if (!(outcome = RealField(f[2], 60.0f, kSecondsMessage, parts[2])).ok()) return outcome;
-        outcome = LetterField(f[3]);
+        if ((fault = IntegerField(f[0], 180, kDegreesMessage, parts[0])).kind) return fault;
+        if ((fault = IntegerField(f[1], 60, kMinutesMessage, parts[1])).kind) return fault;
+        if ((fault = RealField(f[2], 60.0f, kSecondsMessage, parts[2])).kind) return fault;
+        fault = LetterField(f[3]);
         break;
     case CoordinateForm::Dm:
-        if (!(outcome = IntegerField(f[0], 180, kDegreesMessage, parts[0])).ok()) return outcome;
-        if (!(outcome = RealField(f[1], 60.0f, kMinutesMessage, parts[1])).ok()) return outcome;
-        outcome = LetterField(f[2]);
+        if ((fault = IntegerField(f[0], 180, kDegreesMessage, parts[0])).kind) return fault;
+        if ((fault = RealField(f[1], 60.0f, kMinutesMessage, parts[1])).kind) return fault;
+        fault = LetterField(f[2]);
         break;
     case CoordinateForm::Dd:
-        if (!(outcome = RealField(f[0], 180.0f, kDegreesMessage, parts[0])).ok()) return outcome;
-        outcome = LetterField(f[1]);
+        if ((fault = RealField(f[0], 180.0f, kDegreesMessage, parts[0])).kind) return fault;
+        fault = LetterField(f[1]);
         break;
     }
     degrees = parts[0] + parts[1] / 60 + parts[2] / 3600;
-    return outcome;
+    return fault;
 }
 
 }  // namespace
@@ -78,13 +96,14 @@ Outcome AngleFields(const std::string_view* f, CoordinateForm form, double& degr
 Outcome ScanForm(std::string_view text, CoordinateForm form, FieldList& fields, Angles* angles) {
     static constexpr std::string_view kPatterns[] = {"s:s:s c s:s:s c", "s:s c s:s c", "s c s c"};
     const PatternCheck check = ScanFields(text, kPatterns[static_cast<std::size_t>(form)], fields, true);
-    if (check != PatternCheck::Matched) return {FailureKind::Pattern, PatternMismatchMessage(check)};
+    // A form that does not fit needs no message: its step only says so.
+    if (check != PatternCheck::Matched) return {FailureKind::Pattern, {}};
 
     const std::size_t perAngle = fields.size() / 2;
     Angles values;
     for (std::size_t angle = 0; angle < 2; ++angle) {
-        Outcome outcome = AngleFields(&fields[angle * perAngle], form, values.degrees[angle]);
-        if (!outcome.ok()) return outcome;
+        const Fault fault = AngleFields(&fields[angle * perAngle], form, values.degrees[angle]);
+        if (fault.kind != Fault::None) return fault.ToOutcome();
         values.letters[angle] = fields[angle * perAngle + perAngle - 1][0];
     }
     if (values.letters[0] == values.letters[1])
@@ -131,11 +150,7 @@ void Engine::CheckCoordinate(std::string_view text) {
     if (!outcome.ok()) Raise(outcome);
 }
 
-bool ReadPoint(std::string_view text, GeoPoint& point) {
-    thread_local FieldList fields;
-    thread_local std::string canonical;  // also reads "53:47:06N 008:21:41E"
-    Angles angles;
-    if (!ScanCoordinate(CanonicalCoordinate(text, canonical), fields, &angles).ok()) return false;
+bool PositionOf(const Angles& angles, GeoPoint& point) {
     double latitude = 0, longitude = 0;
     bool haveLatitude = false, haveLongitude = false;
     for (std::size_t i = 0; i < 2; ++i) {
@@ -153,6 +168,21 @@ bool ReadPoint(std::string_view text, GeoPoint& point) {
         return false;
     point = {latitude, longitude};
     return true;
+}
+
+Outcome Engine::ScanPosition(std::string_view text) {
+    Angles angles;
+    Outcome outcome = ScanCoordinate(text, CoordList, &angles);
+    GeoPoint point;
+    if (outcome.ok() && PositionOf(angles, point)) linePositions_.push_back(point);
+    return outcome;
+}
+
+bool ReadPoint(std::string_view text, GeoPoint& point) {
+    thread_local FieldList fields;
+    thread_local std::string canonical;  // also reads "53:47:06N 008:21:41E"
+    Angles angles;
+    return ScanCoordinate(CanonicalCoordinate(text, canonical), fields, &angles).ok() && PositionOf(angles, point);
 }
 
 }  // namespace corvala

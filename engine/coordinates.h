@@ -32,4 +32,9 @@ Outcome ScanForm(std::string_view text, CoordinateForm form, FieldList& fields, 
 // Validation.
 Outcome ScanCoordinate(std::string_view text, FieldList& fields, Angles* angles = nullptr);
 
+struct GeoPoint;
+// The position two angles stand for; false when they name none (both
+// north/south or both east/west, a latitude beyond 90 degrees).
+bool PositionOf(const Angles& angles, GeoPoint& point);
+
 }  // namespace corvala

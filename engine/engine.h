@@ -142,10 +142,16 @@ private:
     Outcome ScanDC(std::string_view argument);
     Outcome ScanDY(std::string_view argument);
     bool FormOrRaise(CoordinateForm form, std::string_view text);
+    // ScanCoordinate into CoordList that also keeps the position of a valid
+    // coordinate for the checks beyond single lines (linePositions_).
+    Outcome ScanPosition(std::string_view text);
 
     // The finding of one line's check, if any, appended to `out`.
     void CheckLine(std::int32_t lineNumber, std::string_view command, std::string_view argument, std::int32_t blockLine,
                    std::vector<Finding>& out);
+
+    // The positions the line check of the current line read, in order.
+    std::vector<GeoPoint> linePositions_;
 
     FindingSink& sink_;
     RunHost& host_;

@@ -153,7 +153,14 @@ void ExtendedRecords::CheckClassic(std::string_view argument, std::vector<Findin
 }
 
 void ExtendedRecords::CheckCoordinates(std::string_view argument, std::vector<Finding>& out) {
-    CheckClassic(CanonicalCoordinate(argument, canonical_), out);
+    // Most coordinates are written in the classic spacing, which passes as
+    // it is; only a text that fails is respaced and judged again.
+    Outcome outcome = engine_.ScanLine(command_, argument);
+    if (!outcome.ok()) {
+        const std::string_view canonical = CanonicalCoordinate(argument, canonical_);
+        if (canonical != argument) outcome = engine_.ScanLine(command_, canonical);
+    }
+    if (!outcome.ok()) Report(out, ClassicRule(extended::RecordKey(command_)), std::move(outcome.message));
 }
 
 void ExtendedRecords::CheckClass(std::string_view value, std::vector<Finding>& out) const {

@@ -8,11 +8,11 @@
 namespace corvala {
 
 enum class FailureKind : std::uint8_t {
-    None,            // the text passed
-    Validation,      // a fixed message of the validators
-    Conversion,      // a number that does not convert
-    Overflow,        // a value beyond the single-precision range
-    Pattern,         // a text that departs from a field pattern
+    None,  // the text passed
+    Validation,  // a fixed message of the validators
+    Conversion,  // a number that does not convert
+    Overflow,  // a value beyond the single-precision range
+    Pattern,  // a text that departs from a field pattern
     NotImplemented,  // a command word without a validator
 };
 

@@ -67,6 +67,7 @@ public:
         return true;
     }
     std::int64_t Count() const noexcept override { return static_cast<std::int64_t>(lines_.size()); }
+    bool LinesStay() const noexcept override { return true; }
 
 private:
     const std::string* path_ = nullptr;
@@ -80,15 +81,19 @@ private:
 // What one run reports, and the lines it holds back. With checks beyond
 // single lines, a line's verdict waits until its block has ended, since the
 // block's findings may still name it; each block's lines are kept (their
-// bytes copied, since a streaming source reuses its buffer) and go out in
-// order, each after its findings.
+// bytes copied when the source reuses its buffer) and go out in order, each
+// after its findings.
 class Engine::RunState {
 public:
     RunState(Engine& engine, std::vector<std::unique_ptr<LineChecks>> checks)
         : engine_(engine), sink_(engine.sink_), settings_(engine.Settings), checks_(std::move(checks)) {}
 
+    // Whether held lines can stay views into the source.
+    void KeepViews(bool keep) noexcept { keepViews_ = keep; }
+
     // One line of the file with the findings of its line check.
-    void Line(std::int32_t number, std::string_view raw, const SplitLine* split, std::vector<Finding>& own) {
+    void Line(std::int32_t number, std::string_view raw, const SplitLine* split, std::vector<Finding>& own,
+              std::span<const GeoPoint> positions = {}) {
         if (checks_.empty()) {
             Verdict verdict = Verdict::Ok;
             for (const Finding& finding : own) Emit(finding, verdict);
@@ -104,6 +109,7 @@ public:
         }
         record.lineOk = std::none_of(own.begin(), own.end(),
                                      [](const Finding& finding) { return finding.severity == Severity::Error; });
+        record.positions = positions;
         for (const auto& check : checks_) check->Line(record, extra_);
         // A line that starts a block ends the one before: its lines are final.
         if (split && StartsBlock(split->command)) Flush(number);
@@ -133,7 +139,8 @@ private:
 
     struct Held {
         std::int32_t line;
-        std::size_t rawBegin, rawSize;
+        std::string_view raw;  // into the source, or (data null) at rawBegin in arena_
+        std::size_t rawBegin;
         std::size_t firstFinding, findingCount;
     };
 
@@ -161,8 +168,13 @@ private:
     }
 
     void Hold(std::int32_t number, std::string_view raw, std::vector<Finding>& own) {
-        held_.push_back({number, arena_.size(), raw.size(), heldFindings_.size(), own.size()});
-        arena_.append(raw);
+        if (keepViews_) {
+            held_.push_back({number, raw, 0, heldFindings_.size(), own.size()});
+        } else {
+            held_.push_back(
+                {number, std::string_view(nullptr, raw.size()), arena_.size(), heldFindings_.size(), own.size()});
+            arena_.append(raw);
+        }
         for (Finding& finding : own) heldFindings_.push_back(std::move(finding));
     }
 
@@ -184,7 +196,10 @@ private:
             for (std::size_t i = 0; i < line.findingCount; ++i) Emit(heldFindings_[line.firstFinding + i], verdict);
             // A finding that names a line already gone out still goes out.
             while (next < extra_.size() && extra_[next].line <= line.line) Emit(extra_[next++], verdict);
-            Conclude(line.line, std::string_view(arena_).substr(line.rawBegin, line.rawSize), verdict);
+            Conclude(line.line,
+                     line.raw.data() != nullptr ? line.raw
+                                                : std::string_view(arena_).substr(line.rawBegin, line.raw.size()),
+                     verdict);
             ++kept;
         }
         for (; next < extra_.size(); ++next) later.push_back(std::move(extra_[next]));
@@ -200,6 +215,7 @@ private:
     FindingSink& sink_;
     const CheckSettings& settings_;
     std::vector<std::unique_ptr<LineChecks>> checks_;
+    bool keepViews_ = false;
     RunEnd end_;
     std::vector<Held> held_;
     std::string arena_;
@@ -241,6 +257,7 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
         std::optional<ExtendedRecords> extended;
         if (Settings.extended) extended.emplace(*this, Settings);
         source.Open();
+        state.KeepViews(source.LinesStay());
         host_.SuspendLogPainting(true);
         suspended = true;
 
@@ -251,7 +268,10 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
         std::string_view raw;
         SplitLine split;
         while (source.Next(raw)) {
-            if (lineCount == kMaxLines) throw Failure("The file has more than 2147483647 lines.");
+            if (lineCount == kMaxLines) {
+                throw Failure("The file \"" + std::string(name) +
+                              "\" has more than 2147483647 lines, more than line numbers can count.");
+            }
             const std::int32_t lineNumber = ++lineCount;
             own.clear();
             // The extended rules read the first line without a byte-order mark.
@@ -262,12 +282,13 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
                 continue;
             }
             if (StartsBlock(split.command)) blockLine = lineNumber;
+            linePositions_.clear();
             if (extended) {
                 extended->CheckLine(lineNumber, split.command, split.argument, blockLine, own);
             } else {
                 CheckLine(lineNumber, split.command, split.argument, blockLine, own);
             }
-            state.Line(lineNumber, raw, &split, own);
+            state.Line(lineNumber, raw, &split, own, linePositions_);
             if (count > 0) {
                 host_.SetProgress(
                     static_cast<int>(RoundHalfEven(static_cast<long double>(lineNumber) * 100.0L / countReal)));

@@ -24,6 +24,9 @@ public:
     // The number of lines when it is known in advance (for the progress
     // bar), otherwise -1.
     virtual std::int64_t Count() const noexcept { return -1; }
+    // True when a line stays valid until the run ends (the whole file is in
+    // memory), so that the run need not copy the lines it holds back.
+    virtual bool LinesStay() const noexcept { return false; }
 };
 
 // What the run takes from the window. Every call has a do-nothing default.

@@ -71,9 +71,12 @@ template <typename Compute>
 bool ComputeFails(Compute&& compute) noexcept {
 #if defined(__x86_64__) || defined(__i386__)
     constexpr unsigned short kFailFlags = 0x09;  // IE OE
-    __asm__ volatile("fnclex" : : : "memory");
-    compute();
+    // Clearing the flags costs more than reading them: only a flag that
+    // earlier arithmetic left standing is cleared.
     unsigned short status;
+    __asm__ volatile("fnstsw %0" : "=m"(status) : : "memory");
+    if ((status & kFailFlags) != 0) __asm__ volatile("fnclex" : : : "memory");
+    compute();
     __asm__ volatile("fnstsw %0" : "=m"(status) : : "memory");
     return (status & kFailFlags) != 0;
 #else
@@ -363,13 +366,10 @@ void SplitCommaText(StringList& list, std::string_view text) {
     }
 }
 
-std::int64_t RoundHalfEven(long double value) noexcept {
-    const long double floorValue = std::floor(value);
-    const long double fraction = value - floorValue;
-    auto result = static_cast<std::int64_t>(floorValue);
-    if (fraction > 0.5L || (fraction == 0.5L && (result % 2) != 0)) ++result;
-    return result;
-}
+// The program's floating-point environment rounds to nearest with ties to
+// even (InitializeFloatingPoint), so the conversion in that mode is the
+// rounding asked for.
+std::int64_t RoundHalfEven(long double value) noexcept { return std::llrint(value); }
 
 bool ScanSingle(long double value, float& narrowed) noexcept {
     // From halfway between the largest single and the next power of two on,

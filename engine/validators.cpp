@@ -110,6 +110,7 @@ std::string_view Engine::LineRule(std::string_view command) noexcept {
 }
 
 Outcome Engine::ScanLine(std::string_view command, std::string_view argument) {
+    linePositions_.clear();
     const ValidatorTable::Entry* entry = ValidatorTable::Find(command);
     if (entry == nullptr) {
         std::string message(command);
@@ -172,7 +173,7 @@ Outcome Engine::ScanAL(std::string_view argument) {
 
 Outcome Engine::ScanAT(std::string_view argument) {
     if (IsEmpty(argument)) return Invalid("Airspace floor cannot be empty.");
-    return ScanCoordinate(argument, CoordList);
+    return ScanPosition(argument);
 }
 
 Outcome Engine::ScanTO(std::string_view) { return {}; }
@@ -181,9 +182,9 @@ Outcome Engine::ScanTC(std::string_view) { return {}; }
 
 // --- Geometry records ---------------------------------------------------------
 
-Outcome Engine::ScanDP(std::string_view argument) { return ScanCoordinate(argument, CoordList); }
+Outcome Engine::ScanDP(std::string_view argument) { return ScanPosition(argument); }
 
-Outcome Engine::ScanDY(std::string_view argument) { return ScanCoordinate(argument, CoordList); }
+Outcome Engine::ScanDY(std::string_view argument) { return ScanPosition(argument); }
 
 Outcome Engine::ScanDA(std::string_view argument) {
     const PatternCheck match = ScanFields(argument, "s,s,s", ParamList, true);
@@ -211,7 +212,7 @@ Outcome Engine::ScanDB(std::string_view argument) {
     // The first point is checked completely before the second is read;
     // checking a point leaves ParamList alone.
     for (std::size_t i = 0; i < 2; ++i) {
-        Outcome point = ScanCoordinate(ParamList[i], CoordList);
+        Outcome point = ScanPosition(ParamList[i]);
         if (!point.ok()) return Wrap("DB", std::move(point));
     }
     return {};
@@ -285,7 +286,7 @@ Outcome Engine::ScanV(std::string_view argument) {
                     Invalid(variable == 'W' ? GuessedLimitMessage("W", "1000") : GuessedLimitMessage("Z", "100")));
     }
     case 'X': {
-        Outcome point = ScanCoordinate(value, CoordList);
+        Outcome point = ScanPosition(value);
         if (point.ok()) return point;
         return Wrap(kRecord, std::move(point));
     }

@@ -1,0 +1,348 @@
+#include "cli/structured_reports.h"
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "cli/json_writer.h"
+#include "engine/checks.h"
+#include "engine/display.h"
+#include "engine/failures.h"
+
+namespace corvala::cli {
+
+namespace {
+
+// Text that waits for its place in the document: in memory up to a few
+// megabytes, then in an unnamed temporary file, so that a file with
+// millions of findings costs disk, not memory.
+class Spill {
+public:
+    static constexpr std::size_t kMemoryLimit = std::size_t(4) << 20;
+
+    Spill() = default;
+    Spill(const Spill&) = delete;
+    Spill& operator=(const Spill&) = delete;
+    ~Spill() { Reset(); }
+
+    void Append(std::string_view text) {
+        if (file_ == nullptr && memory_.size() + text.size() > kMemoryLimit) {
+            file_ = std::tmpfile();
+            // Without a temporary file the text stays in memory.
+            if (file_ != nullptr) {
+                Put(memory_);
+                std::string().swap(memory_);
+            }
+        }
+        if (file_ != nullptr) {
+            Put(text);
+        } else {
+            memory_.append(text);
+        }
+    }
+    bool Empty() const noexcept { return memory_.empty() && file_ == nullptr; }
+
+    void CopyTo(Output& out) {
+        if (file_ == nullptr) {
+            out.Write(memory_);
+            return;
+        }
+        std::rewind(file_);
+        char buffer[1 << 16];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0) out.Write(std::string_view(buffer, got));
+        if (std::ferror(file_)) throw Failure("Cannot read back the findings kept in a temporary file");
+    }
+
+    void Reset() {
+        if (file_ != nullptr) std::fclose(file_);
+        file_ = nullptr;
+        memory_.clear();
+    }
+
+private:
+    void Put(std::string_view text) {
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+            throw Failure("Cannot keep the findings in a temporary file");
+    }
+
+    std::string memory_;
+    std::FILE* file_ = nullptr;
+};
+
+// {"files": [...], "unreadable": [...]}, each file with its counts first and
+// then its findings. The findings of the file being checked wait in a Spill
+// until its counts are known.
+class JsonReport final : public Report {
+public:
+    JsonReport(Output& out, const ReportStyle& style)
+        : Report(out, style), writer_([this](std::string_view text) { out_.Write(text); }) {
+        writer_.BeginObject();
+        writer_.Key("files");
+        writer_.BeginArray();
+    }
+
+    void BeginFile(std::string_view name, bool multiple) override {
+        Report::BeginFile(name, multiple);
+        spill_.Reset();
+        // The items of "errors": inside the document, "files", the file.
+        items_.emplace([this](std::string_view text) { spill_.Append(text); }, 4);
+    }
+    void Reported(const Finding& finding) override {
+        items_->BeginObject();
+        items_->Key("line");
+        items_->Integer(finding.line);
+        items_->Key("command");
+        items_->String(DecodeForDisplay(finding.command));
+        items_->Key("message");
+        items_->String(DecodeForDisplay(finding.message));
+        if (style_.text == TextStyle::Detailed) {
+            items_->Key("severity");
+            items_->String(SeverityName(finding.severity));
+            items_->Key("rule");
+            items_->String(finding.rule);
+            items_->Key("block_line");
+            items_->Integer(finding.blockLine);
+        }
+        items_->EndObject();
+    }
+    void RunFinished(const RunEnd& end) override {
+        Report::RunFinished(end);
+        writer_.BeginObject();
+        writer_.Key("path");
+        writer_.String(DecodeForDisplay(name_));
+        writer_.Key("line_count");
+        writer_.Integer(end.lineCount);
+        writer_.Key("error_count");
+        writer_.Integer(end.errors);
+        if (style_.text == TextStyle::Detailed) {
+            writer_.Key("warning_count");
+            writer_.Integer(end.warnings);
+            writer_.Key("note_count");
+            writer_.Integer(end.notes);
+        }
+        writer_.Key(style_.text == TextStyle::Detailed ? "findings" : "errors");
+        if (spill_.Empty()) {
+            writer_.Raw("[]");
+        } else {
+            writer_.Raw("[");
+            spill_.CopyTo(out_);
+            out_.Write("\n");
+            out_.Write(JsonWriter::Indent(3));
+            out_.Write("]");
+        }
+        writer_.EndObject();
+        spill_.Reset();
+    }
+    void FileFailed(std::string_view message) override {
+        spill_.Reset();
+        unreadable_.emplace_back(name_, message);
+    }
+    void Finish() override {
+        writer_.EndArray();
+        writer_.Key("unreadable");
+        writer_.BeginArray();
+        for (const auto& [path, message] : unreadable_) {
+            writer_.BeginObject();
+            writer_.Key("path");
+            writer_.String(DecodeForDisplay(path));
+            writer_.Key("message");
+            writer_.String(DecodeForDisplay(message));
+            writer_.EndObject();
+        }
+        writer_.EndArray();
+        writer_.EndObject();
+        out_.Put('\n');
+    }
+
+private:
+    JsonWriter writer_;
+    std::optional<JsonWriter> items_;
+    Spill spill_;
+    std::vector<std::pair<std::string, std::string>> unreadable_;
+};
+
+// A file name as a relative URI reference: bytes outside the unreserved
+// characters and "/" percent-encoded.
+std::string FileUri(std::string_view name) {
+    if (name == "-") return "stdin";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool plain = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' ||
+                           b == '.' || b == '_' || b == '~' || b == '/';
+        if (plain) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[b >> 4];
+            uri += kHex[b & 15];
+        }
+    }
+    return uri;
+}
+
+std::string_view Level(Severity severity) {
+    switch (severity) {
+    case Severity::Error:
+        return "error";
+    case Severity::Warning:
+        return "warning";
+    case Severity::Note:
+        break;
+    }
+    return "note";
+}
+
+// One SARIF 2.1.0 log with one run: the tool and every rule, a result per
+// finding, and the files that could not be read as notifications of the
+// run's invocation.
+class SarifReport final : public Report {
+public:
+    SarifReport(Output& out, const ReportStyle& style)
+        : Report(out, style), writer_([this](std::string_view text) { out_.Write(text); }) {
+        writer_.BeginObject();
+        writer_.Key("$schema");
+        writer_.String("https://json.schemastore.org/sarif-2.1.0.json");
+        writer_.Key("version");
+        writer_.String("2.1.0");
+        writer_.Key("runs");
+        writer_.BeginArray();
+        writer_.BeginObject();
+        writer_.Key("tool");
+        writer_.BeginObject();
+        writer_.Key("driver");
+        writer_.BeginObject();
+        writer_.Key("name");
+        writer_.String("corvala-check");
+        writer_.Key("version");
+        writer_.String(CORVALA_VERSION);
+        writer_.Key("informationUri");
+        writer_.String("https://corvala.github.io/corvala/");
+        writer_.Key("rules");
+        writer_.BeginArray();
+        for (const RuleInfo& rule : AllRules()) {
+            writer_.BeginObject();
+            writer_.Key("id");
+            writer_.String(rule.id);
+            writer_.Key("shortDescription");
+            writer_.BeginObject();
+            writer_.Key("text");
+            writer_.String(rule.summary);
+            writer_.EndObject();
+            writer_.Key("defaultConfiguration");
+            writer_.BeginObject();
+            writer_.Key("level");
+            writer_.String(Level(rule.severity));
+            writer_.EndObject();
+            writer_.EndObject();
+        }
+        writer_.EndArray();
+        writer_.EndObject();
+        writer_.EndObject();
+        writer_.Key("results");
+        writer_.BeginArray();
+    }
+
+    void BeginFile(std::string_view name, bool multiple) override {
+        Report::BeginFile(name, multiple);
+        uri_ = FileUri(name);
+    }
+    void Reported(const Finding& finding) override {
+        writer_.BeginObject();
+        writer_.Key("ruleId");
+        writer_.String(finding.rule);
+        const auto rules = AllRules();
+        for (std::size_t i = 0; i < rules.size(); ++i) {
+            if (rules[i].id != finding.rule) continue;
+            writer_.Key("ruleIndex");
+            writer_.Integer(static_cast<std::int64_t>(i));
+            break;
+        }
+        writer_.Key("level");
+        writer_.String(Level(finding.severity));
+        writer_.Key("message");
+        writer_.BeginObject();
+        writer_.Key("text");
+        writer_.String(DecodeForDisplay(finding.message));
+        writer_.EndObject();
+        writer_.Key("locations");
+        writer_.BeginArray();
+        Location(finding.line);
+        writer_.EndArray();
+        writer_.EndObject();
+    }
+    void FileFailed(std::string_view message) override { failures_.emplace_back(uri_, message); }
+    void Finish() override {
+        writer_.EndArray();
+        writer_.Key("invocations");
+        writer_.BeginArray();
+        writer_.BeginObject();
+        writer_.Key("executionSuccessful");
+        writer_.Raw(failures_.empty() ? "true" : "false");
+        writer_.Key("toolExecutionNotifications");
+        writer_.BeginArray();
+        for (const auto& [uri, message] : failures_) {
+            writer_.BeginObject();
+            writer_.Key("level");
+            writer_.String("error");
+            writer_.Key("message");
+            writer_.BeginObject();
+            writer_.Key("text");
+            writer_.String(DecodeForDisplay(message));
+            writer_.EndObject();
+            writer_.Key("locations");
+            writer_.BeginArray();
+            uri_ = uri;
+            Location(0);
+            writer_.EndArray();
+            writer_.EndObject();
+        }
+        writer_.EndArray();
+        writer_.EndObject();
+        writer_.EndArray();
+        writer_.EndObject();
+        writer_.EndArray();
+        writer_.EndObject();
+        out_.Put('\n');
+    }
+
+private:
+    // The file, and the line when there is one.
+    void Location(std::int32_t line) {
+        writer_.BeginObject();
+        writer_.Key("physicalLocation");
+        writer_.BeginObject();
+        writer_.Key("artifactLocation");
+        writer_.BeginObject();
+        writer_.Key("uri");
+        writer_.String(uri_);
+        writer_.EndObject();
+        if (line > 0) {
+            writer_.Key("region");
+            writer_.BeginObject();
+            writer_.Key("startLine");
+            writer_.Integer(line);
+            writer_.EndObject();
+        }
+        writer_.EndObject();
+        writer_.EndObject();
+    }
+
+    JsonWriter writer_;
+    std::string uri_;
+    std::vector<std::pair<std::string, std::string>> failures_;
+};
+
+}  // namespace
+
+std::unique_ptr<Report> MakeJsonReport(Output& out, const ReportStyle& style) {
+    return std::make_unique<JsonReport>(out, style);
+}
+
+std::unique_ptr<Report> MakeSarifReport(Output& out, const ReportStyle& style) {
+    return std::make_unique<SarifReport>(out, style);
+}
+
+}  // namespace corvala::cli

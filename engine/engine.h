@@ -48,6 +48,9 @@ public:
     // pipes and FIFOs), or regular files only (the window, which must never
     // wait on a FIFO without a writer).
     FileKinds ReadableKinds = FileKinds::Any;
+    // The most lines a run takes: line numbers are 32-bit, and a file with
+    // more lines is refused rather than numbered wrongly. Tests lower it.
+    std::int64_t LineLimit = kMaxLines;
     // Validates the file at `path`. Raises FileOpenError when it cannot be
     // read (after its clean-up), and lets through a failure of the sink.
     void ValidateFile(const std::string& path);

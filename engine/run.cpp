@@ -268,9 +268,9 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
         std::string_view raw;
         SplitLine split;
         while (source.Next(raw)) {
-            if (lineCount == kMaxLines) {
-                throw Failure("The file \"" + std::string(name) +
-                              "\" has more than 2147483647 lines, more than line numbers can count.");
+            if (lineCount >= LineLimit) {
+                throw Failure("The file \"" + std::string(name) + "\" has more than " + std::to_string(LineLimit) +
+                              " lines, more than Corvala can number.");
             }
             const std::int32_t lineNumber = ++lineCount;
             own.clear();

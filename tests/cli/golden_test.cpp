@@ -72,6 +72,19 @@ const GoldenCase kGoldenCases[] = {
     {"ColorAutoNotTerminal", {"--format=log", "--color=auto", "errors.txt"}, "", "errors.log", 1},
     {"ColorOnlyTouchesLog", {"--color=always", "errors.txt"}, "", "errors.errors", 1},
     {"LastFormatWins", {"--format=gnu", "--format=log", "clean.txt"}, "", "clean.log", 0},
+    // The block checks and the extended record set: every format shows
+    // severity and rule id; blocks.txt holds one fault of each main kind.
+    {"BlocksErrors", {"--blocks", "blocks.txt"}, "", "blocks.errors", 1},
+    {"BlocksLog", {"--blocks", "--format=log", "blocks.txt"}, "", "blocks.log", 1},
+    {"BlocksGnu", {"--blocks", "--format=gnu", "blocks.txt"}, "", "blocks.gnu", 1},
+    {"BlocksJson", {"--blocks", "--format=json", "blocks.txt"}, "", "blocks.json", 1},
+    {"BlocksSarif", {"--blocks", "--format=sarif", "blocks.txt"}, "", "blocks.sarif", 1},
+    {"ExtendedErrors", {"--rules=extended", "blocks.txt"}, "", "blocks-extended.errors", 1},
+    {"ExtendedBlocksJson", {"--rules", "extended", "--blocks", "--format=json", "blocks.txt"}, "", "blocks-extended.json",
+     1},
+    {"ListRules", {"--list-rules"}, "", "rules.list", 0},
+    // Without the new options nothing changes for a file they would judge.
+    {"ClassicIgnoresBlocks", {"--format=gnu", "clean.txt"}, "", "clean.gnu", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cli, GoldenRun, ::testing::ValuesIn(kGoldenCases),
@@ -190,6 +203,39 @@ const OptionErrorCase kOptionErrorCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cli, OptionError, ::testing::ValuesIn(kOptionErrorCases),
                          [](const ::testing::TestParamInfo<OptionErrorCase>& info) { return info.param.name; });
+
+// The exit status follows the least severity --fail-on names; --disable
+// takes rules out before anything counts.
+TEST(FailOn, ExitStatusBySeverity) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    };
+    const Case cases[] = {
+        {{"--rules=extended", "--disable=airspace-class,altitude,frequency", "blocks.txt"}, 0},
+        {{"--rules=extended", "--disable=airspace-class", "--fail-on=warning", "blocks.txt"}, 1},
+        {{"--blocks", "--disable=too-few-points,self-intersection,missing-upper-limit,limits-inverted,not-implemented",
+          "blocks.txt"},
+         0},
+        {{"--blocks", "--fail-on=warning", "--disable=too-few-points,self-intersection,missing-upper-limit,"
+                                           "limits-inverted,not-implemented",
+          "blocks.txt"},
+         1},
+        {{"--blocks", "--fail-on=note", "--disable=too-few-points,self-intersection,missing-upper-limit,"
+                                        "limits-inverted,not-implemented,arc-radius-mismatch",
+          "blocks.txt"},
+         1},
+        {{"--blocks", "--fail-on=warning", "--disable=too-few-points,self-intersection,missing-upper-limit,"
+                                           "limits-inverted,not-implemented,arc-radius-mismatch",
+          "blocks.txt"},
+         0},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = RunChecker(c.args);
+        EXPECT_EQ(r.status, c.status) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+}
 
 TEST(HelpAndVersion, PrintTheirTextAndSucceed) {
     for (const char* flag : {"--help", "-h"}) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        if (options.memoryLimit) {
+            const rlimit limit{*options.memoryLimit, *options.memoryLimit};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(125);
+        }
         if (options.noColor)
             ::setenv("NO_COLOR", options.noColor->c_str(), 1);
         else

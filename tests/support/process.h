@@ -22,6 +22,8 @@ struct RunOptions {
     std::string workingDir;
     // The value of NO_COLOR; unset when absent.
     std::optional<std::string> noColor;
+    // A limit on the program's address space (RLIMIT_AS), in bytes.
+    std::optional<std::size_t> memoryLimit;
 };
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options = {});

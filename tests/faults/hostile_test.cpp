@@ -1,0 +1,224 @@
+// What corvala-check does with inputs and surroundings that are out to harm
+// it or its user: endless devices, files that change while read, outputs
+// that go away, memory that runs out, control bytes meant for a terminal.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <nlohmann/json.hpp>
+#include <pty.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "cli/checker.h"
+#include "cli/options.h"
+#include "cli/output.h"
+#include "engine/engine.h"
+#include "fault_support.h"
+
+#ifdef CORVALA_CHECK_PATH
+
+namespace corvala::faults {
+namespace {
+
+const std::string kChecker = CORVALA_CHECK_PATH;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;  // the sanitizer reserves more address space than any limit
+#else
+constexpr bool kSanitized = false;
+#endif
+
+std::string Lines(std::string_view line, std::size_t count) {
+    std::string text;
+    text.reserve((line.size() + 1) * count);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+// The text of a file ends at its first byte 0: a device of endless zeros is
+// an empty file, and one of random bytes is read only up to its first zero.
+TEST(Hostile, EndlessDevicesEndAtTheirFirstZero) {
+    for (const char* device : {"/dev/zero", "/dev/urandom", "/dev/full"}) {
+        const ProgramRun run = RunProgram(kChecker, {"--format=json", device});
+        EXPECT_NE(run.exitCode, 2) << device << ": " << run.err;
+        EXPECT_NO_THROW((void)nlohmann::json::parse(run.out)) << device;
+    }
+    const ProgramRun zero = RunProgram(kChecker, {"/dev/zero"});
+    EXPECT_EQ(zero.out, "   *** 0 errors found\n");
+    EXPECT_EQ(zero.exitCode, 0);
+}
+
+// Memory does not grow with the file in any format: 400,000 failing lines
+// are checked within an address space of 150 MB, where keeping their
+// findings took 330 MB in the JSON format. The JSON and SARIF documents
+// keep a file's findings on disk until its counts are known; the checks
+// beyond single lines hold one block at a time.
+TEST(Hostile, MemoryDoesNotGrowWithTheFile) {
+    if (kSanitized) GTEST_SKIP() << "no address-space limit under the sanitizers";
+    ScratchDir dir;
+    const std::string flat = dir.Write("flat.txt", Lines("XY 1 a line that fails its check", 400000));
+    const std::string blocks =
+        dir.Write("blocks.txt", Lines("AC Q\nAN Zone\nXY 1 a line that fails its check", 140000));
+    test::RunOptions options;
+    options.memoryLimit = std::size_t(150) << 20;
+    options.stdoutPath = "/dev/null";
+    for (const char* format : {"errors", "log", "gnu", "json", "sarif"}) {
+        const std::string asked = std::string("--format=") + format;
+        EXPECT_EQ(RunProgram(kChecker, {asked, flat}, options).exitCode, 1) << format;
+        const ProgramRun run = RunProgram(kChecker, {asked, "--blocks", "--rules=extended", blocks}, options);
+        EXPECT_EQ(run.exitCode, 1) << format << ": " << run.err;
+    }
+}
+
+// Running out of memory on one file is that file's failure: it is named,
+// the JSON document stays whole, and the next file is checked.
+TEST(Hostile, OutOfMemoryOnOneFileChecksTheNext) {
+    if (kSanitized) GTEST_SKIP() << "no address-space limit under the sanitizers";
+    ScratchDir dir;
+    const std::string huge = dir.Write("huge.txt", "AN " + std::string(std::size_t(300) << 20, 'x') + "\n");
+    const std::string small = dir.Write("small.txt", "XY 1\n");
+    test::RunOptions options;
+    options.memoryLimit = std::size_t(160) << 20;
+    const ProgramRun run = RunProgram(kChecker, {"--format=json", huge, small}, options);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "corvala-check: " + huge + ": out of memory\n");
+    const nlohmann::json document = nlohmann::json::parse(run.out);
+    ASSERT_EQ(document["files"].size(), 1u);
+    EXPECT_EQ(document["files"][0]["path"], small);
+    EXPECT_EQ(document["unreadable"][0]["message"], "out of memory");
+}
+
+// A file rewritten while it is read is never reported as clean.
+TEST(Hostile, FileChangedWhileReadIsNotClean) {
+    ScratchDir dir;
+    const std::string path = dir.Write("moving.txt", Lines("AC R", 2000000));
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        // Appends until the check is over, so the size differs from the
+        // one the checker saw when it opened the file.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+        while (!done) {
+            if (::write(fd, "AC R\n", 5) != 5) break;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        ::close(fd);
+    });
+    cli::Options options;
+    options.files = {path};
+    cli::Output out(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    ScratchDir errors;
+    const std::string errPath = errors.path() + "/err";
+    const int errFd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    int status;
+    {
+        cli::Output err(errFd);
+        status = cli::CheckFiles(options, false, false, out, err);
+    }
+    done = true;
+    writer.join();
+    ::close(errFd);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(test::ReadFile(errPath), "corvala-check: The file \"" + path + "\" changed while it was checked.\n");
+}
+
+// With SIGPIPE ignored, the checker stops at the first write that fails
+// instead of reading on: here its input never ends, so reading on would
+// never end either.
+TEST(Hostile, StopsAtTheFirstFailedWrite) {
+    int input[2], output[2];
+    ASSERT_EQ(::pipe(input), 0);
+    ASSERT_EQ(::pipe(output), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGPIPE, SIG_IGN);  // kept across exec
+        ::dup2(input[0], 0);
+        ::dup2(output[1], 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        ::close(input[1]);
+        ::close(output[0]);
+        ::execl(kChecker.c_str(), kChecker.c_str(), "--format=log", "-", static_cast<char*>(nullptr));
+        ::_exit(126);
+    }
+    ::close(input[0]);
+    ::close(output[1]);
+    ::close(output[0]);  // the reader goes away at once
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::string chunk = Lines("AC R", 10000);
+    // Feeds the checker until it exits: its end makes the writes fail.
+    while (::write(input[1], chunk.data(), chunk.size()) > 0) {
+    }
+    ::close(input[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    std::signal(SIGPIPE, SIG_DFL);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+// A file with more lines than line numbers can count is refused, not
+// numbered wrongly.
+TEST(Hostile, TooManyLinesAreRefused) {
+    test::RecordingSink sink;
+    RunHost host;
+    Engine engine(sink, host);
+    engine.LineLimit = 3;
+    EXPECT_NO_THROW(engine.ValidateBytes("three", "AC R\n\nAC R\n"));
+    try {
+        engine.ValidateBytes("four", "AC R\n\nAC R\n\n");
+        ADD_FAILURE() << "four lines passed a limit of three";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.message(), "The file \"four\" has more than 3 lines, more than Corvala can number.");
+    }
+}
+
+// Control bytes never reach a terminal raw: lines and items are escaped on
+// a terminal; gnu lines always; file names in every text format.
+TEST(Hostile, ControlBytesAreShownNotObeyed) {
+    ScratchDir dir;
+    const std::string attack = "XY \x1b[2J\x1b]52;c;ZXZpbA==\x07\b\b 0 errors found";
+    const std::string path = dir.Write("a\nb.txt", attack + "\n");
+    const std::string shownName = dir.path() + "/a\\x0ab.txt";
+    const std::string shownLine = "XY \\x1b[2J\\x1b]52;c;ZXZpbA==\\x07\\x08\\x08 0 errors found";
+
+    // To a file the errors and log formats stay byte for byte.
+    EXPECT_EQ(RunProgram(kChecker, {"--format=log", path}).out, "err 1 " + attack + "\nerr 1  errors found.\n");
+    // gnu escapes always, name and message.
+    EXPECT_EQ(RunProgram(kChecker, {"--format=gnu", path}).out, shownName + ":1: error: XY not implemented.\n");
+    const ProgramRun two = RunProgram(kChecker, {"--format=gnu", path, path + "\x1b"});
+    EXPECT_EQ(two.err, "corvala-check: Cannot open file \"" + shownName + "\\x1b\". No such file or directory\n");
+    EXPECT_EQ(RunProgram(kChecker, {path, path}).out.substr(0, shownName.size() + 9), "==> " + shownName + " <==\n");
+
+    // On a terminal (a pseudo-terminal here) lines are escaped as well.
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl(kChecker.c_str(), kChecker.c_str(), "--format=log", "--color=never", path.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(126);
+    }
+    std::string shown;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(terminal, buffer, sizeof buffer)) > 0) shown.append(buffer, static_cast<std::size_t>(got));
+    ::close(terminal);
+    ::waitpid(child, nullptr, 0);
+    // The terminal turns each line feed into CR LF.
+    EXPECT_EQ(shown, "err 1 " + shownLine + "\r\nerr 1  errors found.\r\n");
+}
+
+}  // namespace
+}  // namespace corvala::faults
+
+#endif

@@ -76,5 +76,65 @@ TEST(Corpus, RealFilesKeepTheirOutputs) {
     }
 }
 
+// With the block checks, and with the extended record set and the block
+// checks together, each file keeps its count of errors, warnings and notes.
+struct Counts {
+    int errors, warnings, notes;
+    friend bool operator==(const Counts&, const Counts&) = default;
+};
+
+struct CorpusCounts {
+    const char* name;
+    Counts blocks;
+    Counts extendedBlocks;
+};
+
+constexpr CorpusCounts kCounts[] = {
+    {"ca-2026.txt", {20621, 0, 1499}, {189, 4417, 14}},
+    {"cz-2018.txt", {22, 0, 5}, {77, 166, 6}},
+    {"de-2025-06-latin1.txt", {101, 0, 0}, {499, 1151, 1}},
+    {"de-2026.txt", {95, 0, 0}, {494, 1179, 1}},
+    {"de-military-low-flying-2025.txt", {31, 0, 1}, {30, 0, 2}},
+    {"de-spreewald-comp-2022.txt", {341, 9, 35}, {908, 2149, 1}},
+    {"fi-2018.txt", {106, 3, 2}, {173, 563, 2}},
+    {"fr-2022-06-bom.txt", {523, 3, 437}, {931, 2652, 19}},
+    {"fr-2022-07-merge.txt", {831, 1212, 836}, {1810, 6426, 99}},
+    {"fr-2024-07.txt", {4277, 4, 1488}, {1632, 963, 1490}},
+    {"fr-2026-exp.txt", {4795, 1, 32}, {8, 1, 28}},
+    {"it-2010-demo.txt", {1, 3, 0}, {12, 38, 1}},
+    {"mw-national.txt", {25, 0, 7}, {22, 34, 6}},
+    {"nl-2022.txt", {1523, 0, 88}, {113, 1560, 14}},
+    {"no-2026-ft.txt", {65, 0, 28}, {305, 504, 28}},
+    {"re-2020.txt", {4, 0, 3}, {10, 24, 1}},
+    {"ua-2024.txt", {531, 0, 1014}, {530, 1297, 368}},
+    {"uk-2019.txt", {210, 13, 3}, {220, 1629, 1}},
+    {"us-ksgu-ultralight-2024.txt", {0, 0, 2}, {3, 11, 1}},
+    {"za-national.txt", {92, 0, 7}, {172, 373, 8}},
+};
+
+// The three numbers of the closing item "   *** 1 error, 2 warnings, 3 notes found".
+Counts ClosingCounts(const std::string& errorsOutput) {
+    int numbers[3] = {-1, -1, -1};
+    std::size_t at = errorsOutput.rfind("   *** ");
+    for (int& number : numbers) {
+        at = errorsOutput.find_first_of("0123456789", at);
+        if (at == std::string::npos) break;
+        number = std::stoi(errorsOutput.substr(at));
+        at = errorsOutput.find_first_not_of("0123456789", at);
+    }
+    return {numbers[0], numbers[1], numbers[2]};
+}
+
+TEST(Corpus, RealFilesKeepTheirCountsByRuleSet) {
+    const std::string corpus = CORVALA_CORPUS_DIR;
+    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    for (const CorpusCounts& file : kCounts) {
+        SCOPED_TRACE(file.name);
+        const std::string path = corpus + "/" + file.name;
+        EXPECT_EQ(ClosingCounts(RunChecker({"--blocks", path}).out), file.blocks);
+        EXPECT_EQ(ClosingCounts(RunChecker({"--rules=extended", "--blocks", path}).out), file.extendedBlocks);
+    }
+}
+
 }  // namespace
 }  // namespace corvala::cli

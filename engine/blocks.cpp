@@ -763,11 +763,49 @@ private:
     std::string text_;
 };
 
-struct HashKey {
-    std::size_t operator()(const XXH128_hash_t& h) const noexcept { return static_cast<std::size_t>(h.low64); }
-};
-struct HashEqual {
-    bool operator()(const XXH128_hash_t& a, const XXH128_hash_t& b) const noexcept { return XXH128_isEqual(a, b) != 0; }
+// The airspace blocks seen so far, by the hash of their records, each with
+// its first line: an open-addressing table of 16-byte slots (96 bits of the
+// hash, enough that two different blocks of one file never meet), at most
+// seven eighths full, so that a file of millions of blocks costs some
+// twenty bytes a block (a node-based map of the whole hash took sixty).
+class SeenBlocks {
+public:
+    // The first line of an earlier block with this digest; 0 when there is
+    // none, and the block is then added with `line` (at least 1).
+    std::int32_t FindOrAdd(XXH128_hash_t digest, std::int32_t line) {
+        if (8 * (used_ + 1) > 7 * slots_.size()) Grow();
+        Slot& slot = Probe(digest);
+        if (slot.line != 0) return slot.line;
+        slot = {digest.low64, static_cast<std::uint32_t>(digest.high64), line};
+        ++used_;
+        return 0;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t low = 0;
+        std::uint32_t high = 0;
+        std::int32_t line = 0;  // 0: empty
+    };
+
+    Slot& Probe(XXH128_hash_t digest) {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = digest.low64 & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.line == 0 || (slot.low == digest.low64 && slot.high == static_cast<std::uint32_t>(digest.high64)))
+                return slot;
+        }
+    }
+
+    void Grow() {
+        std::vector<Slot> old(slots_.empty() ? 1024 : 2 * slots_.size());
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.line != 0) Probe({slot.low, slot.high}) = slot;
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
 };
 
 }  // namespace
@@ -800,14 +838,14 @@ struct BlockChecks::State {
     void EndBlock(bool endOfFile, std::vector<Finding>& out) {
         BlockAnalysis& a = analyser.Finish(endOfFile);
         if (findDuplicates && a.kind == BlockKind::Airspace && analyser.HasRecords()) {
-            const auto [earlier, added] = seen.try_emplace(hash.Digest(), a.firstLine);
-            if (!added && settings.Enabled(Info(Rule::DuplicateBlock).id)) {
+            const std::int32_t earlier = seen.FindOrAdd(hash.Digest(), a.firstLine);
+            if (earlier != 0 && settings.Enabled(Info(Rule::DuplicateBlock).id)) {
                 Finding f;
                 f.line = a.firstLine;
                 f.severity = Info(Rule::DuplicateBlock).severity;
                 f.rule = Info(Rule::DuplicateBlock).id;
                 f.message =
-                    "the block repeats the block at line " + std::to_string(earlier->second) + " record for record";
+                    "the block repeats the block at line " + std::to_string(earlier) + " record for record";
                 f.blockLine = a.firstLine;
                 out.push_back(std::move(f));
             }
@@ -820,7 +858,7 @@ struct BlockChecks::State {
     bool findDuplicates;
     BlockHash hash;
     // The first line of each distinct airspace block so far.
-    std::unordered_map<XXH128_hash_t, std::int32_t, HashKey, HashEqual> seen;
+    SeenBlocks seen;
 };
 
 BlockChecks::BlockChecks(const CheckSettings& settings) : state_(std::make_unique<State>(settings)) {}

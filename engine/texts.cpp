@@ -32,7 +32,7 @@ void AppendCounts(std::string& out, const RunEnd& end) {
 }  // namespace
 
 std::string RunTitle(std::string_view path) {
-    const std::size_t cut = path.find_last_of("\\:");
+    const std::size_t cut = path.find_last_of("\\:/");
     const std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
     std::string title = "Corvala - ";
     title += name;

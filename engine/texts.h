@@ -19,8 +19,8 @@ namespace corvala {
 
 enum class TextStyle : std::uint8_t { Classic, Detailed };
 
-// "Corvala - " + the text after the last "\" or ":" of the path ("/" does
-// not separate).
+// "Corvala - " + the file name part of the path: the text after its last
+// "\", ":" or "/" (on this platform "/" separates the parts of a path too).
 std::string RunTitle(std::string_view path);
 
 // The three characters that mark a log line: " ok", "err" or "wrn".

@@ -431,12 +431,13 @@ TEST_F(RunTest, ValidateBytesRunsLikeAFile) {
     EXPECT_EQ(sink_.items, (std::vector<Item>{{"Line 1: XY not implemented.", 0}, {"   *** 1 errors found", 2}}));
 }
 
-TEST(RunTitle, FileNameAfterTheLastBackslashOrColon) {
+TEST(RunTitle, FileNameAfterTheLastBackslashColonOrSlash) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"C:\\dir\\file.txt"sv, "Corvala - file.txt"sv},
         {"a:b"sv, "Corvala - b"sv},
-        {"a\\b:c/d.txt"sv, "Corvala - c/d.txt"sv},
-        {"/home/user/x.txt"sv, "Corvala - /home/user/x.txt"sv},
+        {"a\\b:c/d.txt"sv, "Corvala - d.txt"sv},
+        {"/home/user/x.txt"sv, "Corvala - x.txt"sv},
+        {"dir/"sv, "Corvala - "sv},
         {"x.txt"sv, "Corvala - x.txt"sv},
         {""sv, "Corvala - "sv},
         {"dir\\"sv, "Corvala - "sv},

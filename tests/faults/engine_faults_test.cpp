@@ -509,7 +509,7 @@ TEST(EngineFaults, FiftyMegabyteFile) {
              "Line 20: DA returned error: DA data is in unkown format (DA radius must be between 1 and 1000.)."}));
     EXPECT_EQ(sink.lastError, "   *** " + std::to_string(errors) + " errors found");
     EXPECT_EQ(host.progress, 100);
-    EXPECT_EQ(RunTitle(sink.name), "Corvala - " + path);
+    EXPECT_EQ(RunTitle(sink.name), "Corvala - big.txt");
 }
 
 }  // namespace

@@ -1,0 +1,91 @@
+#include "engine/block_lines.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/extended.h"
+#include "engine/extended_values.h"
+#include "engine/text.h"
+
+namespace corvala {
+
+namespace {
+
+struct Split {
+    std::string_view command;
+    std::string_view argument;
+};
+
+// The run's reading of a line (engine/run.cpp): the comment cut at the first
+// "*", bytes 0 to 32 trimmed, the command word up to the first blank (a tab
+// does not end it), the argument after it untrimmed. With the extended
+// record set a byte-order mark on line 1 is dropped, and a line that held
+// only the mark is empty. False for an empty line.
+bool SplitLine(std::string_view raw, std::int32_t number, bool extended, Split& out) {
+    const std::string_view text = TrimText(raw.substr(0, raw.find('*')));
+    if (text.empty()) return false;
+    const std::size_t blank = text.find(' ');
+    out.command = text.substr(0, blank);
+    out.argument = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
+    return !(extended && number == 1 && !extended::WithoutByteOrderMark(out.command, out.argument));
+}
+
+// Line 1 always begins a range, so the byte-order mark never matters here.
+bool LineStartsBlock(std::string_view raw) {
+    Split split;
+    return SplitLine(raw, 0, false, split) && StartsBlock(split.command);
+}
+
+}  // namespace
+
+BlockRange FindBlockRange(std::span<const std::string_view> lines, std::int32_t line) {
+    const auto count = static_cast<std::int32_t>(std::min<std::size_t>(lines.size(), kMaxLines));
+    if (count == 0) return {1, 0};
+    line = std::clamp(line, 1, count);
+    auto starts = [&](std::int32_t n) { return LineStartsBlock(lines[n - 1]); };
+    BlockRange range{line, line};
+    while (range.first > 1 && !starts(range.first)) --range.first;
+    while (range.last < count && !starts(range.last + 1)) ++range.last;
+    return range;
+}
+
+BlockAnalysis AnalyseBlockLines(std::span<const std::string_view> lines, std::int32_t firstLine,
+                                const CheckSettings& settings) {
+    Engine engine;
+    std::optional<ExtendedRecords> extended;
+    if (settings.extended) extended.emplace(engine, settings);
+    std::vector<RecordLine> records;
+    records.reserve(lines.size());
+    std::vector<Finding> own;
+    std::int32_t blockLine = 0;
+    std::int32_t number = firstLine;
+    for (const std::string_view raw : lines) {
+        RecordLine& r = records.emplace_back();
+        r.line = number++;
+        r.raw = raw;
+        Split split;
+        if (!SplitLine(raw, r.line, settings.extended, split)) continue;
+        r.command = split.command;
+        r.argument = split.argument;
+        if (StartsBlock(split.command)) {
+            // AnalyseBlock ends at the next block: the lines from there on
+            // need no check.
+            if (records.size() > 1) break;
+            blockLine = r.line;
+        }
+        if (extended) {
+            // As in the run: a line passes when none of its findings is an error.
+            own.clear();
+            extended->CheckLine(r.line, split.command, split.argument, blockLine, own);
+            r.lineOk =
+                std::none_of(own.begin(), own.end(), [](const Finding& f) { return f.severity == Severity::Error; });
+        } else {
+            r.lineOk = engine.ScanLine(split.command, split.argument).ok();
+        }
+    }
+    return AnalyseBlock(records, settings);
+}
+
+}  // namespace corvala

@@ -20,6 +20,11 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InitializeFloatingPoint();
     // The icon and menu entry that an installation puts in place.
     setWindowIcon(QIcon::fromTheme(QStringLiteral("corvala")));
+    // The names under which the window's settings are kept
+    // (~/.config/Corvala/corvala.conf).
+    setOrganizationName(QStringLiteral("Corvala"));
+    setApplicationName(QStringLiteral("corvala"));
+    setApplicationVersion(QStringLiteral(CORVALA_VERSION));
     setDesktopFileName(QStringLiteral("io.github.corvala.Corvala"));
 }
 

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
@@ -14,9 +16,12 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include <csignal>
 #include <deque>
 #include <memory>
 #include <optional>
+
+#include <sys/resource.h>
 
 #include "tests/support/scratch.h"
 #include "ui/Unit1.h"
@@ -76,17 +81,48 @@ public:
         if (!in.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
         return in.readAll();
     }
+    // The names in the folder, hidden ones (a save's temporary file) too.
+    QStringList entries() const {
+        return QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                        QDir::Name);
+    }
 
 private:
     corvala::test::ScratchDir dir_;
 };
 
+// A disk that is full after `bytes` bytes of any file, for the scope: a
+// file size limit makes every write beyond it fail as a full disk does.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, savedHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*savedHandler_)(int);
+};
+
 }  // namespace corvala::ui::testing
 
 // A test main on the window program's own application object, so that the
-// guarded event dispatch is part of what is tested.
+// guarded event dispatch is part of what is tested. What the window
+// remembers goes to a folder of the test's own, never the user's settings.
 #define CORVALA_UI_TEST_MAIN(TestClass)                                                                                \
     int main(int argc, char** argv) {                                                                                  \
+        QTemporaryDir settingsFolder;                                                                                  \
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());                      \
         corvala::ui::TApplication application(argc, argv);                                                             \
         application.setQuitOnLastWindowClosed(false);                                                                  \
         TestClass test;                                                                                                \

@@ -152,11 +152,11 @@ std::pair<std::vector<std::string>, std::vector<Item>> RunFromIdle(const std::st
 }
 
 TEST_F(RunTest, EmptyFileGivesOnlyTheSummary) {
-    const std::string path = Run("");
+    Run("");
     EXPECT_EQ(sink_.log, (std::vector<std::string>{" ok 0 No errors found."}));
     EXPECT_EQ(sink_.items, (std::vector<Item>{{"   *** 0 errors found", -1}}));
     EXPECT_EQ(events_, (Events{
-                           "title Corvala - " + path,
+                           "title Corvala - run.txt",
                            "clear",
                            "progress 0",
                            "panel shown",
@@ -173,9 +173,9 @@ TEST_F(RunTest, EmptyFileGivesOnlyTheSummary) {
 // Per non-empty line: its error item, its result line, the progress and
 // event processing; empty lines only their result line.
 TEST_F(RunTest, OrderOfCallsForEachLine) {
-    const std::string path = Run("XY\n\nTO");
+    Run("XY\n\nTO");
     EXPECT_EQ(events_, (Events{
-                           "title Corvala - " + path,
+                           "title Corvala - run.txt",
                            "clear",
                            "progress 0",
                            "panel shown",
@@ -361,7 +361,7 @@ TEST_F(RunTest, FileThatCannotBeOpened) {
         EXPECT_EQ(e.message(), "Cannot open file \"" + path + "\". No such file or directory");
     }
     EXPECT_EQ(events_, (Events{
-                           "title Corvala - " + path,
+                           "title Corvala - missing.txt",
                            "clear",
                            "progress 0",
                            "panel shown",

@@ -1,6 +1,7 @@
 #include "ui/RtfWriter.h"
 
 #include "engine/display.h"
+#include "ui/LineDecoding.h"
 
 #include <QGuiApplication>
 
@@ -118,6 +119,9 @@ char* PutText(char* d, const char16_t* s, const char16_t* end) {
             *d++ = static_cast<char>(c);
         } else if (c == '\t') {
             d = Put(d, "\\tab ");
+        } else if (BreaksDisplayLine(c)) {
+            // Shown as the log shows it: a reader would break the paragraph.
+            d = PutUnicode(d, kLineBreakStandIn);
         } else if (c < 0x20) {
             // Other control bytes pass as themselves; a raw byte below 32
             // would be taken for layout in the RTF source.

@@ -31,7 +31,8 @@ public:
     // One paragraph per line; with a marker, the first three characters of
     // the line are bold and coloured: green (0,128,0) for Ok, orange
     // (255,128,0) for Warning, red (255,0,0) for Err; the rest of the line
-    // (its fourth character included) plain.
+    // (its fourth character included) plain. A character that would break
+    // the paragraph in a reader (BreaksDisplayLine) is written as U+FFFD.
     void addLine(const QString& text, Marker marker);
 
     // The complete RTF document (an empty log: a valid document with no text).

@@ -1,5 +1,8 @@
 #include "ui/ResultsLog.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -7,8 +10,12 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "engine/failures.h"
 #include "engine/texts.h"
+#include "ui/ContextMenuKey.h"
 #include "ui/RtfWriter.h"
 
 namespace corvala::ui {
@@ -19,9 +26,67 @@ const QColor kMarkerColours[3] = {QColor(0, 128, 0), QColor(255, 128, 0), QColor
 
 int Index(Verdict verdict) { return static_cast<int>(verdict); }
 
+// The selected text as the formatted copy gives it as plain text: line ends
+// as "\n", no-break spaces as blanks.
+QString PlainSelection(const QTextCursor& cursor) {
+    const QTextDocument* document = cursor.document();
+    // The whole log: the document's own plain text is several times faster.
+    if (cursor.selectionStart() == 0 && cursor.selectionEnd() >= document->characterCount() - 1)
+        return document->toPlainText();
+    QString text = cursor.selectedText();
+    for (QChar& c : text) {
+        if (c == QChar::ParagraphSeparator)
+            c = u'\n';
+        else if (c == QChar::Nbsp)
+            c = u' ';
+    }
+    return text;
+}
+
+class LogEdit final : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    QMimeData* createMimeDataFromSelection() const override {
+        // Copy and Select All (which offers the selection to other programs
+        // where the system has one) take this copy.
+        const QTextCursor cursor = textCursor();
+        const QTextDocument* document = this->document();
+        const int lines = document->findBlock(cursor.selectionEnd()).blockNumber() -
+                          document->findBlock(cursor.selectionStart()).blockNumber();
+        if (lines < ResultsLog::RichCopyLines) return QPlainTextEdit::createMimeDataFromSelection();
+        auto* data = new QMimeData;
+        data->setText(PlainSelection(cursor));
+        return data;
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        if (IsContextMenuKey(*event)) {
+            // The text view puts a keyboard context menu at the caret.
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint(), event->modifiers());
+            QCoreApplication::sendEvent(this, &menu);
+            event->accept();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+};
+
 }  // namespace
 
-ResultsLog::ResultsLog(QWidget* parent) : edit_(new QPlainTextEdit(parent)) {
+std::int64_t ResultsLog::DefaultCapacity() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    std::int64_t budget =
+        pages > 0 && pageSize > 0 ? static_cast<std::int64_t>(pages) * pageSize / 4 : std::int64_t(1) << 30;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        budget = std::min(budget, static_cast<std::int64_t>(limit.rlim_cur / 2));
+    return std::max<std::int64_t>(budget / BytesPerLine, 1);
+}
+
+ResultsLog::ResultsLog(QWidget* parent) : edit_(new LogEdit(parent)), capacity_(DefaultCapacity()) {
     edit_->setObjectName(QStringLiteral("RichEdit1"));
     edit_->setReadOnly(true);
     edit_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -43,10 +108,12 @@ void ResultsLog::Clear() {
     edit_->setUndoRedoEnabled(false);
     appendCursor_ = QTextCursor(edit_->document());
     length_ = 0;
+    lines_ = 0;
     newestLineStart_ = -1;
 }
 
 std::int64_t ResultsLog::Append(Verdict verdict, std::int64_t number, const QString& text) {
+    if (lines_ >= capacity_) throw Failure("RichEdit line insertion error");
     // The marker's fourth character, the blank, is plain like the rest.
     QString rest = QString::number(number);
     rest.prepend(u' ');
@@ -69,6 +136,7 @@ std::int64_t ResultsLog::Append(Verdict verdict, std::int64_t number, const QStr
     appendCursor_.insertBlock(QTextBlockFormat(), plainFormat_);
     if (appendCursor_.position() != start + length + 1) throw Failure("RichEdit line insertion error");
     length_ = start + length + 1;
+    ++lines_;
     newestLineStart_ = start;
 
     if (editBlockOpen_ && ++linesInEditBlock_ >= LinesPerEditBlock) Flush();
@@ -84,12 +152,8 @@ Verdict ResultsLog::VerdictOf(int index) const {
 void ResultsLog::SetPaintingSuspended(bool suspended) {
     if (suspended == paintingSuspended_) return;
     paintingSuspended_ = suspended;
-    if (suspended) {
-        edit_->setUpdatesEnabled(false);
-        return;
-    }
+    if (suspended) return;
     Flush();
-    edit_->setUpdatesEnabled(true);
     if (newestLineStart_ >= 0) MoveCaret(static_cast<int>(newestLineStart_));
 }
 

@@ -1,17 +1,28 @@
 // The results log and the error list: line format and markers, attached
-// positions, the jump, the two copies and the two saves.
+// positions, the jump, the two copies and the two saves, the log's
+// capacity, characters that would break a line, long items, the keyboard's
+// context menus.
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QProcess>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QTextLayout>
+#include <QToolTip>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ui/Application.h"
 #include "ui/LineDecoding.h"
+#include "ui/ResultsLog.h"
 #include "window_fixture.h"
 
+using corvala::ui::testing::FileSizeLimit;
 using corvala::ui::testing::Harness;
 using corvala::ui::testing::ScratchDir;
 
@@ -74,6 +85,19 @@ private slots:
     void saveFailures_data();
     void saveFailures();
     void savedResultsReadBack();
+    void failedWriteKeepsTheOldFile_data();
+    void failedWriteKeepsTheOldFile();
+    void saveNeverWritesOverTheOpenFile_data();
+    void saveNeverWritesOverTheOpenFile();
+    void fullLogEndsTheRunAndStaysUsable_data();
+    void fullLogEndsTheRunAndStaysUsable();
+    void lineBreakingCharactersStayInTheirLine_data();
+    void lineBreakingCharactersStayInTheirLine();
+    void largeSelectionIsCopiedAsPlainText_data();
+    void largeSelectionIsCopiedAsPlainText();
+    void longItemsScrollAndShowTheirText();
+    void contextMenusFromTheKeyboard_data();
+    void contextMenusFromTheKeyboard();
 };
 
 void ResultsTest::markers_data() {
@@ -382,11 +406,20 @@ void ResultsTest::saveFailures_data() {
                                              << "Cannot create file \"@/missing/out.rtf\". No such file or directory";
     QTest::newRow("errors, missing folder") << false << "@/missing/out"
                                             << "Cannot create file \"@/missing/out.rtf\". No such file or directory";
-    // "@/full.rtf" is a link to /dev/full: created fine, every write fails.
+    // "@/full.rtf" is a link to /dev/full. A save replaces a regular file
+    // only: nothing is written into a device (a failed write keeps its own
+    // message, failedWriteKeepsTheOldFile).
     QTest::newRow("results, full device") << true << "@/full.rtf"
-                                          << "Failed to Save Stream";
+                                          << "Cannot create file \"@/full.rtf\". It is a character device, not a "
+                                             "regular file";
     QTest::newRow("errors, full device") << false << "@/full.rtf"
-                                         << "Stream write error";
+                                         << "Cannot create file \"@/full.rtf\". It is a character device, not a "
+                                            "regular file";
+    // Opening a FIFO for writing would wait for a reader for ever.
+    QTest::newRow("results, FIFO") << true << "@/fifo.rtf"
+                                   << "Cannot create file \"@/fifo.rtf\". It is a FIFO, not a regular file";
+    QTest::newRow("errors, FIFO") << false << "@/fifo.rtf"
+                                  << "Cannot create file \"@/fifo.rtf\". It is a FIFO, not a regular file";
 }
 
 void ResultsTest::saveFailures() {
@@ -398,6 +431,7 @@ void ResultsTest::saveFailures() {
     target.replace(u'@', folder);
     message.replace(u'@', folder);
     QFile::link(QStringLiteral("/dev/full"), dir.path("full.rtf"));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.path("fifo.rtf")).constData(), 0600), 0);
     Harness h;
     h.open(dir.write("f.txt", "XY 1\n"));
     h.answers.push_back(target);
@@ -436,6 +470,287 @@ void ResultsTest::savedResultsReadBack() {
     QVERIFY2(html.contains(QRegularExpression("<b><font color=\"#ff0000\">err</font></b>")) ||
                  html.contains(QRegularExpression("<font color=\"#ff0000\"><b>err</b></font>")),
              qPrintable(html));
+}
+
+// A disk that fills up during a save: the caller's message, the file saved
+// before byte for byte as it was, and no temporary file left beside it.
+void ResultsTest::failedWriteKeepsTheOldFile_data() {
+    QTest::addColumn<bool>("results");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("results") << true << "Failed to Save Stream";
+    QTest::newRow("errors") << false << "Stream write error";
+}
+
+void ResultsTest::failedWriteKeepsTheOldFile() {
+    QFETCH(bool, results);
+    QFETCH(QString, message);
+    QByteArray file;
+    for (int i = 0; i < 300; ++i) file += "XY 1\n";
+    ScratchDir dir;
+    Harness h;
+    h.open(dir.write("f.txt", file));
+    const QByteArray old("{\\rtf1 the results saved before}");
+    const QString target = dir.write("results.rtf", old);
+    const QStringList before = dir.entries();
+    {
+        const FileSizeLimit full(1024);  // both saves write several times that
+        h.answers.push_back(target);
+        results ? h.form->Saveresults1Click() : h.form->Saveerrors1Click();
+    }
+    QCOMPARE(h.failures, QStringList{message});
+    QCOMPARE(ScratchDir::read(target), old);
+    QCOMPARE(dir.entries(), before);
+}
+
+// Saving over the airspace file that is open, by its name or another that
+// leads to it, is refused before anything is written: the next Revalidate
+// would check the saved results instead.
+void ResultsTest::saveNeverWritesOverTheOpenFile_data() {
+    QTest::addColumn<bool>("results");
+    QTest::addColumn<QString>("name");  // the name the save is given
+    for (const bool results : {true, false}) {
+        const char* command = results ? "results" : "errors";
+        QTest::addRow("%s, its own name", command) << results << "zone.txt";
+        QTest::addRow("%s, a hard link", command) << results << "hard.txt";
+        QTest::addRow("%s, a symbolic link", command) << results << "link.txt";
+    }
+}
+
+void ResultsTest::saveNeverWritesOverTheOpenFile() {
+    QFETCH(bool, results);
+    QFETCH(QString, name);
+    ScratchDir dir;
+    const QByteArray text("AC R\nXY 1\n");
+    const QString file = dir.write("zone.txt", text);
+    QCOMPARE(::link(QFile::encodeName(file).constData(), QFile::encodeName(dir.path("hard.txt")).constData()), 0);
+    QVERIFY(QFile::link(file, dir.path("link.txt")));
+    Harness h;
+    h.open(file);
+    const QStringList log = h.logLines();
+    const QStringList before = dir.entries();
+
+    h.answers.push_back(dir.path(name));
+    results ? h.form->Saveresults1Click() : h.form->Saveerrors1Click();
+    QCOMPARE(h.failures,
+             QStringList{"Cannot create file \"" + dir.path(name) + "\". It is the airspace file that is open"});
+    QCOMPARE(ScratchDir::read(file), text);
+    QCOMPARE(dir.entries(), before);
+    QVERIFY(QFileInfo(dir.path("link.txt")).isSymLink());
+    h.form->Revalidate1Click();
+    QCOMPARE(h.logLines(), log);
+
+    // Any other name is saved as before.
+    h.answers.push_back(dir.path("other.rtf"));
+    results ? h.form->Saveresults1Click() : h.form->Saveerrors1Click();
+    QCOMPARE(h.failures.size(), 1);
+    QVERIFY(!ScratchDir::read(dir.path("other.rtf")).isEmpty());
+}
+
+// The log holds a bounded number of lines: the line past it ends the run
+// with the insertion failure, what came before stays, and the next run
+// starts afresh.
+void ResultsTest::fullLogEndsTheRunAndStaysUsable_data() {
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<QStringList>("kept");
+    const QStringList lines{" ok 1 AC R", " ok 2 AC Q", "err 3 XY 1", " ok 4 AC P"};
+    QTest::newRow("full among the file's lines") << 3 << lines.mid(0, 3);
+    QTest::newRow("full before the closing line") << 4 << lines;
+}
+
+void ResultsTest::fullLogEndsTheRunAndStaysUsable() {
+    QFETCH(int, capacity);
+    QFETCH(QStringList, kept);
+    ScratchDir dir;
+    Harness h;
+    h.form->Log().SetCapacity(capacity);
+    h.open(dir.write("long.txt", "AC R\nAC Q\nXY 1\nAC P\n"));
+    QCOMPARE(h.failures, QStringList{"RichEdit line insertion error"});
+    QCOMPARE(h.logLines(), kept);
+    QCOMPARE(h.form->ItemPosition(0), 22);  // the error item still points at its line
+    QVERIFY(h.form->Panel1->isHidden());
+    QVERIFY(!h.form->engine().Running());
+
+    h.open(dir.write("short.txt", "AC R\nXY 2\n"));
+    QCOMPARE(h.logLines(), (QStringList{" ok 1 AC R", "err 2 XY 2", "err 1  errors found."}));
+    QCOMPARE(h.items(), (QStringList{"Line 2: XY not implemented.", "   *** 1 errors found"}));
+    QCOMPARE(h.failures.size(), 1);
+    h.answers.push_back(dir.path("results.rtf"));
+    h.form->Saveresults1Click();
+    QCOMPARE(h.failures.size(), 1);
+    QCOMPARE(ScratchDir::read(dir.path("results.rtf")).count("\\par\n"), 3);
+}
+
+// Characters at which the text document, the RTF readers or the places a
+// copy is pasted into would start a new line: each file line stays one log
+// line and one RTF paragraph, the character shown as U+FFFD in both, so
+// that nothing after it can pass for a result line of its own.
+void ResultsTest::lineBreakingCharactersStayInTheirLine_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("U+2029 paragraph separator") << QByteArray("\xe2\x80\xa9");
+    QTest::newRow("U+2028 line separator") << QByteArray("\xe2\x80\xa8");
+    QTest::newRow("U+FDD0 noncharacter") << QByteArray("\xef\xb7\x90");
+    QTest::newRow("U+FDD1 noncharacter") << QByteArray("\xef\xb7\x91");
+    QTest::newRow("U+FDEF noncharacter") << QByteArray("\xef\xb7\xaf");
+    QTest::newRow("U+FFFE noncharacter") << QByteArray("\xef\xbf\xbe");
+    QTest::newRow("U+FFFF noncharacter") << QByteArray("\xef\xbf\xbf");
+    QTest::newRow("U+10FFFF noncharacter") << QByteArray("\xf4\x8f\xbf\xbf");
+    QTest::newRow("U+0085 next line") << QByteArray("\xc2\x85");
+    QTest::newRow("vertical tab") << QByteArray("\x0b");
+    QTest::newRow("form feed") << QByteArray("\x0c");
+}
+
+void ResultsTest::lineBreakingCharactersStayInTheirLine() {
+    QFETCH(QByteArray, bytes);
+    ScratchDir dir;
+    Harness h;
+    h.open(dir.write("f.txt", "AN a" + bytes + "err 9 XY 1\nXY 2\n"));
+    const QString shown = QString(" ok 1 AN a") + QChar(0xFFFD) + "err 9 XY 1";
+    QCOMPARE(h.logLines(), (QStringList{shown, "err 2 XY 2", "err 1  errors found."}));
+    QTextDocument* document = h.form->RichEdit1->document();
+    QCOMPARE(document->blockCount(), 4);
+    QCOMPARE(document->firstBlock().layout()->lineCount(), 1);
+    QCOMPARE(h.form->ItemPosition(0), shown.size() + 1);
+
+    h.answers.push_back(dir.path("results.rtf"));
+    h.form->Saveresults1Click();
+    QVERIFY(h.failures.isEmpty());
+    const QByteArray rtf = ScratchDir::read(dir.path("results.rtf"));
+    QCOMPARE(rtf.count("\\par\n"), 3);
+    QVERIFY2(rtf.contains("AN a\\u-3\\'3ferr 9 XY 1\\par\n"), rtf.constData());
+}
+
+// Copying a large part of the log gives its plain text only: the formatted
+// copy of a million lines took half a minute and some 650 MB.
+void ResultsTest::largeSelectionIsCopiedAsPlainText_data() {
+    QTest::addColumn<int>("from");  // first selected line, -1: Select All
+    QTest::addColumn<int>("to");  // the line whose end ends the selection
+    constexpr int large = corvala::ui::ResultsLog::RichCopyLines;
+    QTest::newRow("Select All") << -1 << 0;
+    QTest::newRow("from the second line") << 1 << large + 1;
+}
+
+void ResultsTest::largeSelectionIsCopiedAsPlainText() {
+    QFETCH(int, from);
+    QFETCH(int, to);
+    constexpr int count = corvala::ui::ResultsLog::RichCopyLines + 5;
+    Harness h;
+    h.form->SuspendLogPainting(true);  // as a run does: far faster
+    QStringList lines;
+    for (int i = 1; i <= count; ++i) {
+        const bool ok = i % 7 != 0;
+        h.form->AddResultLine(i, ok ? "AN Zone\xa0x" : "XY 1", ok);  // a no-break space, as a blank
+        lines << QStringLiteral("%1 %2 %3").arg(ok ? " ok" : "err").arg(i).arg(ok ? "AN Zone x" : "XY 1");
+    }
+    h.form->SuspendLogPainting(false);
+    QPlainTextEdit* log = h.form->RichEdit1;
+    QString expected;
+    if (from < 0) {
+        log->selectAll();
+        expected = lines.join(u'\n') + u'\n';
+    } else {
+        QTextCursor selection(log->document());
+        selection.setPosition(log->document()->findBlockByNumber(from).position());
+        const QTextBlock last = log->document()->findBlockByNumber(to);
+        selection.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+        log->setTextCursor(selection);
+        expected = lines.mid(from, to - from + 1).join(u'\n');
+    }
+    h.form->Copy1Click();
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QCOMPARE(data->formats(), QStringList{"text/plain"});
+    QCOMPARE(data->text(), expected);
+}
+
+// Every item shares one size; it is the widest item's, not the last one's,
+// so that after a run the list scrolls to the end of a long message as it
+// does during the run. An item the edge cuts off shows its text as a
+// tooltip, one that fits shows none.
+void ResultsTest::longItemsScrollAndShowTheirText() {
+    ScratchDir dir;
+    Harness h;
+    h.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+    h.open(dir.write("f.txt", "AC " + QByteArray(200, 'Z') + "\nAC R\n"));
+    QListWidget* list = h.form->ListBox1;
+    QCOMPARE(list->count(), 2);
+    const QString longText = list->item(0)->text();
+    QVERIFY(longText.contains(QString(200, u'Z')));
+    const int longWidth = list->fontMetrics().horizontalAdvance(longText);
+    QVERIFY(longWidth > 2 * list->viewport()->width());
+    QScrollBar* bar = list->horizontalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    QVERIFY2(
+        bar->maximum() + list->viewport()->width() >= longWidth,
+        qPrintable(QStringLiteral("%1 + %2 < %3").arg(bar->maximum()).arg(list->viewport()->width()).arg(longWidth)));
+
+    for (int i = 0; i < list->count(); ++i)
+        QCOMPARE(list->item(i)->data(Qt::ToolTipRole).toString(), list->item(i)->text());
+    auto askTooltip = [list](int row) {
+        const QPoint at = list->visualItemRect(list->item(row)).topLeft() + QPoint(20, 4);
+        QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(list->viewport(), &help);
+    };
+    askTooltip(0);
+    QVERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), longText);
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());  // it fades out
+    askTooltip(1);  // "   *** 1 errors found" fits
+    QVERIFY(!QToolTip::isVisible());
+}
+
+// The Menu key and Shift+F10 open the context menu of the log at the caret
+// and that of the list at the current item.
+void ResultsTest::contextMenusFromTheKeyboard_data() {
+    QTest::addColumn<bool>("list");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("log, Shift+F10") << false << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+    QTest::newRow("log, Menu") << false << int(Qt::Key_Menu) << int(Qt::NoModifier);
+    QTest::newRow("list, Shift+F10") << true << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+    QTest::newRow("list, Menu") << true << int(Qt::Key_Menu) << int(Qt::NoModifier);
+}
+
+void ResultsTest::contextMenusFromTheKeyboard() {
+    QFETCH(bool, list);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QByteArray file;
+    for (int i = 1; i <= 40; ++i) file += (i == 3 || i == 8) ? "XY 1\n" : "AC R\n";
+    ScratchDir dir;
+    Harness h;
+    h.form->show();
+    h.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+    h.open(dir.write("f.txt", file));
+
+    QAbstractScrollArea* widget = list ? static_cast<QAbstractScrollArea*>(h.form->ListBox1) : h.form->RichEdit1;
+    QMenu* menu = list ? h.form->PopupMenu2 : h.form->PopupMenu1;
+    QRect target;  // where the menu must open, in the viewport
+    if (list) {
+        h.form->ListBox1->setCurrentRow(1);
+        target = h.form->ListBox1->visualItemRect(h.form->ListBox1->item(1));
+    } else {
+        QTextCursor caret(h.form->RichEdit1->document());
+        caret.setPosition(h.form->RichEdit1->document()->findBlockByNumber(4).position() + 3);
+        h.form->RichEdit1->setTextCursor(caret);
+        target = h.form->RichEdit1->cursorRect().adjusted(-2, 0, 2, 0);
+    }
+    target = target.intersected(widget->viewport()->rect());
+    QVERIFY(!target.isEmpty());
+    widget->setFocus();
+    QVERIFY(!menu->isVisible());
+    QTest::keyClick(widget, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QTRY_VERIFY(menu->isVisible());
+    const QPoint at = widget->viewport()->mapFromGlobal(menu->pos());
+    menu->hide();
+    QVERIFY2(target.contains(at), qPrintable(QStringLiteral("(%1, %2) outside (%3, %4, %5 x %6)")
+                                                 .arg(at.x())
+                                                 .arg(at.y())
+                                                 .arg(target.x())
+                                                 .arg(target.y())
+                                                 .arg(target.width())
+                                                 .arg(target.height())));
 }
 
 CORVALA_UI_TEST_MAIN(ResultsTest)

@@ -285,6 +285,10 @@ void RtfTest::escapes_data() {
     row("specials", u"\\{}", "\\\\\\{\\}\\par");
     row("digits after \\u", u"\u00E912", "\\u233\\'e912\\par");
     row("runs of blanks", u" a  b   c ", " a \\'20b \\'20\\'20c \\par");
+    // A reader would start a new paragraph or line at these; the log shows
+    // them as U+FFFD, and so does the document.
+    row("line and paragraph breaks", u"a\u2029b\u2028c\uFDD0\v\f\u0085\uFFFF",
+        "a\\u-3\\'3fb\\u-3\\'3fc\\u-3\\'3f\\u-3\\'3f\\u-3\\'3f\\u-3\\'3f\\u-3\\'3f\\par");
 }
 
 void RtfTest::escapes() {

@@ -1,6 +1,10 @@
 // The window and its commands: start-up state, Open, Revalidate, Cancel,
-// Exit during a run, the failure report, the geometry.
+// Exit during a run, the failure report, the geometry, painting during a
+// run, the file dialogs.
 #include <QAction>
+#include <QCompleter>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -34,6 +38,11 @@ private slots:
     void geometryAndMinimumSize();
     void regionalCommaStillReadsPointReals();
     void uncaughtFailureInEventIsReported();
+    void resizeDuringRunRepaints();
+    void closeDuringRunSaysWhenTheWindowCloses_data();
+    void closeDuringRunSaysWhenTheWindowCloses();
+    void saveDialogRefusesAMissingFolder();
+    void fileDialogTakesItsCompletionAlong();
 };
 
 void WindowTest::controlsAndCaptions_data() {
@@ -244,6 +253,152 @@ void WindowTest::uncaughtFailureInEventIsReported() {
     ScratchDir dir;
     h.open(dir.write("a.txt", "TC\n"));
     QCOMPARE(h.logLines(), (QStringList{" ok 1 TC", " ok 0 No errors found."}));
+}
+
+namespace {
+
+// Counts the paint events a widget gets.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+}  // namespace
+
+// A resize during a run repaints the log and the list at once: the run
+// keeps their content from being laid out line by line, not their painting.
+void WindowTest::resizeDuringRunRepaints() {
+    QByteArray file;
+    for (int i = 0; i < 2000; ++i) file += i % 50 == 0 ? "XY 1\n" : "AC R\n";
+    ScratchDir dir;
+    Harness h;
+    h.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+    PaintCounter log(h.form->RichEdit1->viewport());
+    PaintCounter list(h.form->ListBox1->viewport());
+    bool resized = false;
+    bool logPainted = false;
+    bool listPainted = false;
+    QTimer probe;
+    probe.setInterval(0);
+    connect(&probe, &QTimer::timeout, this, [&] {
+        if (!h.form->engine().Running()) return;
+        if (!resized) {
+            resized = true;
+            h.form->resize(h.form->width() + 80, h.form->height() + 60);
+            log.paints = list.paints = 0;
+            return;
+        }
+        logPainted = logPainted || log.paints > 0;
+        listPainted = listPainted || list.paints > 0;
+    });
+    probe.start();
+    h.open(dir.write("f.txt", file));
+    probe.stop();
+    QVERIFY(resized);
+    QVERIFY(logPainted);
+    QVERIFY(listPainted);
+}
+
+// Exit or the close box during a run: the progress panel says that the
+// window closes when the check ends, Cancel stays and ends it sooner.
+void WindowTest::closeDuringRunSaysWhenTheWindowCloses_data() {
+    QTest::addColumn<bool>("exitCommand");
+    QTest::newRow("Exit") << true;
+    QTest::newRow("close box") << false;
+}
+
+void WindowTest::closeDuringRunSaysWhenTheWindowCloses() {
+    QFETCH(bool, exitCommand);
+    QByteArray file;
+    for (int i = 0; i < 500; ++i) file += "AC R\n";
+    ScratchDir dir;
+    Harness h;
+    h.form->show();
+    QMetaObject::invokeMethod(h.form.get(), exitCommand ? "Exit1Click" : "close", Qt::QueuedConnection);
+    QString notice;
+    bool cancelShown = false;
+    QTimer probe;
+    probe.setInterval(0);
+    connect(&probe, &QTimer::timeout, this, [&] {
+        if (!h.form->engine().Running() || !h.form->CloseRequested() || !notice.isEmpty()) return;
+        QLabel* label = h.form->Panel1->findChild<QLabel*>();
+        if (label && label->isVisible() && h.form->Panel1->rect().contains(label->geometry())) notice = label->text();
+        cancelShown = h.form->Button5->isVisible() && h.form->Button5->isEnabled();
+        h.form->Button5->click();
+    });
+    probe.start();
+    h.open(dir.write("f.txt", file));
+    probe.stop();
+    QCOMPARE(notice, QString("The window closes when the check ends."));
+    QVERIFY(cancelShown);
+    QVERIFY(h.items().contains("*** Validation CANCELLED ***"));
+    QVERIFY(!h.form->isVisible());
+
+    // Shown again, the window has its panel as before.
+    h.form->show();
+    QCOMPARE(h.form->Panel1->geometry(), QRect(64, 64, 289, 41));
+    QVERIFY(!h.form->Panel1->findChild<QLabel*>()->isVisible());
+}
+
+// With the window's own dialog: a name in a folder that does not exist is
+// refused while the dialog can still take another, which is then saved.
+void WindowTest::saveDialogRefusesAMissingFolder() {
+    ScratchDir dir;
+    corvala::ui::TForm1 form;
+    QStringList failures;
+    form.ReportFailure = [&failures](const QString& message) { failures << message; };
+    form.AddResultLine(1, "AC R", true);
+    const QString missing = dir.path("no/such/x.rtf");
+    int shown = 0;
+    QTimer driver;
+    driver.setInterval(10);
+    connect(&driver, &QTimer::timeout, this, [&] {
+        QFileDialog* dialog = form.SaveDialog1;
+        if (!dialog->isVisible()) return;
+        // As the user types a name: selectFile leaves alone a name field
+        // that has the focus.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!name) return;
+        name->setText(++shown == 1 ? missing : dir.path("good.rtf"));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    driver.start();
+    form.Saveresults1Click();
+    driver.stop();
+    QCOMPARE(shown, 2);
+    QCOMPARE(failures, QStringList{"Cannot create file \"" + missing + "\". No such file or directory"});
+    QVERIFY(ScratchDir::read(dir.path("good.rtf")).startsWith("{\\rtf1"));
+}
+
+// The list of the Open dialog's name completion goes with the dialog.
+void WindowTest::fileDialogTakesItsCompletionAlong() {
+    corvala::ui::TForm1 form;
+    form.ReportFailure = [](const QString& message) { QFAIL(qPrintable(message)); };
+    QPointer<QWidget> popup;
+    QTimer driver;
+    driver.setInterval(10);
+    connect(&driver, &QTimer::timeout, this, [&] {
+        QFileDialog* dialog = form.OpenDialog1;
+        if (!dialog->isVisible()) return;
+        driver.stop();
+        if (QCompleter* completer = dialog->findChild<QCompleter*>()) {
+            popup = completer->popup();
+            popup->show();
+        }
+        dialog->reject();
+    });
+    driver.start();
+    form.Open1Click();
+    QVERIFY(popup);
+    QVERIFY(!popup->isVisible());
 }
 
 CORVALA_UI_TEST_MAIN(WindowTest)

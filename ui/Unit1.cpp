@@ -4,34 +4,45 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QCompleter>
+#include <QDir>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <span>
-#include <fcntl.h>
-#include <unistd.h>
 
+#include "engine/block_lines.h"
+#include "engine/blocks.h"
 #include "engine/failures.h"
+#include "engine/io.h"
 #include "engine/lines.h"
 #include "engine/text.h"
 #include "ui/ErrorList.h"
 #include "ui/LineDecoding.h"
+#include "ui/OutlineView.h"
 #include "ui/ResultsLog.h"
 #include "ui/RtfWriter.h"
 
@@ -68,31 +79,33 @@ protected:
 
 std::string ToBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// Creates or replaces the file at `path` and writes `bytes` into it. A
-// file that cannot be created raises the create message with the full
-// path and the system's cause; a short or failed write raises
-// `writeFailure`.
-void WriteWholeFile(const QString& path, std::span<const QByteArrayView> pieces, const char* writeFailure) {
-    const std::string native = ToBytes(path);
-    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        throw Failure("Cannot create file \"" + FullPath(native) + "\". " + SystemErrorText(errno));
-    }
-    for (const QByteArrayView piece : pieces) {
-        const char* data = piece.data();
-        qsizetype left = piece.size();
-        while (left > 0) {
-            const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) {
-                ::close(fd);
-                throw Failure(writeFailure);
-            }
-            data += written;
-            left -= written;
-        }
-    }
-    if (::close(fd) != 0) throw Failure(writeFailure);
+// The keys of what the window remembers between sessions.
+const QString kBlockChecksKey = QStringLiteral("checks/blocks");
+const QString kExtendedRecordsKey = QStringLiteral("checks/extended");
+const QString kOutlineKey = QStringLiteral("view/outline");
+const QString kRecentFilesKey = QStringLiteral("files/recent");
+const QString kOpenFolderKey = QStringLiteral("files/openFolder");
+
+// The local file a drag carries, or "" when it carries none.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile()) return {};
+    return urls.first().toLocalFile();
+}
+
+// Saves `pieces` as the whole file at `path` (engine/io.h): a failure
+// leaves a file that was there as it was, and the airspace file that is
+// open, `openFile`, is never written over, whatever name leads to it (the
+// next Revalidate would check the saved text instead). A file that cannot
+// be created or is refused raises the create message with the full path
+// and the cause; a failed write raises `writeFailure`.
+void SaveWholeFile(const QString& path, std::span<const QByteArrayView> pieces, const char* writeFailure,
+                   const QString& openFile) {
+    std::vector<std::string_view> views;
+    views.reserve(pieces.size());
+    for (const QByteArrayView piece : pieces) views.emplace_back(piece.data(), static_cast<std::size_t>(piece.size()));
+    SaveFileAtomically(ToBytes(path), views, writeFailure, openFile.isEmpty() ? std::string() : ToBytes(openFile));
 }
 
 }  // namespace
@@ -102,17 +115,30 @@ QString WithDefaultSuffix(const QString& name, const QString& suffix) {
     return name + u'.' + suffix;
 }
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this), settings_(std::make_unique<QSettings>()) {
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Corvala"));
 
-    PickFile = [](QFileDialog& dialog, const QString& initialName) -> std::optional<QString> {
+    PickFile = [this](QFileDialog& dialog, const QString& initialName) -> std::optional<QString> {
         if (!initialName.isEmpty()) dialog.selectFile(initialName);
-        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        const QStringList files = dialog.selectedFiles();
-        if (files.isEmpty()) return std::nullopt;
-        return files.first();
+        for (;;) {
+            const int answer = dialog.exec();
+            // The name completion's list is a window of its own, which the
+            // dialog leaves on screen when it closes.
+            for (QCompleter* completer : dialog.findChildren<QCompleter*>())
+                if (QWidget* popup = completer->popup()) popup->hide();
+            if (answer != QDialog::Accepted) return std::nullopt;
+            const QStringList files = dialog.selectedFiles();
+            if (files.isEmpty()) return std::nullopt;
+            // The dialog takes a name in a folder that does not exist; the
+            // save would only fail afterwards. Said now, and the dialog is
+            // shown again as the user left it, to correct the name.
+            const QString folder = QFileInfo(files.first()).absolutePath();
+            if (dialog.acceptMode() != QFileDialog::AcceptSave || QFileInfo(folder).isDir()) return files.first();
+            ReportFailure(DecodeLine("Cannot create file \"" + FullPath(ToBytes(files.first())) + "\". " +
+                                     SystemErrorText(QFileInfo::exists(folder) ? ENOTDIR : ENOENT)));
+        }
     };
     ReportFailure = [this](const QString& message) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Corvala"), message, QMessageBox::Ok, this);
@@ -121,7 +147,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
 
     CreateControls();
     CreateMenus();
+    CreateChecksMenu();
+    CreateOutlineView();
     CreateDialogs();
+    setAcceptDrops(true);
     engine_.ReadableKinds = FileKinds::RegularOnly;
 
     move(339, 114);
@@ -131,6 +160,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this) {
 }
 
 TForm1::~TForm1() {
+    // The controls go after this object's members: nothing they signal
+    // while they go may reach it.
+    for (QObject* control : std::initializer_list<QObject*>{RichEdit1, ListBox1, Outline, Outline1})
+        control->disconnect(this);
     FormDestroy();
     if (Form1 == this) Form1 = nullptr;
 }
@@ -183,12 +216,15 @@ void TForm1::CreateControls() {
         if (list_->Filling()) return;
         jumpedOnPress_ = QGuiApplication::mouseButtons() != Qt::NoButton;
         ListBox1Click();
+        ShowOutlineOfItem();
     });
     connect(ListBox1, &QListWidget::itemClicked, this, [this] {
-        if (jumpedOnPress_)
+        if (jumpedOnPress_) {
             jumpedOnPress_ = false;
-        else
+        } else {
             ListBox1Click();
+            ShowOutlineOfItem();
+        }
     });
 }
 
@@ -207,6 +243,9 @@ void TForm1::CreateMenus() {
         return action;
     };
     Open1 = item(File1, "Open1", QStringLiteral("&Open"), &TForm1::Open1Click);
+    Openrecent1 = File1->addMenu(QStringLiteral("Open &Recent"));
+    Openrecent1->setObjectName(QStringLiteral("Openrecent1"));
+    FillRecentMenu();
     Saveresults1 = item(File1, "Saveresults1", QStringLiteral("&Save results"), &TForm1::Saveresults1Click);
     Saveerrors1 = item(File1, "Saveerrors1", QStringLiteral("Save errors"), &TForm1::Saveerrors1Click);
     N2 = File1->addSeparator();
@@ -236,7 +275,8 @@ void TForm1::CreateDialogs() {
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog1->setFileMode(QFileDialog::ExistingFile);
     OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
-    OpenDialog1->setNameFilters({QStringLiteral("Airspace Files(*.txt)"), QStringLiteral("All Files(*.*)")});
+    // "*": on this platform many files have no dot in their names.
+    OpenDialog1->setNameFilters({QStringLiteral("Airspace Files(*.txt)"), QStringLiteral("All Files(*)")});
 
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
@@ -245,6 +285,56 @@ void TForm1::CreateDialogs() {
     SaveDialog1->setDefaultSuffix(QStringLiteral("rtf"));
     SaveDialog1->setNameFilter(QStringLiteral("Rich Text Format (*.rtf)"));
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, false);
+}
+
+void TForm1::CreateChecksMenu() {
+    Checks1 = MainMenu1->addMenu(QStringLiteral("&Checks"));
+    Checks1->setObjectName(QStringLiteral("Checks1"));
+    auto check = [this](const char* name, const QString& caption, const QString& key, void (TForm1::*handler)()) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setCheckable(true);
+        action->setChecked(settings_->value(key, false).toBool());
+        Checks1->addAction(action);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    Blockchecks1 = check("Blockchecks1", QStringLiteral("&Block checks"), kBlockChecksKey, &TForm1::Blockchecks1Click);
+    Extendedrecords1 = check("Extendedrecords1", QStringLiteral("&Extended records"), kExtendedRecordsKey,
+                             &TForm1::Extendedrecords1Click);
+    engine_.Settings.blocks = Blockchecks1->isChecked();
+    engine_.Settings.extended = Extendedrecords1->isChecked();
+}
+
+void TForm1::CreateOutlineView() {
+    Outline = new OutlineView;
+    Outline->setObjectName(QStringLiteral("Outline"));
+    OutlineDock = new QDockWidget(QStringLiteral("Outline"), this);
+    OutlineDock->setObjectName(QStringLiteral("OutlineDock"));
+    OutlineDock->setWidget(Outline);
+    addDockWidget(Qt::RightDockWidgetArea, OutlineDock);
+    OutlineDock->setVisible(settings_->value(kOutlineKey, false).toBool());
+
+    View1 = MainMenu1->addMenu(QStringLiteral("&View"));
+    View1->setObjectName(QStringLiteral("View1"));
+    Outline1 = OutlineDock->toggleViewAction();
+    Outline1->setObjectName(QStringLiteral("Outline1"));
+    Outline1->setText(QStringLiteral("&Outline"));
+    View1->addAction(Outline1);
+    // Only the user's choice is remembered: the dock also hides and shows
+    // with the window.
+    connect(Outline1, &QAction::triggered, this, [this](bool shown) { settings_->setValue(kOutlineKey, shown); });
+    connect(Outline1, &QAction::toggled, this, [this](bool shown) {
+        if (shown) ShowOutlineOfCaret();
+    });
+    connect(RichEdit1, &QPlainTextEdit::cursorPositionChanged, this, &TForm1::ShowOutlineOfCaret);
+    // A click on a point of the outline brings its line into view.
+    connect(Outline, &OutlineView::lineActivated, this, [this](int line) {
+        if (line < 1 || engine_.Running()) return;
+        log_->Flush();
+        const QTextBlock block = RichEdit1->document()->findBlockByNumber(line - 1);
+        if (block.isValid()) log_->JumpTo(block.position());
+    });
 }
 
 // --- Life cycle ---------------------------------------------------------------
@@ -267,12 +357,27 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // The window must outlive a run on the stack: during a run, closing
     // only records the request, and the command that started the run
     // closes the window when the run has returned.
+    // The progress panel says so, below the bar, and Cancel stays to end
+    // the run sooner.
+    constexpr int kPanelHeight = 41;
+    constexpr int kNoticeHeight = 17;
     if (engine_.Running()) {
         closeRequested_ = true;
+        if (!Label1) {
+            Label1 = new QLabel(QStringLiteral("The window closes when the check ends."), Panel1);
+            Label1->setObjectName(QStringLiteral("Label1"));
+            Label1->setGeometry(8, kPanelHeight - 4, Panel1->width() - 16, kNoticeHeight);
+        }
+        Panel1->resize(Panel1->width(), kPanelHeight + kNoticeHeight);
+        Label1->show();
         event->ignore();
         return;
     }
     closeRequested_ = false;
+    if (Label1) {
+        Label1->hide();
+        Panel1->resize(Panel1->width(), kPanelHeight);
+    }
     event->accept();
 }
 
@@ -294,10 +399,78 @@ void TForm1::Validate(const QString& path) {
 
 void TForm1::Open1Click() {
     std::optional<QString> chosen;
+    const QString folder = settings_->value(kOpenFolderKey).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) OpenDialog1->setDirectory(folder);
     Guarded([&] { chosen = PickFile(*OpenDialog1, openFileName_); });
     if (!chosen) return;
-    openFileName_ = *chosen;
+    OpenFile(*chosen);
+}
+
+void TForm1::OpenFile(const QString& path) {
+    openFileName_ = path;
+    const QFileInfo file(path);
+    if (file.isFile()) {
+        settings_->setValue(kOpenFolderKey, file.absolutePath());
+        RememberRecent(file.absoluteFilePath());
+    }
     Validate(openFileName_);
+}
+
+void TForm1::OpenAtStart(const QStringList& files) {
+    if (files.isEmpty()) return;
+    QTimer::singleShot(0, this, [this, file = files.first()] { OpenFile(file); });
+}
+
+QStringList TForm1::RecentFiles() const { return settings_->value(kRecentFilesKey).toStringList(); }
+
+void TForm1::RememberRecent(const QString& path) {
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > RecentFileCount) files.removeLast();
+    settings_->setValue(kRecentFilesKey, files);
+    FillRecentMenu();
+}
+
+void TForm1::FillRecentMenu() {
+    Openrecent1->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        // "&1" to "&9", then "1&0": each entry has a key of its own.
+        const QString number = i < 9 ? u'&' + QString::number(i + 1) : QStringLiteral("1&0");
+        QString caption = files[i];
+        caption.replace(u'&', QStringLiteral("&&"));
+        QAction* action = Openrecent1->addAction(number + u' ' + caption);
+        action->setData(files[i]);
+        connect(action, &QAction::triggered, this, [this, path = files[i]] { OpenFile(path); });
+    }
+    Openrecent1->setEnabled(!files.isEmpty());
+}
+
+void TForm1::ApplyChecks() {
+    engine_.Settings.blocks = Blockchecks1->isChecked();
+    engine_.Settings.extended = Extendedrecords1->isChecked();
+    settings_->setValue(kBlockChecksKey, engine_.Settings.blocks);
+    settings_->setValue(kExtendedRecordsKey, engine_.Settings.extended);
+    // The open file is checked again by the new rules.
+    if (!openFileName_.isEmpty()) Validate(openFileName_);
+}
+
+void TForm1::Blockchecks1Click() { ApplyChecks(); }
+
+void TForm1::Extendedrecords1Click() { ApplyChecks(); }
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The run starts once the drop has returned to the program that
+    // dragged the file, so that it does not wait for the check.
+    QTimer::singleShot(0, this, [this, path] { OpenFile(path); });
 }
 
 void TForm1::Revalidate1Click() { Validate(openFileName_); }
@@ -307,6 +480,11 @@ void TForm1::Exit1Click() { close(); }
 void TForm1::Button5Click() { engine_.Cancelled = true; }
 
 std::optional<QString> TForm1::AskSaveName() {
+    // The results belong beside the file they are about.
+    if (!openFileName_.isEmpty()) {
+        const QString folder = QFileInfo(openFileName_).absolutePath();
+        if (QFileInfo(folder).isDir()) SaveDialog1->setDirectory(folder);
+    }
     std::optional<QString> chosen = PickFile(*SaveDialog1, saveFileName_);
     if (!chosen) return std::nullopt;
     saveFileName_ = WithDefaultSuffix(*chosen, SaveDialog1->defaultSuffix());
@@ -319,7 +497,7 @@ void TForm1::Saveresults1Click() {
         if (!name) return;
         RtfWriter writer;
         log_->WriteRtf(writer);
-        WriteWholeFile(*name, writer.parts(), "Failed to Save Stream");
+        SaveWholeFile(*name, writer.parts(), "Failed to Save Stream", openFileName_);
     });
 }
 
@@ -334,7 +512,7 @@ void TForm1::Saveerrors1Click() {
             bytes += "\r\n";
         }
         const QByteArrayView whole(bytes);
-        WriteWholeFile(*name, {&whole, 1}, "Stream write error");
+        SaveWholeFile(*name, {&whole, 1}, "Stream write error", openFileName_);
     });
 }
 
@@ -369,7 +547,10 @@ void TForm1::AddResultLine(std::int32_t lineNumber, std::string_view text, bool 
     if (!ok) list_->AttachToLast(static_cast<int>(start));
 }
 
-void TForm1::AddError(std::string_view message) { list_->Add(message); }
+void TForm1::AddError(std::string_view message) {
+    list_->Add(message);
+    itemSources_.emplace_back();
+}
 
 void TForm1::AddItem(std::string_view text, Severity severity, bool waitsForLine) {
     QIcon icon;
@@ -379,6 +560,7 @@ void TForm1::AddItem(std::string_view text, Severity severity, bool waitsForLine
         icon = style()->standardIcon(kIcons[static_cast<int>(severity)]);
     }
     list_->Add(text, icon);
+    itemSources_.emplace_back();
     if (waitsForLine) itemsAwaitingLine_.push_back(list_->Count() - 1);
 }
 
@@ -397,15 +579,26 @@ void TForm1::RunStarted(const RunStart& start) {
     log_->Clear();
     list_->Clear();
     itemsAwaitingLine_.clear();
+    itemSources_.clear();
+    runText_.clear();
+    runLineStarts_.clear();
+    runLines_.clear();
+    shownBlock_ = {};
+    if (Outline) Outline->Clear();
 }
 
 void TForm1::Reported(const Finding& finding) {
     // A finding comes before the verdict of its line, which it then points
     // at; a finding about the whole file points at the top of the log.
     AddItem(ErrorItemText(finding, style_), finding.severity, finding.line > 0);
+    itemSources_.back() = {finding.line, std::string(finding.rule)};
 }
 
-void TForm1::LineChecked(const LineVerdict& verdict) { AppendLine(verdict.verdict, verdict.line, verdict.raw); }
+void TForm1::LineChecked(const LineVerdict& verdict) {
+    AppendLine(verdict.verdict, verdict.line, verdict.raw);
+    runLineStarts_.push_back(runText_.size());
+    runText_.append(verdict.raw);
+}
 
 void TForm1::RunFinished(const RunEnd& end) {
     itemsAwaitingLine_.clear();
@@ -416,6 +609,63 @@ void TForm1::RunFinished(const RunEnd& end) {
     // The run counted its error lines; a marked closing line counts as well.
     if (summary.verdict == Verdict::Error) ++engine_.ErrorCount;
     AppendLine(summary.verdict, summary.number, summary.text);
+    // The lines stay for the outline view, which draws the blocks later.
+    runLines_.reserve(runLineStarts_.size());
+    for (std::size_t i = 0; i < runLineStarts_.size(); ++i) {
+        const std::size_t end = i + 1 < runLineStarts_.size() ? runLineStarts_[i + 1] : runText_.size();
+        runLines_.emplace_back(runText_.data() + runLineStarts_[i], end - runLineStarts_[i]);
+    }
+    std::vector<std::size_t>().swap(runLineStarts_);
+}
+
+// --- The outline view ----------------------------------------------------------------
+
+void TForm1::ShowOutlineOfItem() {
+    const int selected = list_->Selected();
+    if (selected < 0 || selected >= static_cast<int>(itemSources_.size())) return;
+    const ItemSource& source = itemSources_[static_cast<std::size_t>(selected)];
+    if (source.line > 0) ShowOutlineOfLine(source.line, source.rule);
+}
+
+void TForm1::ShowOutlineOfCaret() {
+    if (!OutlineDock || !OutlineDock->isVisible() || engine_.Running()) return;
+    const int line = RichEdit1->textCursor().blockNumber() + 1;
+    ShowOutlineOfLine(line);
+}
+
+void TForm1::ShowOutlineOfLine(std::int32_t line, std::string_view rule) {
+    if (!OutlineDock->isVisible() || engine_.Running() || runLines_.empty()) return;
+    if (line < 1 || static_cast<std::size_t>(line) > runLines_.size()) return;
+    const std::span<const std::string_view> lines(runLines_);
+    const BlockRange range = FindBlockRange(lines, line);
+    // Moving the caret within the block shown changes nothing.
+    if (rule.empty() && shownBlock_.first == range.first && shownBlock_.rule.empty()) return;
+    shownBlock_ = {range.first, std::string(rule)};
+
+    // The settings of the run that made the list; its findings are marked
+    // only when the block checks made them.
+    const CheckSettings& settings = engine_.Settings;
+    auto analyse = [&](BlockRange r) {
+        BlockAnalysis a = AnalyseBlockLines(
+            lines.subspan(static_cast<std::size_t>(r.first - 1), static_cast<std::size_t>(r.last - r.first + 1)),
+            r.first, settings);
+        if (!settings.blocks) a.findings.clear();
+        return a;
+    };
+    const BlockAnalysis block = analyse(range);
+    std::vector<BlockAnalysis> neighbours;
+    if (range.first > 1) neighbours.push_back(analyse(FindBlockRange(lines, range.first - 1)));
+    if (static_cast<std::size_t>(range.last) < lines.size())
+        neighbours.push_back(analyse(FindBlockRange(lines, range.last + 1)));
+    int marked = -1;
+    for (std::size_t i = 0; i < block.findings.size() && !rule.empty(); ++i) {
+        const Finding& f = block.findings[i].finding;
+        if (f.line == line && f.rule == rule) {
+            marked = static_cast<int>(i);
+            break;
+        }
+    }
+    Outline->SetBlock(block, std::move(neighbours), marked);
 }
 
 // --- Run host -------------------------------------------------------------------

@@ -8,11 +8,13 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,18 +25,24 @@
 
 class QAction;
 class QCloseEvent;
+class QDockWidget;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileDialog;
 class QFrame;
+class QLabel;
 class QListWidget;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSettings;
 
 namespace corvala::ui {
 
 class ErrorList;
+class OutlineView;
 class ResultsLog;
 
 class TForm1 final : public QMainWindow, public FindingSink, public RunHost {
@@ -59,18 +67,27 @@ public:
     QFrame* Panel1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QPushButton* Button5 = nullptr;
+    QLabel* Label1 = nullptr;  // in Panel1 once a close waits for the run's end
     QListWidget* ListBox1 = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QMenu* File1 = nullptr;
     QAction* Open1 = nullptr;
+    QMenu* Openrecent1 = nullptr;
     QAction* Saveresults1 = nullptr;
     QAction* Saveerrors1 = nullptr;
     QAction* N2 = nullptr;
     QAction* Revalidate1 = nullptr;
     QAction* N1 = nullptr;
     QAction* Exit1 = nullptr;
+    QMenu* Checks1 = nullptr;
+    QAction* Blockchecks1 = nullptr;
+    QAction* Extendedrecords1 = nullptr;
+    QMenu* View1 = nullptr;
+    QAction* Outline1 = nullptr;
+    QDockWidget* OutlineDock = nullptr;
+    OutlineView* Outline = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* Copy1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
@@ -79,6 +96,8 @@ public:
     // The engine state the window owns: ErrorCount, Cancelled, the scratch
     // lists and the run itself.
     Engine& engine() noexcept { return engine_; }
+    // The results log behind RichEdit1 (its capacity, for tests).
+    ResultsLog& Log() noexcept { return *log_; }
 
     // The names the two dialogs keep between uses ("" until first chosen).
     const QString& OpenDialogFileName() const noexcept { return openFileName_; }
@@ -90,6 +109,16 @@ public:
     std::int64_t LogLength() const noexcept;
     // True when a close was asked for during a run and waits for its end.
     bool CloseRequested() const noexcept { return closeRequested_; }
+
+    // Opens and checks `path`, as File › Open does with the name chosen:
+    // from the command line, a drop or the recent files.
+    void OpenFile(const QString& path);
+    // Opens the first of `files` (those named on the command line) once the
+    // event loop runs, so that the window is on screen during the run.
+    void OpenAtStart(const QStringList& files);
+    // The files opened last, newest first (at most RecentFileCount).
+    static constexpr int RecentFileCount = 10;
+    QStringList RecentFiles() const;
 
     // --- The log and the list ------------------------------------------------
     // Appends a log line for file line `lineNumber`; with ok false it counts
@@ -122,14 +151,30 @@ public slots:
     void Copy2Click();
     void Saveresults1Click();
     void Saveerrors1Click();
+    void Blockchecks1Click();
+    void Extendedrecords1Click();
+    // Draws the block of the selected list item, or of the caret's log line.
+    void ShowOutlineOfItem();
+    void ShowOutlineOfCaret();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
     void CreateMenus();
     void CreateDialogs();
+    void CreateChecksMenu();
+    void CreateOutlineView();
+    // The checks of the Checks menu, as the engine's settings and remembered.
+    void ApplyChecks();
+    void RememberRecent(const QString& path);
+    void FillRecentMenu();
+    // Draws the block that holds file line `line`, marking the finding of
+    // rule `rule` there (all of the block's findings when none).
+    void ShowOutlineOfLine(std::int32_t line, std::string_view rule = {});
     // Runs a command body, turning any failure that leaves it into the
     // failure report.
     template <typename Body>
@@ -143,6 +188,27 @@ private:
     void AddItem(std::string_view text, Severity severity, bool waitsForLine);
 
     Engine engine_;
+    std::unique_ptr<QSettings> settings_;
+    // The bytes of the lines of the last run, for the outline view: the
+    // lines one after another, where each starts, and views into them once
+    // the run has ended.
+    std::string runText_;
+    std::vector<std::size_t> runLineStarts_;
+    std::vector<std::string_view> runLines_;
+    // The file line and rule of each list item (0 and empty for an item
+    // about the whole file or the run).
+    struct ItemSource {
+        std::int32_t line = 0;
+        std::string rule;
+    };
+    std::vector<ItemSource> itemSources_;
+    // The block the outline view shows (its first line), and the rule of
+    // the finding marked there.
+    struct ShownBlock {
+        std::int32_t first = 0;
+        std::string rule;
+    };
+    ShownBlock shownBlock_;
     std::unique_ptr<ResultsLog> log_;
     std::unique_ptr<ErrorList> list_;
     QString openFileName_;

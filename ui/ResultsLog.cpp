@@ -126,6 +126,7 @@ std::int64_t ResultsLog::Append(Verdict verdict, std::int64_t number, const QStr
         appendCursor_.beginEditBlock();
         editBlockOpen_ = true;
         linesInEditBlock_ = 0;
+        editBlockAge_.start();
     }
     // The append always goes to the end, wherever the user left the caret.
     const std::string_view marker = MarkerText(verdict);
@@ -139,7 +140,10 @@ std::int64_t ResultsLog::Append(Verdict verdict, std::int64_t number, const QStr
     ++lines_;
     newestLineStart_ = start;
 
-    if (editBlockOpen_ && ++linesInEditBlock_ >= LinesPerEditBlock) Flush();
+    // The document's layout, and so the log's repaint, follows a few times
+    // a second, however fast the lines come.
+    if (editBlockOpen_ && ++linesInEditBlock_ >= LinesPerEditBlock && editBlockAge_.elapsed() >= EditBlockMilliseconds)
+        Flush();
     if (!paintingSuspended_) MoveCaret(static_cast<int>(start));
     return start;
 }

@@ -8,6 +8,7 @@
 // the context menu at the caret.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -26,9 +27,11 @@ class RtfWriter;
 
 class ResultsLog {
 public:
-    // Inserts during a run are grouped into edit blocks of this many lines;
-    // layout work is done once per block instead of once per line.
+    // Inserts during a run are grouped into edit blocks of at least this
+    // many lines and this many milliseconds; layout work and the repaint it
+    // brings are done once per block instead of once per line.
     static constexpr int LinesPerEditBlock = 1000;
+    static constexpr int EditBlockMilliseconds = 100;
     // What one log line costs in memory. Measured with bench_gui over runs
     // of a million lines, the file's text and the run's own data included:
     // some 280 bytes a line of 10 characters, 380 of 40, 610 of 100.
@@ -95,6 +98,7 @@ private:
     std::int64_t capacity_;
     std::int64_t newestLineStart_ = -1;
     int linesInEditBlock_ = 0;
+    QElapsedTimer editBlockAge_;
     bool editBlockOpen_ = false;
     bool paintingSuspended_ = false;
     bool ensureVisiblePending_ = false;

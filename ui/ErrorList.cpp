@@ -90,13 +90,7 @@ protected:
     }
 
     void keyPressEvent(QKeyEvent* event) override {
-        if (IsContextMenuKey(*event)) {
-            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint(), event->modifiers());
-            QCoreApplication::sendEvent(this, &menu);
-            event->accept();
-            return;
-        }
-        QListWidget::keyPressEvent(event);
+        if (!OpenContextMenuByKey(*this, *event)) QListWidget::keyPressEvent(event);
     }
 
 private:

@@ -62,14 +62,7 @@ protected:
     }
 
     void keyPressEvent(QKeyEvent* event) override {
-        if (IsContextMenuKey(*event)) {
-            // The text view puts a keyboard context menu at the caret.
-            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint(), event->modifiers());
-            QCoreApplication::sendEvent(this, &menu);
-            event->accept();
-            return;
-        }
-        QPlainTextEdit::keyPressEvent(event);
+        if (!OpenContextMenuByKey(*this, *event)) QPlainTextEdit::keyPressEvent(event);
     }
 };
 

@@ -425,24 +425,7 @@ TEST(SaveFileAtomically, RefusesAFileTheUserMayNotWrite) {
 // A disk that fills up during the save (a file size limit gives the same
 // failed write): the caller's message, the old file byte for byte as it
 // was, and no temporary file left.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, savedHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*savedHandler_)(int);
-};
+using test::FileSizeLimit;
 
 TEST(SaveFileAtomically, AFailedWriteLeavesTheOldFileUntouched) {
     const std::string old = "{\\rtf1 good results}" + std::string(10000, 'o');

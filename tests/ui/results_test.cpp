@@ -22,7 +22,7 @@
 #include "ui/ResultsLog.h"
 #include "window_fixture.h"
 
-using corvala::ui::testing::FileSizeLimit;
+using corvala::test::FileSizeLimit;
 using corvala::ui::testing::Harness;
 using corvala::ui::testing::ScratchDir;
 

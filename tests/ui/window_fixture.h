@@ -91,29 +91,6 @@ private:
     corvala::test::ScratchDir dir_;
 };
 
-// A disk that is full after `bytes` bytes of any file, for the scope: a
-// file size limit makes every write beyond it fail as a full disk does.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, savedHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*savedHandler_)(int);
-};
-
 }  // namespace corvala::ui::testing
 
 // A test main on the window program's own application object, so that the

@@ -45,13 +45,20 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
     return lines;
 }
 
-// The command word of a line, or empty for an empty line.
-std::string_view CommandOf(std::string_view raw) {
+std::string_view Trimmed(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+    return text.substr(b, e - b);
+}
+
+// The command word of a line, or empty for an empty line. The extended
+// rules read the first line without a leading UTF-8 byte-order mark, so
+// that a first line holding only the mark is empty for them.
+std::string_view CommandOf(std::string_view raw, bool withoutMark = false) {
     if (auto star = raw.find('*'); star != std::string_view::npos) raw = raw.substr(0, star);
-    std::size_t b = 0, e = raw.size();
-    while (b < e && static_cast<unsigned char>(raw[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(raw[e - 1]) <= 32) --e;
-    raw = raw.substr(b, e - b);
+    raw = Trimmed(raw);
+    if (withoutMark && raw.starts_with("\xEF\xBB\xBF")) raw = Trimmed(raw.substr(3));
     return raw.substr(0, raw.find(' '));
 }
 
@@ -183,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string_view> lines = SplitLines(bytes);
     std::size_t nonEmpty = 0, lastNonEmpty = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!CommandOf(lines[i]).empty()) {
+        if (!CommandOf(lines[i], settings.extended && i == 0).empty()) {
             ++nonEmpty;
             lastNonEmpty = i + 1;
         }

@@ -3,9 +3,11 @@
 // the run. The dispatch by command name stands beside the validator table
 // in validators.cpp.
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 
+#include "engine/check_thread.h"
 #include "engine/engine.h"
 #include "engine/extended.h"
 #include "engine/extended_values.h"
@@ -80,13 +82,20 @@ private:
 
 // What one run reports, and the lines it holds back. With checks beyond
 // single lines, a line's verdict waits until its block has ended, since the
-// block's findings may still name it; each block's lines are kept (their
-// bytes copied when the source reuses its buffer) and go out in order, each
-// after its findings.
+// block's findings may still name it; the lines are kept (their bytes copied
+// when the source reuses its buffer) and go out in order, each after its
+// findings. Those checks run on a second thread, a batch of lines at a
+// time; a batch's lines go out once the checks have seen the start of the
+// next block.
 class Engine::RunState {
 public:
     RunState(Engine& engine, std::vector<std::unique_ptr<LineChecks>> checks)
-        : engine_(engine), sink_(engine.sink_), settings_(engine.Settings), checks_(std::move(checks)) {}
+        : engine_(engine), sink_(engine.sink_), settings_(engine.Settings) {
+        if (!checks.empty()) {
+            checkThread_.emplace(std::move(checks));
+            batch_ = std::make_unique<CheckThread::Batch>();
+        }
+    }
 
     // Whether held lines can stay views into the source.
     void KeepViews(bool keep) noexcept { keepViews_ = keep; }
@@ -94,7 +103,7 @@ public:
     // One line of the file with the findings of its line check.
     void Line(std::int32_t number, std::string_view raw, const SplitLine* split, std::vector<Finding>& own,
               std::span<const GeoPoint> positions = {}) {
-        if (checks_.empty()) {
+        if (!checkThread_) {
             Verdict verdict = Verdict::Ok;
             for (const Finding& finding : own) Emit(finding, verdict);
             Conclude(number, raw, verdict);
@@ -110,17 +119,18 @@ public:
         record.lineOk = std::none_of(own.begin(), own.end(),
                                      [](const Finding& finding) { return finding.severity == Severity::Error; });
         record.positions = positions;
-        for (const auto& check : checks_) check->Line(record, extra_);
-        // A line that starts a block ends the one before: its lines are final.
-        if (split && StartsBlock(split->command)) Flush(number);
+        batch_->Add(record);
         Hold(number, raw, own);
+        if (batch_->LineCount() >= kBatchLines || batch_->ByteCount() >= kBatchBytes) Submit();
     }
 
     // The end of the lines. A run that completed lets the checks finish;
-    // a cancelled one reports what it has.
+    // a cancelled one reports what they have found.
     void Finish(bool completed, std::int32_t lineCount) {
-        if (completed) {
-            for (const auto& check : checks_) check->Finish(extra_);
+        if (checkThread_) {
+            batch_->last = completed;
+            Submit();
+            while (checkThread_->Outstanding() > 0) TakeChecked(true);
         }
         Flush(kNoLimit);
         // Findings about the file as a whole, and any that named no held line.
@@ -136,6 +146,31 @@ public:
 
 private:
     static constexpr std::int32_t kNoLimit = 2147483647;
+    // A batch is a few milliseconds of checking; with a few of them under
+    // way the two threads rarely wait for each other, and the lines held
+    // back stay bounded (beyond the block being checked).
+    static constexpr std::size_t kBatchLines = 2048;
+    static constexpr std::size_t kBatchBytes = 1 << 20;
+    static constexpr std::size_t kMostOutstanding = 4;
+    static constexpr std::size_t kNotInLine = static_cast<std::size_t>(-1);
+
+    void Submit() {
+        checkThread_->Submit(std::move(batch_));
+        batch_ = std::make_unique<CheckThread::Batch>();
+        while (std::unique_ptr<CheckThread::Batch> done = checkThread_->TakeChecked(false)) Collect(*done);
+        while (checkThread_->Outstanding() > kMostOutstanding) TakeChecked(true);
+    }
+
+    void TakeChecked(bool wait) {
+        if (std::unique_ptr<CheckThread::Batch> done = checkThread_->TakeChecked(wait)) Collect(*done);
+    }
+
+    // The findings of a checked batch, and the lines that are final now.
+    void Collect(CheckThread::Batch& done) {
+        if (done.failure) std::rethrow_exception(done.failure);
+        for (Finding& finding : done.findings) extra_.push_back(std::move(finding));
+        Flush(done.finalBefore);
+    }
 
     struct Held {
         std::int32_t line;
@@ -170,12 +205,29 @@ private:
     void Hold(std::int32_t number, std::string_view raw, std::vector<Finding>& own) {
         if (keepViews_) {
             held_.push_back({number, raw, 0, heldFindings_.size(), own.size()});
-        } else {
-            held_.push_back(
-                {number, std::string_view(nullptr, raw.size()), arena_.size(), heldFindings_.size(), own.size()});
-            arena_.append(raw);
+            for (Finding& finding : own) heldFindings_.push_back(std::move(finding));
+            return;
         }
-        for (Finding& finding : own) heldFindings_.push_back(std::move(finding));
+        const std::size_t rawBegin = arena_.size();
+        held_.push_back({number, std::string_view(nullptr, raw.size()), rawBegin, heldFindings_.size(), own.size()});
+        arena_.append(raw);
+        // A line check's finding names the command word as a view into the
+        // line, which the source reuses: it is kept as a place in the copy.
+        for (Finding& finding : own) {
+            const char* at = finding.command.data();
+            const bool inLine = !finding.command.empty() && std::less_equal<>()(raw.data(), at) &&
+                                std::less_equal<>()(at + finding.command.size(), raw.data() + raw.size());
+            heldCommands_.push_back(inLine ? rawBegin + static_cast<std::size_t>(at - raw.data()) : kNotInLine);
+            heldFindings_.push_back(std::move(finding));
+        }
+    }
+
+    // A held finding as it goes out.
+    Finding& HeldFinding(std::size_t index) {
+        Finding& finding = heldFindings_[index];
+        if (!keepViews_ && heldCommands_[index] != kNotInLine)
+            finding.command = std::string_view(arena_).substr(heldCommands_[index], finding.command.size());
+        return finding;
     }
 
     // Sends the held lines before line `limit`, each after its own findings
@@ -193,7 +245,7 @@ private:
         for (const Held& line : held_) {
             if (line.line >= limit) break;
             Verdict verdict = Verdict::Ok;
-            for (std::size_t i = 0; i < line.findingCount; ++i) Emit(heldFindings_[line.firstFinding + i], verdict);
+            for (std::size_t i = 0; i < line.findingCount; ++i) Emit(HeldFinding(line.firstFinding + i), verdict);
             // A finding that names a line already gone out still goes out.
             while (next < extra_.size() && extra_[next].line <= line.line) Emit(extra_[next++], verdict);
             Conclude(line.line,
@@ -208,18 +260,47 @@ private:
         if (held_.empty()) {
             arena_.clear();
             heldFindings_.clear();
+            heldCommands_.clear();
+        } else {
+            Compact();
+        }
+    }
+
+    // With lines still held (the checks are behind the reading), what went
+    // out is dropped from the front of the copies once it is the larger
+    // part, so that they hold about as much as the lines still held.
+    void Compact() {
+        const Held& first = held_.front();
+        const std::size_t findings = first.firstFinding;
+        if (findings > 0 && findings >= heldFindings_.size() - findings) {
+            heldFindings_.erase(heldFindings_.begin(), heldFindings_.begin() + static_cast<std::ptrdiff_t>(findings));
+            if (!keepViews_)
+                heldCommands_.erase(heldCommands_.begin(), heldCommands_.begin() + static_cast<std::ptrdiff_t>(findings));
+            for (Held& line : held_) line.firstFinding -= findings;
+        }
+        if (keepViews_) return;
+        const std::size_t bytes = first.rawBegin;
+        if (bytes > 0 && bytes >= arena_.size() - bytes) {
+            arena_.erase(0, bytes);
+            for (Held& line : held_) line.rawBegin -= bytes;
+            // Those of findings already gone out are not read again.
+            for (std::size_t i = held_.front().firstFinding; i < heldCommands_.size(); ++i)
+                if (heldCommands_[i] != kNotInLine) heldCommands_[i] -= bytes;
         }
     }
 
     Engine& engine_;
     FindingSink& sink_;
     const CheckSettings& settings_;
-    std::vector<std::unique_ptr<LineChecks>> checks_;
+    std::optional<CheckThread> checkThread_;
+    std::unique_ptr<CheckThread::Batch> batch_;
     bool keepViews_ = false;
     RunEnd end_;
     std::vector<Held> held_;
     std::string arena_;
     std::vector<Finding> heldFindings_;
+    // Without views: where each held finding's command word is in arena_.
+    std::vector<std::size_t> heldCommands_;
     std::vector<Finding> extra_;
 };
 

@@ -161,6 +161,27 @@ TEST(JsonOutput, StrayBytesComeBackAsLatin1Characters) {
     EXPECT_EQ(doc["files"][0]["error_count"], 3);
 }
 
+// With the checks beyond single lines, a line's findings wait for its block
+// to end while the file is read on: the command each names is still the
+// one written after the read buffer (4 MB) has been refilled, in every
+// rule set.
+TEST(JsonOutput, HeldFindingsKeepTheirCommands) {
+    test::ScratchDir dir;
+    std::string text = "AC A\nAN Big\nab 1\n";
+    for (int i = 0; i < 200000; ++i) text += "* a comment that fills the block\n";
+    text += "cd 2\nAC A\nAN Small\nef 3\n";
+    const std::string path = dir.Write("long-block.txt", text);
+    for (const char* rules : {"--rules=classic", "--rules=extended"}) {
+        RunResult r = RunChecker({"--format=json", "--blocks", rules, path});
+        const auto doc = nlohmann::json::parse(r.out);
+        std::vector<std::pair<int, std::string>> commands;
+        for (const auto& error : doc["files"][0]["findings"])
+            if (!error["command"].get<std::string>().empty()) commands.emplace_back(error["line"], error["command"]);
+        const std::vector<std::pair<int, std::string>> expected = {{3, "ab"}, {200004, "cd"}, {200007, "ef"}};
+        EXPECT_EQ(commands, expected) << rules;
+    }
+}
+
 // Wrong command lines: nothing on standard output, the reason and a hint on
 // standard error, exit status 2.
 struct OptionErrorCase {

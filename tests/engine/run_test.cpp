@@ -546,5 +546,67 @@ TEST_F(RunTest, NewerRunThatCannotOpenItsFileStillSupersedes) {
     EXPECT_FALSE(engine_.Running());
 }
 
+// With the checks beyond single lines, the lines go out a batch at a time
+// while those checks run beside the reading; whatever the point where a run
+// ends, every line that went out did so in order, after every finding that
+// names it, and a cancelled run still lists every line it read. A file of
+// many small blocks, each with a block fault, over several batches.
+struct HeldRunCase {
+    const char* name;
+    int cancelAtEvent;     // 0: the run completes
+    int failAtVerdict;     // 0: the sink never fails
+    std::size_t expectedLines;
+};
+
+class HeldRun : public RunTest, public ::testing::WithParamInterface<HeldRunCase> {};
+
+TEST_P(HeldRun, LinesGoOutInOrderAfterTheirFindings) {
+    const HeldRunCase& c = GetParam();
+    std::string text;
+    for (int block = 0; block < 1500; ++block)
+        text += "AC D\nAN Zone\nAL GND\nAH FL100\nDP 50:00:00 N 010:00:00 E\nDP 50:10:00 N 010:00:00 E\n";
+    engine_.Settings.blocks = true;
+    engine_.Settings.extended = true;
+    host_.onProcessEvents = [&](int call) {
+        if (call == c.cancelAtEvent) engine_.Cancelled = true;
+    };
+    int verdicts = 0;
+    sink_.onResultLine = [&](const std::string&) {
+        if (++verdicts == c.failAtVerdict) throw Failure("RichEdit line insertion error");
+    };
+    try {
+        Run(text);
+        EXPECT_EQ(c.failAtVerdict, 0);
+    } catch (const Failure& e) {
+        EXPECT_NE(c.failAtVerdict, 0) << e.message();
+    }
+    EXPECT_FALSE(engine_.Running());
+    EXPECT_FALSE(host_.panelVisible);
+    EXPECT_EQ(host_.suspendDepth, 0);
+
+    // The file's lines that went out, then (for a run that ended) its closing line.
+    std::size_t lines = 0;
+    while (lines < sink_.log.size() && sink_.log[lines].find(" " + std::to_string(lines + 1) + " ") == 3) ++lines;
+    EXPECT_EQ(lines, c.expectedLines);
+    EXPECT_EQ(sink_.log.size(), lines + (c.failAtVerdict == 0 ? 1 : 0));
+    // Each finding's item is linked to its own line's log line.
+    std::size_t findings = 0;
+    for (const auto& [item, logLine] : sink_.items) {
+        if (item.rfind("Line ", 0) != 0) continue;
+        ++findings;
+        const std::string number = item.substr(5, item.find(':') - 5);
+        if (logLine < 0) continue;  // its line had not gone out when the sink failed
+        EXPECT_EQ(sink_.log[static_cast<std::size_t>(logLine)].find(" " + number + " "), 3u) << item;
+    }
+    EXPECT_GE(findings, lines / 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Run, HeldRun,
+                         ::testing::Values(HeldRunCase{"Completes", 0, 0, 9000},
+                                           HeldRunCase{"CancelledInTheSecondBatch", 3000, 0, 3000},
+                                           HeldRunCase{"CancelledAtTheLastLine", 9000, 0, 9000},
+                                           HeldRunCase{"SinkFailsInTheFirstBatch", 0, 1000, 999}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace corvala

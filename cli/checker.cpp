@@ -1,6 +1,13 @@
 #include "cli/checker.h"
 
+#include <algorithm>
+#include <map>
 #include <new>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 #include <optional>
 
 #include "cli/escape.h"
@@ -26,6 +33,16 @@ public:
     void Open() override {
         if (name_ != "-") file_ = OpenForReading(name_, FileKinds::Any);
         reader_.emplace(name_ == "-" ? 0 : file_.get());
+    }
+    // A regular file is read again from its start; pipes, devices and
+    // standard input are read once.
+    bool Rewind() override {
+        struct stat status {};
+        if (name_ == "-" || ::fstat(file_.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            ::lseek(file_.get(), 0, SEEK_SET) != 0)
+            return false;
+        reader_.emplace(file_.get());
+        return true;
     }
     bool Next(std::string_view& line) override {
         if (reader_->Next(line)) return true;
@@ -59,6 +76,39 @@ private:
     Engine*& engine_;
 };
 
+// Counts the findings of each rule on their way to the report.
+class StatisticsSink final : public FindingSink {
+public:
+    explicit StatisticsSink(FindingSink& report) : report_(report) {}
+    void RunStarted(const RunStart& start) override { report_.RunStarted(start); }
+    void Reported(const Finding& finding) override {
+        ++counts_[{std::string(finding.rule), finding.severity}];
+        report_.Reported(finding);
+    }
+    void LineChecked(const LineVerdict& verdict) override { report_.LineChecked(verdict); }
+    void RunFinished(const RunEnd& end) override { report_.RunFinished(end); }
+
+    // One line per rule and severity: count, severity, rule id; the most
+    // frequent first.
+    std::string Text() const {
+        std::vector<std::pair<std::pair<std::string, Severity>, std::int64_t>> rows(counts_.begin(), counts_.end());
+        std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+        std::string text;
+        for (const auto& [key, count] : rows) {
+            std::string number = std::to_string(count);
+            if (number.size() < 8) number.insert(0, 8 - number.size(), ' ');
+            std::string severity(SeverityName(key.second));
+            severity.resize(9, ' ');
+            text += number + "  " + severity + key.first + '\n';
+        }
+        return text;
+    }
+
+private:
+    FindingSink& report_;
+    std::map<std::pair<std::string, Severity>, std::int64_t> counts_;
+};
+
 bool Fails(const RunEnd& end, Severity failOn) {
     switch (failOn) {
     case Severity::Note:
@@ -77,13 +127,15 @@ bool Fails(const RunEnd& end, Severity failOn) {
 
 int CheckFiles(const Options& options, bool color, bool terminal, Output& out, Output& err) {
     ReportStyle style;
-    style.text = options.checks.blocks || options.checks.extended ? TextStyle::Detailed : TextStyle::Classic;
+    style.text = options.checks.blocks || options.checks.extended || options.checks.byFile ? TextStyle::Detailed
+                                                                                         : TextStyle::Classic;
     style.color = color;
     style.escape = terminal;
     std::unique_ptr<Report> report = MakeReport(options.format, out, style);
     Engine* running = nullptr;
     CheckerHost host(out, running);
-    Engine engine(*report, host);
+    StatisticsSink statistics(*report);
+    Engine engine(statistics, host);
     running = &engine;
     engine.Settings = options.checks;
 
@@ -118,6 +170,13 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
         if (Fails(report->FileEnd(), options.failOn)) found = true;
     }
     report->Finish();
+    if (options.statistics) {
+        // The documents stay documents: their statistics go to standard error.
+        const bool document = options.format == Format::Json || options.format == Format::Sarif;
+        Output& to = document ? err : out;
+        to.Write(statistics.Text());
+        to.Flush();
+    }
 
     if (trouble || out.Failed()) return kTrouble;
     return found ? kErrorsFound : kAllClean;

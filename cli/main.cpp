@@ -7,6 +7,7 @@
 #include "cli/checker.h"
 #include "cli/escape.h"
 #include "cli/options.h"
+#include "cli/rule_docs.h"
 #include "cli/output.h"
 #include "engine/text.h"
 
@@ -44,7 +45,9 @@ int main(int argc, char** argv) {
             out.Write(VersionText());
             status = kAllClean;
         } else if (options.listRules) {
-            out.Write(RulesText());
+            out.Write(options.format == Format::Json       ? RulesJson()
+                      : options.format == Format::Markdown ? RulesMarkdown()
+                                                           : RulesText());
             status = kAllClean;
         } else {
             status = CheckFiles(options, UseColor(options.color), ::isatty(1) == 1, out, err);

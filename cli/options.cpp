@@ -26,17 +26,25 @@ Options:
       --blocks         also check each airspace as a whole (its limits, name,
                        shape and geometry), listing every fault of the file
       --rules=SET      the rules for single lines: classic (the default), the
-                       rules of the Corvala window, or extended, the extended
+                       rules of the Corvala window; extended, the extended
                        record set of today's files (airspace types,
                        frequencies, stations, transponder codes, activation
-                       times), with its block and file rules
+                       times), with its block and file rules; or auto, each
+                       file by the record set it declares (a *VERSION: 2.x
+                       header or an AY record: extended; else the classic
+                       record set as today's flight instruments read it)
+      --statistics     after the findings, one line per rule with its count
+                       and severity, the most frequent first (on standard
+                       error with the json and sarif formats)
       --disable=RULE[,RULE...]
                        report nothing for these rules (see --list-rules)
       --fail-on=SEVERITY
                        the least severity that makes the exit status 1:
                        error (the default), warning or note
       --list-rules     list every rule with its id, default severity and
-                       what it finds, and exit
+                       what it finds, and exit; with --format=json as a JSON
+                       array with each rule's documentation, with
+                       --format=markdown as the rules document
       --color=WHEN     colour the markers of the log format (" ok" green,
                        "wrn" orange, "err" red): auto (the default) only when
                        standard output is a terminal and NO_COLOR is unset or
@@ -63,9 +71,9 @@ Output formats:
           a result per finding with its level, file and line
 
 Findings:
-  With --blocks or --rules=extended every finding has a severity (error,
-  warning or note) and a rule id, and the formats show both: errors items
-  read "Line 12: error: MESSAGE [too-few-points]", gnu lines
+  With --blocks, --rules=extended or --rules=auto every finding has a
+  severity (error, warning or note) and a rule id, and the formats show both:
+  errors items read "Line 12: error: MESSAGE [too-few-points]", gnu lines
   "FILE:12: warning: MESSAGE [rule]", json findings carry "severity", "rule"
   and "block_line", and the closing item counts errors, warnings and notes.
   Without them the outputs are those of the Corvala window, byte for byte.
@@ -189,6 +197,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     app.add_flag("-V,--version", options.showVersion);
     app.add_flag("--list-rules", options.listRules);
     app.add_flag("--blocks", options.checks.blocks);
+    app.add_flag("--statistics", options.statistics);
 
     std::string format = "errors";
     std::string color = "auto";
@@ -215,18 +224,24 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                                           {"log", Format::Log},
                                           {"gnu", Format::Gnu},
                                           {"json", Format::Json},
-                                          {"sarif", Format::Sarif}}};
+                                          {"sarif", Format::Sarif},
+                                          {"markdown", Format::Markdown}}};
     static const Choice<ColorMode> kColors{
         "--color", {{"auto", ColorMode::Auto}, {"always", ColorMode::Always}, {"never", ColorMode::Never}}};
-    static const Choice<bool> kRules{"--rules", {{"classic", false}, {"extended", true}}};
+    enum class RuleSet { Classic, Extended, Auto };
+    static const Choice<RuleSet> kRules{
+        "--rules", {{"classic", RuleSet::Classic}, {"extended", RuleSet::Extended}, {"auto", RuleSet::Auto}}};
+    RuleSet ruleSet = RuleSet::Classic;
     static const Choice<Severity> kSeverities{
         "--fail-on", {{"error", Severity::Error}, {"warning", Severity::Warning}, {"note", Severity::Note}}};
     if (!kFormats.Read(format, options.format, result.error) || !kColors.Read(color, options.color, result.error) ||
-        !kRules.Read(rules, options.checks.extended, result.error) ||
+        !kRules.Read(rules, ruleSet, result.error) ||
         !kSeverities.Read(failOn, options.failOn, result.error)) {
         result.ok = false;
         return result;
     }
+    options.checks.extended = ruleSet == RuleSet::Extended;
+    options.checks.byFile = ruleSet == RuleSet::Auto;
     for (const std::string& rule : disabled) {
         const auto all = AllRules();
         if (std::none_of(all.begin(), all.end(), [&](const RuleInfo& known) { return known.id == rule; })) {
@@ -235,6 +250,11 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
             return result;
         }
         options.checks.disabled.push_back(rule);
+    }
+    if (options.format == Format::Markdown && !options.listRules) {
+        result.ok = false;
+        result.error = "--format=markdown goes with --list-rules";
+        return result;
     }
     if (!options.showHelp && !options.showVersion && !options.listRules && options.files.empty()) {
         result.ok = false;

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "cli/json_writer.h"
+#include "cli/rule_docs.h"
 #include "engine/checks.h"
 #include "engine/display.h"
 #include "engine/failures.h"
+#include "engine/rule_docs.h"
 
 namespace corvala::cli {
 
@@ -231,6 +233,20 @@ public:
             writer_.Key("text");
             writer_.String(rule.summary);
             writer_.EndObject();
+            if (const RuleDoc* doc = DocOf(static_cast<RuleId>(&rule - AllRules().data()))) {
+                writer_.Key("fullDescription");
+                writer_.BeginObject();
+                writer_.Key("text");
+                writer_.String(doc->rationale);
+                writer_.EndObject();
+                writer_.Key("help");
+                writer_.BeginObject();
+                writer_.Key("text");
+                writer_.String(std::string("Fix: ") + std::string(doc->fix));
+                writer_.EndObject();
+                writer_.Key("helpUri");
+                writer_.String(RuleHelpUri(rule.id));
+            }
             writer_.Key("defaultConfiguration");
             writer_.BeginObject();
             writer_.Key("level");

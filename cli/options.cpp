@@ -92,7 +92,12 @@ Output:
   "error_count" and "errors", each error with its "line", "command" and
   "message" (with --blocks or --rules=extended also "warning_count" and
   "note_count", and "findings" in place of "errors"); "unreadable" lists each
-  FILE that cannot be read, with its "path" and "message".
+  FILE that cannot be read, with its "path" and "message". A FILE that fails
+  after lines of it were read (it changed while it was read) is listed in
+  both: in "files" with what was read, "incomplete": true and its "message".
+  A FILE's findings wait for its counts in memory and then in a temporary
+  file in TMPDIR (else /tmp); when they cannot be kept, that FILE is
+  unreadable ("Cannot keep the findings of ...") and the exit status is 2.
   Texts are shown as the window shows them: a valid UTF-8 sequence as its
   character, every other byte as the Windows-1252 character of that byte
   (the five bytes that code page leaves undefined as U+0081, U+008D, U+008F,

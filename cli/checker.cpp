@@ -79,7 +79,9 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
     ReportStyle style;
     style.text = options.checks.blocks || options.checks.extended ? TextStyle::Detailed : TextStyle::Classic;
     style.color = color;
-    style.escape = terminal;
+    // Colour is meant for a terminal, where the output may well end up
+    // (`| less -R`) even when it is not one now.
+    style.escape = terminal || color;
     std::unique_ptr<Report> report = MakeReport(options.format, out, style);
     Engine* running = nullptr;
     CheckerHost host(out, running);

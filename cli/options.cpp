@@ -79,9 +79,11 @@ Output:
   shows as "==> standard input <==") and the blocks are separated by an empty
   line. The gnu and json formats name standard input "-".
 
-  On a terminal, and always in the gnu format, every control byte of a line
-  or message other than tab is shown as an escape such as \x1b, so that a
-  file cannot drive the terminal; control bytes in file names are escaped in
+  On a terminal, with colour, and always in the gnu format, every control
+  byte of a line or message other than tab is shown as an escape such as
+  \x1b, so that a file cannot drive the terminal; the line separators and
+  the bidirectional controls (U+2028 to U+202E, U+2066 to U+2069) are shown
+  as \u2028 and so on, and a backslash as \\. File names are escaped so in
   every text format.
 
   Lines end at CR, LF or CR LF; a byte 0 ends the file. Numbers are read with

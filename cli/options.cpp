@@ -86,7 +86,10 @@ Output:
   as \u2028 and so on, and a backslash as \\. File names are escaped so in
   every text format.
 
-  Lines end at CR, LF or CR LF; a byte 0 ends the file. Numbers are read with
+  Lines end at CR, LF or CR LF; a byte 0 ends the file. Bytes after it are
+  not checked; standard error says so ("the file ends at a byte 0 at offset
+  N; M bytes after it were not checked"), and with --blocks or
+  --rules=extended a warning (text-after-nul) too. Numbers are read with
   "." as the decimal separator, whatever the locale.
 
   The json format writes one document for all FILEs, always as valid UTF-8

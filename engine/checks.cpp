@@ -41,6 +41,12 @@ constexpr RuleInfo kLineRules[] = {
     {kNotImplementedRule, Severity::Error, "a command word that has no check"},
 };
 
+// What the reading of a file finds, reported by corvala-check with the
+// checks beyond single lines.
+constexpr RuleInfo kReadingRules[] = {
+    {kTextAfterNulRule, Severity::Warning, "bytes after a byte 0, which ends the file's text, left unchecked"},
+};
+
 }  // namespace
 
 std::span<const RuleInfo> AllRules() {
@@ -56,6 +62,7 @@ std::span<const RuleInfo> AllRules() {
         add(kLineRules);
         add(BlockRules());
         add(ExtendedRules());
+        add(kReadingRules);
         return all;
     }();
     return rules;

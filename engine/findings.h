@@ -18,6 +18,8 @@ std::string_view SeverityName(Severity severity) noexcept;
 
 // The rule id of a command word that has no validator.
 inline constexpr std::string_view kNotImplementedRule = "not-implemented";
+// The rule id of text after the byte 0 that ends a file.
+inline constexpr std::string_view kTextAfterNulRule = "text-after-nul";
 
 // One fault: where it shows, how bad it is, which rule found it and what
 // it says.

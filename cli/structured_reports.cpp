@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <exception>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -225,8 +226,9 @@ public:
             try {
                 spill_.Complete();
                 WriteFile(read_, message);
-            } catch (const Failure&) {
-                // The findings cannot be kept: the file is only unreadable.
+            } catch (const std::exception&) {
+                // The findings cannot be kept (or memory ran out again): the
+                // file is only unreadable.
             }
         }
         spill_.Reset();

@@ -55,6 +55,14 @@ public:
         return false;
     }
 
+    // Once the lines are read: what says that the text ended at a byte 0
+    // with bytes after it, else "".
+    std::string TextAfterNul() const {
+        if (!reader_ || reader_->NulOffset() < 0 || reader_->BytesAfterNul() <= 0) return {};
+        return "the file ends at a byte 0 at offset " + std::to_string(reader_->NulOffset()) + "; " +
+               std::to_string(reader_->BytesAfterNul()) + " bytes after it were not checked";
+    }
+
 private:
     const std::string& name_;
     FileHandle file_;
@@ -109,6 +117,38 @@ private:
     std::map<std::pair<std::string, Severity>, std::int64_t> counts_;
 };
 
+// The report, and with the checks beyond single lines a warning about the
+// file as a whole for text after a byte 0, counted with the rest.
+class ReadingFindings final : public FindingSink {
+public:
+    ReadingFindings(FindingSink& report, const CheckSettings& checks) : report_(report), checks_(checks) {}
+
+    // The source of the file being checked.
+    void SetSource(const StreamSource* source) noexcept { source_ = source; }
+
+    void RunStarted(const RunStart& start) override { report_.RunStarted(start); }
+    void Reported(const Finding& finding) override { report_.Reported(finding); }
+    void LineChecked(const LineVerdict& verdict) override { report_.LineChecked(verdict); }
+    void RunFinished(const RunEnd& end) override {
+        RunEnd counted = end;
+        Finding finding;
+        if ((checks_.blocks || checks_.extended || checks_.byFile) && source_ != nullptr &&
+            MakeFinding(RuleId::TextAfterNul, checks_, finding)) {
+            if (std::string message = source_->TextAfterNul(); !message.empty()) {
+                finding.message = std::move(message);
+                report_.Reported(finding);
+                ++counted.warnings;
+            }
+        }
+        report_.RunFinished(counted);
+    }
+
+private:
+    FindingSink& report_;
+    const CheckSettings& checks_;
+    const StreamSource* source_ = nullptr;
+};
+
 bool Fails(const RunEnd& end, Severity failOn) {
     switch (failOn) {
     case Severity::Note:
@@ -130,12 +170,15 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
     style.text = options.checks.blocks || options.checks.extended || options.checks.byFile ? TextStyle::Detailed
                                                                                          : TextStyle::Classic;
     style.color = color;
-    style.escape = terminal;
+    // Colour is meant for a terminal, where the output may well end up
+    // (`| less -R`) even when it is not one now.
+    style.escape = terminal || color;
     std::unique_ptr<Report> report = MakeReport(options.format, out, style);
     Engine* running = nullptr;
     CheckerHost host(out, running);
     StatisticsSink statistics(*report);
-    Engine engine(statistics, host);
+    ReadingFindings sink(statistics, options.checks);
+    Engine engine(sink, host);
     running = &engine;
     engine.Settings = options.checks;
 
@@ -155,9 +198,14 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
 
     for (const std::string& file : options.files) {
         report->BeginFile(file, multiple);
+        std::string notice;
+        sink.SetSource(nullptr);
         try {
             StreamSource source(file);
+            sink.SetSource(&source);
             engine.ValidateLines(file, source);
+            sink.SetSource(nullptr);
+            notice = source.TextAfterNul();
         } catch (const std::bad_alloc&) {
             // This file could not be checked; the next may well be.
             fail(file + ": out of memory", "out of memory");
@@ -165,6 +213,15 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
         } catch (const Failure& e) {
             fail(e.message(), e.message());
             continue;
+        }
+        // In every format, the classic one included, where standard output
+        // keeps its bytes.
+        if (!notice.empty()) {
+            out.Flush();
+            err.Write("corvala-check: ");
+            err.Write(EscapeControls(file + ": " + notice));
+            err.Put('\n');
+            err.Flush();
         }
         if (out.Failed()) break;
         if (Fails(report->FileEnd(), options.failOn)) found = true;

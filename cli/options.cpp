@@ -87,12 +87,17 @@ Output:
   shows as "==> standard input <==") and the blocks are separated by an empty
   line. The gnu and json formats name standard input "-".
 
-  On a terminal, and always in the gnu format, every control byte of a line
-  or message other than tab is shown as an escape such as \x1b, so that a
-  file cannot drive the terminal; control bytes in file names are escaped in
+  On a terminal, with colour, and always in the gnu format, every control
+  byte of a line or message other than tab is shown as an escape such as
+  \x1b, so that a file cannot drive the terminal; the line separators and
+  the bidirectional controls (U+2028 to U+202E, U+2066 to U+2069) are shown
+  as \u2028 and so on, and a backslash as \\. File names are escaped so in
   every text format.
 
-  Lines end at CR, LF or CR LF; a byte 0 ends the file. Numbers are read with
+  Lines end at CR, LF or CR LF; a byte 0 ends the file. Bytes after it are
+  not checked; standard error says so ("the file ends at a byte 0 at offset
+  N; M bytes after it were not checked"), and with --blocks or
+  --rules=extended a warning (text-after-nul) too. Numbers are read with
   "." as the decimal separator, whatever the locale.
 
   The json format writes one document for all FILEs, always as valid UTF-8
@@ -100,7 +105,12 @@ Output:
   "error_count" and "errors", each error with its "line", "command" and
   "message" (with --blocks or --rules=extended also "warning_count" and
   "note_count", and "findings" in place of "errors"); "unreadable" lists each
-  FILE that cannot be read, with its "path" and "message".
+  FILE that cannot be read, with its "path" and "message". A FILE that fails
+  after lines of it were read (it changed while it was read) is listed in
+  both: in "files" with what was read, "incomplete": true and its "message".
+  A FILE's findings wait for its counts in memory and then in a temporary
+  file in TMPDIR (else /tmp); when they cannot be kept, that FILE is
+  unreadable ("Cannot keep the findings of ...") and the exit status is 2.
   Texts are shown as the window shows them: a valid UTF-8 sequence as its
   character, every other byte as the Windows-1252 character of that byte
   (the five bytes that code page leaves undefined as U+0081, U+008D, U+008F,

@@ -136,7 +136,8 @@ void Section(std::string& text, const RuleInfo& rule) {
     text += ".\n\n";
     text += doc->rationale;
     text += "\n\n```\n";
-    text += doc->example;
+    // A byte 0 shows as the symbol for it.
+    for (const char c : doc->example) text += c == '\0' ? std::string_view("\u2400") : std::string_view(&c, 1);
     text += "```\n\nFix: ";
     text += doc->fix;
     text += "\n";

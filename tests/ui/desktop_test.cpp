@@ -58,7 +58,7 @@ void DesktopTest::menusInOrder() {
     Harness h;
     QStringList menus;
     for (QAction* action : h.form->MainMenu1->actions()) menus << action->text();
-    QCOMPARE(menus, (QStringList{"&File", "&Checks", "&View"}));
+    QCOMPARE(menus, (QStringList{"&File", "&Checks", "&View", "&Help"}));
     QCOMPARE(h.form->Blockchecks1->text(), QString("&Block checks"));
     QCOMPARE(h.form->Extendedrecords1->text(), QString("&Extended records"));
     for (QAction* check : {h.form->Blockchecks1, h.form->Extendedrecords1}) {

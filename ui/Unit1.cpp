@@ -50,6 +50,7 @@
 #include "engine/failures.h"
 #include "engine/io.h"
 #include "engine/lines.h"
+#include "engine/geo.h"
 #include "engine/text.h"
 #include "ui/ErrorList.h"
 #include "ui/LineDecoding.h"
@@ -1197,6 +1198,60 @@ void TForm1::ShowOutlineOfLine(std::int32_t line, std::string_view rule) {
         }
     }
     Outline->SetBlock(block, std::move(neighbours), marked);
+    if (!block.geometryChecked) Outline->SetUnread(UnreadGeometry(block, lines));
+}
+
+OutlineView::Unread TForm1::UnreadGeometry(const BlockAnalysis& block, std::span<const std::string_view> lines) {
+    // The analysis stops at the first geometry line it cannot read; what
+    // comes after it is read here point by point, for the view alone.
+    std::int32_t lastRead = block.firstLine;
+    for (const OutlinePoint& p : block.outline) lastRead = std::max(lastRead, p.line);
+    for (const AirwayPoint& p : block.airway) lastRead = std::max(lastRead, p.line);
+    for (const Centre& c : block.centres) lastRead = std::max(lastRead, c.line);
+    for (const CircleShape& c : block.circles) lastRead = std::max(lastRead, c.line);
+    OutlineView::Unread unread;
+    auto fail = [&](std::int32_t line) {
+        if (unread.failedLine == 0) unread.failedLine = line;
+    };
+    for (std::int32_t line = lastRead + 1; line <= block.lastLine && static_cast<std::size_t>(line) <= lines.size(); ++line) {
+        std::string_view text = lines[static_cast<std::size_t>(line) - 1];
+        text = TrimText(text.substr(0, text.find('*')));
+        const std::size_t blank = text.find(' ');
+        const std::string_view command = text.substr(0, blank);
+        const std::string_view argument = blank == std::string_view::npos ? std::string_view() : TrimText(text.substr(blank + 1));
+        auto is = [&](std::string_view word) {
+            return command.size() == word.size() &&
+                   std::equal(command.begin(), command.end(), word.begin(),
+                              [](char a, char b) { return (a | 0x20) == (b | 0x20); });
+        };
+        GeoPoint p;
+        if (is("DP") || is("DY")) {
+            if (ReadPoint(argument, p)) {
+                unread.points.push_back({p, line, false});
+            } else {
+                fail(line);
+            }
+        } else if (is("DB")) {
+            const std::size_t comma = argument.find(',');
+            GeoPoint q;
+            if (comma != std::string_view::npos && ReadPoint(TrimText(argument.substr(0, comma)), p) &&
+                ReadPoint(TrimText(argument.substr(comma + 1)), q)) {
+                unread.points.push_back({p, line, true});
+                unread.points.push_back({q, line, true});
+                unread.arcEnds.push_back(line);
+            } else {
+                fail(line);
+            }
+        } else if (is("V") && argument.size() >= 2 && (argument[0] | 0x20) == 'x' && argument[1] == '=') {
+            if (!ReadPoint(TrimText(argument.substr(2)), p) && unread.centreLine == 0) {
+                unread.centreLine = line;
+                fail(line);
+            }
+        } else if (is("DA") || is("DC")) {
+            fail(line);
+        }
+    }
+    return unread;
 }
 
 // --- Run host -------------------------------------------------------------------

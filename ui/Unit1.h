@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "engine/findings.h"
 #include "engine/run.h"
 #include "engine/texts.h"
+#include "ui/OutlineView.h"
 
 class QAction;
 class QFileSystemWatcher;
@@ -279,6 +281,12 @@ private:
     // Draws the block that holds file line `line`, marking the finding of
     // rule `rule` there (all of the block's findings when none).
     void ShowOutlineOfLine(std::int32_t line, std::string_view rule = {});
+public:
+    // The geometry of `block` (of the file's `lines`) after the line where
+    // its analysis stopped, for the outline view.
+    static OutlineView::Unread UnreadGeometry(const BlockAnalysis& block, std::span<const std::string_view> lines);
+
+private:
     // Runs a command body, turning any failure that leaves it into the
     // failure report.
     template <typename Body>

@@ -484,6 +484,32 @@ std::vector<std::pair<QPointF, QPointF>> OutlineView::EdgesNamed(const std::stri
             if (!arc) break;
         }
     }
+    // Edges that go over a named one again: drawn too, so that the doubling
+    // shows.
+    const std::size_t named = edges.size();
+    for (std::size_t k = 0; k < named; ++k) {
+        const QPointF p = edges[k].first, q = edges[k].second;
+        const QPointF d = q - p;
+        const double length2 = QPointF::dotProduct(d, d);
+        if (!(length2 > 0)) continue;
+        const double tolerance = 1e-6 * std::sqrt(length2);
+        auto along = [&](QPointF r, double& t) {
+            t = QPointF::dotProduct(r - p, d) / length2;
+            const QPointF off = r - p - t * d;
+            return std::hypot(off.x(), off.y()) <= tolerance;
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            const QPointF r = shapes_.outline[i], t2 = shapes_.outline[(i + 1) % n];
+            if (r == t2) continue;
+            double a = 0, b = 0;
+            if (!along(r, a) || !along(t2, b)) continue;
+            if (std::min(std::max(a, b), 1.0) - std::max(std::min(a, b), 0.0) <= 1e-9) continue;
+            const std::pair<QPointF, QPointF> edge(r, t2);
+            // Each going over once, the named edge itself not again.
+            const auto named_end = edges.begin() + static_cast<std::ptrdiff_t>(named);
+            if (std::find(edges.begin(), named_end, edge) == named_end) edges.push_back(edge);
+        }
+    }
     return edges;
 }
 

@@ -178,6 +178,9 @@ void DesktopTest::outlineFollowsTheSelectionAndJumpsBack() {
     emit h.form->Outline->lineActivated(8);
     QCOMPARE(h.form->RichEdit1->textCursor().blockNumber(), 8 - 1);
     QCOMPARE(h.form->Outline->Block().firstLine, 4);
+    // The closing item is about no airspace: the view is empty.
+    h.form->ListBox1->setCurrentRow(h.form->ListBox1->count() - 1);
+    QVERIFY(!h.form->Outline->HasBlock());
 }
 
 void DesktopTest::opensTheFileNamedAtStart() {

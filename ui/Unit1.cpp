@@ -250,9 +250,10 @@ void TForm1::CreateControls() {
     RichEdit1 = log_->widget();
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
     RichEdit1->setMinimumHeight(PaneMinimum);
-    RichEdit1->setPlaceholderText(
-        tr("Open an airspace file to check it: File \u203A Open (Ctrl+O), drop a file here, "
-           "or pick one from File \u203A Open Recent (Ctrl+Shift+O)."));
+    RichEdit1->setPlaceholderText(tr("Open an airspace file to check it:\n"
+                                     "  File \u203A Open (Ctrl+O),\n"
+                                     "  drop a file here,\n"
+                                     "  or pick one from File \u203A Open Recent (Ctrl+Shift+O)."));
 
     list_ = std::make_unique<ErrorList>(Splitter1);
     ListBox1 = list_->widget();
@@ -655,8 +656,9 @@ void TForm1::FileMayHaveChanged() {
 
 void TForm1::CheckChangedFile() {
     if (!Followfile1->isChecked() || followedPath_.isEmpty()) return;
-    // A run on the way (the user's, or one this started) is let finish.
-    if (engine_.Running()) {
+    // A run on the way (the user's, or one this started) is let finish, and
+    // a dialog answered first: a save would otherwise take the new results.
+    if (engine_.Running() || QApplication::activeModalWidget()) {
         quietTimer_->start();
         return;
     }

@@ -43,6 +43,7 @@ share/man/man1/corvala-check.1.gz
 share/man/man1/corvala.1.gz
 share/doc/corvala/copyright
 share/doc/corvala/changelog.gz
+share/corvala/rules.md
 share/lintian/overrides/corvala"
 
 # check_tree ROOT WHAT: the expected files are in ROOT, the programs executable.

@@ -80,6 +80,7 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
     style.text = options.checks.blocks || options.checks.extended ? TextStyle::Detailed : TextStyle::Classic;
     style.color = color;
     style.escape = terminal;
+    style.checks = options.checks;
     std::unique_ptr<Report> report = MakeReport(options.format, out, style);
     Engine* running = nullptr;
     CheckerHost host(out, running);

@@ -215,7 +215,9 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                                           {"log", Format::Log},
                                           {"gnu", Format::Gnu},
                                           {"json", Format::Json},
-                                          {"sarif", Format::Sarif}}};
+                                          {"sarif", Format::Sarif},
+                                          {"geojson", Format::GeoJson},
+                                          {"kml", Format::Kml}}};
     static const Choice<ColorMode> kColors{
         "--color", {{"auto", ColorMode::Auto}, {"always", ColorMode::Always}, {"never", ColorMode::Never}}};
     static const Choice<bool> kRules{"--rules", {{"classic", false}, {"extended", true}}};

@@ -11,6 +11,7 @@
 
 #include "cli/options.h"
 #include "cli/output.h"
+#include "engine/checks.h"
 #include "engine/findings.h"
 #include "engine/texts.h"
 
@@ -25,6 +26,8 @@ struct ReportStyle {
     // Show control bytes of lines and messages as escapes (standard output
     // is a terminal); file names in text formats are always escaped.
     bool escape = false;
+    // The run's checks: the map formats analyse each block as they would.
+    CheckSettings checks;
 };
 
 class Report : public FindingSink {

@@ -89,6 +89,11 @@ std::vector<Flat> ClipRing(const std::vector<Flat>& ring, double edge, bool grea
     return out;
 }
 
+// The most longitude a shape spans, counted along it: once around the earth
+// (an outline around a pole, closed along the meridian of its first point)
+// and a quarter more for its wiggles; so at most three cuts.
+constexpr double kMostLongitudes = 450;
+
 // The windows of longitude, 360 degrees wide and centred on multiples of
 // 360, that the range [low, high] reaches into.
 std::pair<int, int> Windows(double low, double high) {
@@ -104,6 +109,8 @@ GeoPoint Back(const Flat& p, int window) {
 void AddArea(const std::vector<GeoPoint>& points, MapShape& shape) {
     std::vector<Flat> ring = Unwrap(points);
     const double turn = ring.back().x + LongitudeStep(points.back().longitude, points.front().longitude) - ring[0].x;
+    // An outline that winds around a pole more than once bounds no area.
+    if (std::abs(turn) > 540) return;
     if (std::abs(turn) > 180) {
         // Around a pole: closed along the meridian of its first point and
         // over the pole on the side of its points.
@@ -121,6 +128,10 @@ void AddArea(const std::vector<GeoPoint>& points, MapShape& shape) {
         low = std::min(low, p.x);
         high = std::max(high, p.x);
     }
+    // An outline that reaches around the earth further than once (winding
+    // east and back west) bounds no area; each cut would also cost time in
+    // its points.
+    if (high - low > kMostLongitudes) return;
     const auto [first, last] = Windows(low, high);
     for (int w = first; w <= last; ++w) {
         const double west = -180.0 + 360.0 * w, east = 180.0 + 360.0 * w;
@@ -137,6 +148,7 @@ void AddArea(const std::vector<GeoPoint>& points, MapShape& shape) {
         shape.parts.push_back(std::move(geo));
     }
     shape.kind = shape.parts.empty() ? ShapeKind::None : ShapeKind::Area;
+    if (shape.kind == ShapeKind::None) shape.parts.clear();
 }
 
 // Adds a line (no two consecutive points equal, at least 2 points) as one
@@ -148,6 +160,7 @@ void AddRoute(const std::vector<GeoPoint>& points, MapShape& shape) {
         low = std::min(low, p.x);
         high = std::max(high, p.x);
     }
+    if (high - low > kMostLongitudes) return;
     const auto [first, last] = Windows(low, high);
     for (int w = first; w <= last; ++w) {
         const double west = -180.0 + 360.0 * w, east = 180.0 + 360.0 * w;

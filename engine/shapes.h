@@ -43,8 +43,9 @@ std::vector<GeoPoint> FollowCircle(GeoPoint centre, double metres);
 // a geometry line could not be read (geometryChecked false), when the
 // findings of the analysis name a missing centre or a mixed shape (it must
 // have been made with those rules on, as MapBlocks makes it), for an
-// outline of fewer than 3 distinct points, a circle of radius 0 and an
-// airway of fewer than 2 distinct points. Arcs are the points the analysis
+// outline of fewer than 3 distinct points, a circle of radius 0, an airway
+// of fewer than 2 distinct points, and a shape that reaches around the
+// earth more than once (an outline winding twice around a pole). Arcs are the points the analysis
 // followed; a circle is followed by FollowCircle.
 MapShape ShapeOfBlock(const BlockAnalysis& block);
 

@@ -319,7 +319,21 @@ INSTANTIATE_TEST_SUITE_P(
                       NoShapeCase{"CircleAndOutline",
                                   {"V X=52:00:00 N 013:00:00 E", "DC 5", "DP 52:00:00 N 013:00:00 E",
                                    "DP 53:00:00 N 013:00:00 E", "DP 53:00:00 N 014:00:00 E"}},
-                      NoShapeCase{"OneAirwayPoint", {"DY 10:00:00 N 013:00:00 E"}}),
+                      NoShapeCase{"OneAirwayPoint", {"DY 10:00:00 N 013:00:00 E"}},
+                      // Twice around the pole, a quarter turn at a time.
+                      NoShapeCase{"TwiceAroundThePole",
+                                  {"DP 80:00:00 N 000:00:00 E", "DP 80:00:00 N 090:00:00 E",
+                                   "DP 80:00:00 N 180:00:00 E", "DP 80:00:00 N 090:00:00 W",
+                                   "DP 81:00:00 N 000:00:00 E", "DP 81:00:00 N 090:00:00 E",
+                                   "DP 81:00:00 N 180:00:00 E", "DP 81:00:00 N 090:00:00 W"}},
+                      // East around the earth and back west, at two latitudes.
+                      NoShapeCase{"AroundTheEarthAndBack",
+                                  {"DP 10:00:00 N 000:00:00 E", "DP 10:00:00 N 120:00:00 E",
+                                   "DP 10:00:00 N 120:00:00 W", "DP 10:00:00 N 000:00:00 E",
+                                   "DP 10:00:00 N 120:00:00 E", "DP 10:00:00 N 120:00:00 W",
+                                   "DP 11:00:00 N 000:00:00 E", "DP 11:00:00 N 120:00:00 W",
+                                   "DP 11:00:00 N 120:00:00 E", "DP 11:00:00 N 000:00:00 E",
+                                   "DP 11:00:00 N 120:00:00 W", "DP 11:00:00 N 120:00:00 E"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- blocks

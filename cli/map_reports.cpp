@@ -196,7 +196,15 @@ private:
 
 // ---------------------------------------------------------------- GeoJSON
 
-std::string Position(const GeoPoint& p) { return "[" + Degrees(p.longitude) + ", " + Degrees(p.latitude) + "]"; }
+// Appends `value` with 7 decimals ("-0.0000000" as "0.0000000").
+void AppendDegrees(std::string& text, double value) {
+    char digits[64];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 7);
+    std::string_view written = ec == std::errc() ? std::string_view(digits, static_cast<std::size_t>(end - digits))
+                                                 : std::string_view("0.0000000");
+    if (written == "-0.0000000") written.remove_prefix(1);
+    text.append(written);
+}
 
 // {"type": "FeatureCollection", "features": [...], "properties": {"files":
 // [...]}}: the features as the blocks end; each file's entry (its findings
@@ -278,7 +286,14 @@ private:
 
     void Ring(const std::vector<GeoPoint>& points) {
         writer_.BeginArray();
-        for (const GeoPoint& p : points) writer_.Raw(Position(p));
+        for (const GeoPoint& p : points) {
+            point_.assign("[");
+            AppendDegrees(point_, p.longitude);
+            point_.append(", ");
+            AppendDegrees(point_, p.latitude);
+            point_.push_back(']');
+            writer_.Raw(point_);
+        }
         writer_.EndArray();
     }
 
@@ -381,6 +396,7 @@ private:
     JsonWriter writer_;
     Pending filesText_;
     JsonWriter files_;
+    std::string point_;
 };
 
 // ---------------------------------------------------------------- KML
@@ -522,14 +538,15 @@ private:
     }
 
     void Coordinates(const std::vector<GeoPoint>& points) {
-        out_.Write("<coordinates>");
+        text_.assign("<coordinates>");
         for (std::size_t i = 0; i < points.size(); ++i) {
-            if (i > 0) out_.Put(' ');
-            out_.Write(Degrees(points[i].longitude));
-            out_.Put(',');
-            out_.Write(Degrees(points[i].latitude));
+            if (i > 0) text_.push_back(' ');
+            AppendDegrees(text_, points[i].longitude);
+            text_.push_back(',');
+            AppendDegrees(text_, points[i].latitude);
         }
-        out_.Write("</coordinates>");
+        text_.append("</coordinates>");
+        out_.Write(text_);
     }
 
     void Geometry(const MapShape& shape) {
@@ -592,17 +609,15 @@ private:
     }
 
     Pending fileFindings_;
+    std::string text_;
 };
 
 }  // namespace
 
 std::string Degrees(double value) {
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 7);
-    if (ec != std::errc()) return "0.0000000";
-    std::string out(text, end);
-    if (out == "-0.0000000") out.erase(0, 1);
-    return out;
+    std::string text;
+    AppendDegrees(text, value);
+    return text;
 }
 
 std::unique_ptr<Report> MakeGeoJsonReport(Output& out, const ReportStyle& style) {

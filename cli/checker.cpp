@@ -173,12 +173,14 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
     // Colour is meant for a terminal, where the output may well end up
     // (`| less -R`) even when it is not one now.
     style.escape = terminal || color;
+    style.checks = options.checks;
     std::unique_ptr<Report> report = MakeReport(options.format, out, style);
     Engine* running = nullptr;
     CheckerHost host(out, running);
     StatisticsSink statistics(*report);
     ReadingFindings sink(statistics, options.checks);
     Engine engine(sink, host);
+    report->FollowFileChecks(&engine.FileSettings);
     running = &engine;
     engine.Settings = options.checks;
 
@@ -229,7 +231,8 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
     report->Finish();
     if (options.statistics) {
         // The documents stay documents: their statistics go to standard error.
-        const bool document = options.format == Format::Json || options.format == Format::Sarif;
+        const bool document = options.format == Format::Json || options.format == Format::Sarif ||
+                              options.format == Format::GeoJson || options.format == Format::Kml;
         Output& to = document ? err : out;
         to.Write(statistics.Text());
         to.Flush();

@@ -21,8 +21,8 @@ results to standard output. A FILE of "-" reads standard input.
 
 Options:
   -f, --format=FORMAT  what to write for each file: errors (the default), log,
-                       gnu, json or sarif, as described under "Output formats"
-                       below
+                       gnu, json, sarif, geojson or kml, as described under
+                       "Output formats" below
       --blocks         also check each airspace as a whole (its limits, name,
                        shape and geometry), listing every fault of the file
       --rules=SET      the rules for single lines: classic (the default), the
@@ -69,6 +69,12 @@ Output formats:
   sarif   one SARIF 2.1.0 log for all FILEs, the format code-scanning
           services annotate changes with: one run, the rules with their ids,
           a result per finding with its level, file and line
+  geojson  one GeoJSON FeatureCollection (RFC 7946) for all FILEs, for GIS
+           programs: a feature per airspace block with its shape, limits
+           and findings (below)
+  kml     one KML 2.2 document for all FILEs, for globe viewers: a folder
+          per FILE, a placemark per airspace block, coloured by its worst
+          finding (below)
 
 Findings:
   With --blocks, --rules=extended or --rules=auto every finding has a
@@ -116,6 +122,37 @@ Output:
   (the five bytes that code page leaves undefined as U+0081, U+008D, U+008F,
   U+0090 and U+009D). A text that is not UTF-8 is therefore shown, not kept:
   its bytes cannot always be told from those of the same text in UTF-8.
+
+Maps:
+  The geojson and kml formats draw each airspace block (from an AC line to
+  the next AC, TO or TC line) as the block checks read it, whether or not
+  --blocks is given: a polygon for an outline of DP, DA and DB records or a
+  DC circle, a line for the DY points of an airway, and no geometry when no
+  shape can be built (a geometry line that fails, a missing centre, fewer
+  than 3 points, a circle of radius 0, shapes mixed in one block); the
+  block's findings then say why. Arcs and circles are followed with points
+  at most 10 degrees apart whose chords depart from the arc by at most 30 m,
+  each point within about 10 m of the arc (a few dozen metres for radii of
+  several hundred miles). Coordinates are longitude and
+  latitude in decimal degrees with 7 decimals; rings are closed and run
+  counterclockwise; a shape that crosses the antimeridian is cut there into
+  parts (a MultiPolygon or MultiLineString).
+
+  Each GeoJSON feature's "properties" hold "file", "line" (of its AC line),
+  "name", "class", "type" (AY), "lower" and "upper" (each with its "text"
+  as written, and "feet" and "reference" (GND, MSL or STD) when it is a
+  height; null when absent), "frequency" (AF), "station" (AG), "severity"
+  (the worst finding, or null) and "findings", each with its "line",
+  "command", "message", "severity" and "rule". The collection's
+  "properties" list under "files" each FILE with the findings outside its
+  airspace blocks (the lines before the first block, terrain blocks, the
+  file as a whole) and its counts, or its "failure" when it cannot be read.
+  In KML each placemark is styled by its worst finding (error red, warning
+  orange, note and none green, areas half transparent, clamped to the
+  ground) and describes its limits and findings; each file's folder ends
+  with a folder of the file's own findings and counts.
+
+  Memory grows with the largest airspace block, not with the file.
 
 Exit status:
   0  no finding of the --fail-on severity or worse in any FILE
@@ -235,6 +272,8 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                                           {"gnu", Format::Gnu},
                                           {"json", Format::Json},
                                           {"sarif", Format::Sarif},
+                                          {"geojson", Format::GeoJson},
+                                          {"kml", Format::Kml},
                                           {"markdown", Format::Markdown}}};
     static const Choice<ColorMode> kColors{
         "--color", {{"auto", ColorMode::Auto}, {"always", ColorMode::Always}, {"never", ColorMode::Never}}};

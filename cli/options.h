@@ -11,7 +11,7 @@
 
 namespace corvala::cli {
 
-enum class Format { Errors, Log, Gnu, Json, Sarif, Markdown };
+enum class Format { Errors, Log, Gnu, Json, Sarif, GeoJson, Kml, Markdown };
 enum class ColorMode { Auto, Always, Never };
 
 struct Options {

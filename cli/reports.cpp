@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "cli/escape.h"
+#include "cli/map_reports.h"
 #include "cli/structured_reports.h"
 
 namespace corvala::cli {
@@ -159,6 +160,10 @@ std::unique_ptr<Report> MakeReport(Format format, Output& out, const ReportStyle
         return MakeJsonReport(out, style);
     case Format::Sarif:
         return MakeSarifReport(out, style);
+    case Format::GeoJson:
+        return MakeGeoJsonReport(out, style);
+    case Format::Kml:
+        return MakeKmlReport(out, style);
     case Format::Errors:
     case Format::Markdown:  // --list-rules only
         break;

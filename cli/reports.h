@@ -11,6 +11,7 @@
 
 #include "cli/options.h"
 #include "cli/output.h"
+#include "engine/checks.h"
 #include "engine/findings.h"
 #include "engine/texts.h"
 
@@ -26,11 +27,19 @@ struct ReportStyle {
     // is a terminal, or colour is on); file names in text formats are
     // always escaped.
     bool escape = false;
+    // The run's checks: the map formats analyse each block as they would.
+    CheckSettings checks;
+    // The checks as the run resolved them for the file being checked (under
+    // --rules=auto, with the record set the file declares), once its first
+    // line is reported; null for `checks` as they are.
+    const CheckSettings* fileChecks = nullptr;
 };
 
 class Report : public FindingSink {
 public:
     Report(Output& out, const ReportStyle& style) : out_(out), style_(style) {}
+    // Where the run keeps the checks it resolved for each file.
+    void FollowFileChecks(const CheckSettings* checks) noexcept { style_.fileChecks = checks; }
 
     // `name` is the FILE as given on the command line ("-" for standard
     // input); `multiple` tells whether the command line names several FILEs.

@@ -205,10 +205,10 @@ TEST_P(OptionError, ExitsWithTwo) {
 const OptionErrorCase kOptionErrorCases[] = {
     {"NoFile", {}, "no FILE given"},
     {"OnlyOptions", {"--format=log"}, "no FILE given"},
-    {"UnknownFormat", {"--format=xml", "clean.txt"}, "--format expects errors, log, gnu, json, sarif or markdown, not 'xml'"},
+    {"UnknownFormat", {"--format=xml", "clean.txt"}, "--format expects errors, log, gnu, json, sarif, geojson, kml or markdown, not 'xml'"},
     {"FormatIsCaseSensitive",
      {"--format=LOG", "clean.txt"},
-     "--format expects errors, log, gnu, json, sarif or markdown, not 'LOG'"},
+     "--format expects errors, log, gnu, json, sarif, geojson, kml or markdown, not 'LOG'"},
     {"UnknownColor", {"--color=sometimes", "clean.txt"}, "--color expects auto, always or never, not 'sometimes'"},
     // A value left empty after "=" does not take the next argument; a value
     // that follows must be one of the option's values, so a FILE taken for

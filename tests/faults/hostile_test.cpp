@@ -71,7 +71,7 @@ TEST(Hostile, MemoryDoesNotGrowWithTheFile) {
     test::RunOptions options;
     options.memoryLimit = std::size_t(150) << 20;
     options.stdoutPath = "/dev/null";
-    for (const char* format : {"errors", "log", "gnu", "json", "sarif"}) {
+    for (const char* format : {"errors", "log", "gnu", "json", "sarif", "geojson", "kml"}) {
         const std::string asked = std::string("--format=") + format;
         EXPECT_EQ(RunProgram(kChecker, {asked, flat}, options).exitCode, 1) << format;
         const ProgramRun run = RunProgram(kChecker, {asked, "--blocks", "--rules=extended", blocks}, options);

@@ -33,15 +33,33 @@ public:
             if (name_ == "-") throw FileOpenError("Cannot read standard input. " + SystemErrorText(error));
             throw FileOpenError(CannotOpenMessage(name_, SystemErrorText(error)));
         }
-        if (reader_->Changed())
-            throw FileChangedError("The file \"" + FullPath(name_) + "\" changed while it was checked.");
+        if (reader_->Changed()) throw Changed();
         return false;
+    }
+    // A regular file gives its lines again by reading them a second time;
+    // a pipe, a FIFO or a device cannot.
+    bool Again() override {
+        if (!reader_->CanReadAgain()) return false;
+        again_.emplace(*reader_, LineReader::Again{});
+        return true;
+    }
+    bool NextAgain(std::string_view& line) override {
+        if (again_->Next(line)) return true;
+        if (const int error = again_->Error(); error != 0)
+            throw FileOpenError(CannotOpenMessage(name_, SystemErrorText(error)));
+        // Fewer lines than the first time: the file changed under the run.
+        throw Changed();
     }
 
 private:
+    FileChangedError Changed() const {
+        return FileChangedError("The file \"" + FullPath(name_) + "\" changed while it was checked.");
+    }
+
     const std::string& name_;
     FileHandle file_;
     std::optional<LineReader> reader_;
+    std::optional<LineReader> again_;
 };
 
 // Once the output cannot be written any more, the run stops at the next

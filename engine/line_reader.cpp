@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include <cerrno>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/io.h"
 
@@ -19,8 +22,16 @@ LineReader::LineReader(int fd, std::size_t bufferSize)
         startSize_ = info.st_size;
         startSeconds_ = info.st_mtim.tv_sec;
         startNanoseconds_ = info.st_mtim.tv_nsec;
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        if (at >= 0) startOffset_ = at;
     }
 }
+
+LineReader::LineReader(const LineReader& first, Again, std::size_t bufferSize)
+    : fd_(first.fd_), buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(bufferSize, 1))),
+      capacity_(std::max<std::size_t>(bufferSize, 1)), regular_(first.regular_), startSize_(first.startSize_),
+      startSeconds_(first.startSeconds_), startNanoseconds_(first.startNanoseconds_),
+      startOffset_(first.startOffset_), readAt_(first.startOffset_) {}
 
 bool LineReader::Next(std::string_view& line) {
     if (skipLf_) {
@@ -90,7 +101,7 @@ void LineReader::Fill() {
         capacity_ *= 2;
         data = buffer_.get();
     }
-    const ReadResult got = ReadSome(fd_, data + end_, capacity_ - end_);
+    const ReadResult got = readAt_ >= 0 ? ReadAt(data + end_, capacity_ - end_) : ReadSome(fd_, data + end_, capacity_ - end_);
     if (got.error != 0) {
         error_ = got.error;
         inputEnded_ = true;
@@ -107,6 +118,17 @@ void LineReader::Fill() {
         return;
     }
     end_ += got.bytes;
+}
+
+ReadResult LineReader::ReadAt(char* buffer, std::size_t size) noexcept {
+    for (;;) {
+        const ssize_t got = ::pread(fd_, buffer, size, static_cast<off_t>(readAt_));
+        if (got >= 0) {
+            readAt_ += got;
+            return {static_cast<std::size_t>(got), 0};
+        }
+        if (errno != EINTR) return {0, errno};
+    }
 }
 
 void LineReader::Finish() {

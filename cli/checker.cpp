@@ -28,11 +28,13 @@ public:
         reader_.emplace(name_ == "-" ? 0 : file_.get());
     }
     bool Next(std::string_view& line) override {
-        if (reader_->Next(line)) return true;
-        if (const int error = reader_->Error(); error != 0) {
-            if (name_ == "-") throw FileOpenError("Cannot read standard input. " + SystemErrorText(error));
-            throw FileOpenError(CannotOpenMessage(name_, SystemErrorText(error)));
+        if (reader_->Next(line)) {
+            ++lines_;
+            bytes_ += line.size();
+            return true;
         }
+        ended_ = true;
+        if (const int error = reader_->Error(); error != 0) throw ReadFailed(error);
         if (reader_->Changed()) throw Changed();
         return false;
     }
@@ -43,15 +45,26 @@ public:
         again_.emplace(*reader_, LineReader::Again{});
         return true;
     }
+    // The second time the file must give the same lines. Fewer lines, or
+    // at the last line other lengths or another size or time than the file
+    // had at the start, tell that it changed after its first reading had
+    // ended (or meanwhile, keeping its size and time).
     bool NextAgain(std::string_view& line) override {
-        if (again_->Next(line)) return true;
-        if (const int error = again_->Error(); error != 0)
-            throw FileOpenError(CannotOpenMessage(name_, SystemErrorText(error)));
-        // Fewer lines than the first time: the file changed under the run.
-        throw Changed();
+        if (!again_->Next(line)) {
+            if (const int error = again_->Error(); error != 0) throw ReadFailed(error);
+            throw Changed();
+        }
+        ++againLines_;
+        againBytes_ += line.size();
+        if (ended_ && againLines_ == lines_ && (againBytes_ != bytes_ || again_->ChangedNow())) throw Changed();
+        return true;
     }
 
 private:
+    FileOpenError ReadFailed(int error) const {
+        if (name_ == "-") return FileOpenError("Cannot read standard input. " + SystemErrorText(error));
+        return FileOpenError(CannotOpenMessage(name_, SystemErrorText(error)));
+    }
     FileChangedError Changed() const {
         return FileChangedError("The file \"" + FullPath(name_) + "\" changed while it was checked.");
     }
@@ -60,6 +73,10 @@ private:
     FileHandle file_;
     std::optional<LineReader> reader_;
     std::optional<LineReader> again_;
+    // The lines and their bytes (without line ends) given, and given again.
+    std::int64_t lines_ = 0, bytes_ = 0;
+    std::int64_t againLines_ = 0, againBytes_ = 0;
+    bool ended_ = false;
 };
 
 // Once the output cannot be written any more, the run stops at the next

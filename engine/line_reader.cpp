@@ -2,9 +2,8 @@
 #include "engine/line_reader.h"
 
 #include <algorithm>
-#include <cstring>
-
 #include <cerrno>
+#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,8 +29,8 @@ LineReader::LineReader(int fd, std::size_t bufferSize)
 LineReader::LineReader(const LineReader& first, Again, std::size_t bufferSize)
     : fd_(first.fd_), buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(bufferSize, 1))),
       capacity_(std::max<std::size_t>(bufferSize, 1)), regular_(first.regular_), startSize_(first.startSize_),
-      startSeconds_(first.startSeconds_), startNanoseconds_(first.startNanoseconds_),
-      startOffset_(first.startOffset_), readAt_(first.startOffset_) {}
+      startSeconds_(first.startSeconds_), startNanoseconds_(first.startNanoseconds_), startOffset_(first.startOffset_),
+      readAt_(first.startOffset_) {}
 
 bool LineReader::Next(std::string_view& line) {
     if (skipLf_) {
@@ -101,7 +100,8 @@ void LineReader::Fill() {
         capacity_ *= 2;
         data = buffer_.get();
     }
-    const ReadResult got = readAt_ >= 0 ? ReadAt(data + end_, capacity_ - end_) : ReadSome(fd_, data + end_, capacity_ - end_);
+    const ReadResult got =
+        readAt_ >= 0 ? ReadAt(data + end_, capacity_ - end_) : ReadSome(fd_, data + end_, capacity_ - end_);
     if (got.error != 0) {
         error_ = got.error;
         inputEnded_ = true;
@@ -134,11 +134,14 @@ ReadResult LineReader::ReadAt(char* buffer, std::size_t size) noexcept {
 void LineReader::Finish() {
     if (finished_) return;
     finished_ = true;
+    changed_ = ChangedNow();
+}
+
+bool LineReader::ChangedNow() const noexcept {
     struct stat info {};
-    if (regular_ && ::fstat(fd_, &info) == 0) {
-        changed_ = info.st_size != startSize_ || info.st_mtim.tv_sec != startSeconds_ ||
-                   info.st_mtim.tv_nsec != startNanoseconds_;
-    }
+    if (!regular_ || ::fstat(fd_, &info) != 0) return false;
+    return info.st_size != startSize_ || info.st_mtim.tv_sec != startSeconds_ ||
+           info.st_mtim.tv_nsec != startNanoseconds_;
 }
 
 }  // namespace corvala

@@ -45,6 +45,9 @@ public:
     // modification time differ from those it had when the reader was made,
     // so that the lines may mix old and new content.
     bool Changed() const noexcept { return changed_; }
+    // Whether a regular file's size or modification time differ now from
+    // those it had when the (first) reader was made.
+    bool ChangedNow() const noexcept;
     // Whether a second reader can read the same lines again: the input is a
     // regular file that had bytes when the reader was made (not a pipe, a
     // device or a file of the /proc kind, whose bytes may differ on a

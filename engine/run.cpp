@@ -275,7 +275,11 @@ private:
             for (; findingsFront_ < heldFindings_.size() && heldFindings_[findingsFront_].line == heldFrom_;
                  ++findingsFront_) {
                 HeldFinding& held = heldFindings_[findingsFront_];
-                if (held.place != kNotInLine) held.finding.command = raw.substr(held.place, held.finding.command.size());
+                // (A line read again shorter than the first time, from a
+                // file that changed meanwhile, has no command word.)
+                if (held.place != kNotInLine)
+                    held.finding.command =
+                        held.place <= raw.size() ? raw.substr(held.place, held.finding.command.size()) : "";
                 Emit(held.finding, verdict);
             }
             // A finding that names a line already gone out still goes out.

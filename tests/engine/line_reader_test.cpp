@@ -298,19 +298,21 @@ TEST(LineReader, ReadsARegularFileAgain) {
 }
 
 // The second reader tells a file that changed since the first reader was
-// made.
+// made, and either tells it at any time.
 TEST(LineReader, SecondReaderTellsThatTheFileChanged) {
     ScratchDir dir;
     const std::string path = dir.Write("f.txt", "AC R\nAN x\n");
     const FileHandle file = OpenForReading(path, FileKinds::RegularOnly);
     LineReader first(file.get());
     LineReader again(first, LineReader::Again{});
+    EXPECT_FALSE(again.ChangedNow());
     {
         const FileHandle writer(::open(path.c_str(), O_WRONLY | O_APPEND));
         WriteAll(writer.get(), "AN y\n", 5);
     }
     EXPECT_EQ(ReadAll(again), (std::vector<std::string>{"AC R", "AN x", "AN y"}));
     EXPECT_TRUE(again.Changed());
+    EXPECT_TRUE(first.ChangedNow());
 }
 
 }  // namespace

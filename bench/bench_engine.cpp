@@ -1,10 +1,13 @@
 // Engine benchmarks: reading a large real file into lines, the number
-// conversions, each command's check, and whole runs over a generated
-// 1,000,000-line file into a sink that discards everything.
+// conversions, each command's check, whole runs over a generated
+// 1,000,000-line file into a sink that discards everything, and streamed
+// runs with the checks beyond single lines over files whose lines are held
+// back (read a second time from the file, or copied as from a pipe).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +16,8 @@
 
 #include "bench/airspace_gen.h"
 #include "engine/engine.h"
+#include "engine/io.h"
+#include "engine/line_reader.h"
 #include "engine/lines.h"
 #include "engine/run.h"
 #include "engine/text.h"
@@ -156,6 +161,73 @@ void BM_RunFile(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_RunFile)->Unit(benchmark::kMillisecond);
+
+// A file streamed as corvala-check streams it; its lines are given again
+// by a second reader when `again`, else the run copies those it holds.
+class StreamedFile final : public corvala::LineSource {
+public:
+    StreamedFile(const std::string& path, bool again)
+        : file_(corvala::OpenForReading(path, corvala::FileKinds::Any)), reader_(file_.get()), again_(again) {}
+    bool Next(std::string_view& line) override { return reader_.Next(line); }
+    bool Again() override {
+        if (!again_ || !reader_.CanReadAgain()) return false;
+        second_.emplace(reader_, corvala::LineReader::Again{});
+        return true;
+    }
+    bool NextAgain(std::string_view& line) override { return second_ && second_->Next(line); }
+
+private:
+    corvala::FileHandle file_;
+    corvala::LineReader reader_;
+    bool again_;
+    std::optional<corvala::LineReader> second_;
+};
+
+// The texts of the streamed runs: the generated file, 20 MB of blank lines
+// (all held until the end: no block starts), one block of 1,000,000 points.
+std::string HeldText(int which) {
+    if (which == 0) return GeneratedFile();
+    if (which == 1) return std::string(20000000, '\n');
+    std::string text = "AC Q\nAN Zone\nAL GND\nAH FL100\n";
+    char line[40];
+    for (int i = 0; i < 1000000; ++i) {
+        // A comb of teeth one second of longitude apart, each a thousand
+        // points one second of latitude apart.
+        const int column = i / 1000, step = i % 1000, row = column % 2 == 0 ? step : 999 - step;
+        std::snprintf(line, sizeof line, "DP 45:%02d:%02d N 01%d:%02d:%02d E\n", row / 60, row % 60, column / 3600,
+                      column / 60 % 60, column % 60);
+        text += line;
+    }
+    return text;
+}
+
+// The argument: the text (0 generated, 1 blank lines, 2 one block) and
+// whether the lines are read again (1) or copied (0). The block checks and
+// the extended rules, except for the one block, which has the extended
+// rules alone (the crossing test of a million points is the geometry's
+// benchmark, not this one).
+void BM_RunStreamedHeld(benchmark::State& state) {
+    corvala::SetDecimalSeparator('.');
+    const int which = static_cast<int>(state.range(0));
+    const std::string text = HeldText(which);
+    const std::string path = "/tmp/corvala-bench-held-" + std::to_string(::getpid()) + ".txt";
+    std::ofstream(path, std::ios::binary) << text;
+    corvala::NullFindingSink sink;
+    corvala::RunHost host;
+    Engine engine(sink, host);
+    engine.Settings.blocks = which != 2;
+    engine.Settings.extended = true;
+    for (auto _ : state) {
+        StreamedFile source(path, state.range(1) != 0);
+        engine.ValidateLines(path, source);
+    }
+    std::remove(path.c_str());
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_RunStreamedHeld)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgNames({"text", "again"})
+    ->ArgsProduct({{0, 1, 2}, {1, 0}});
 
 }  // namespace
 

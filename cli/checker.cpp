@@ -42,17 +42,41 @@ public:
             ::lseek(file_.get(), 0, SEEK_SET) != 0)
             return false;
         reader_.emplace(file_.get());
+        lines_ = bytes_ = 0;
+        ended_ = false;
         return true;
     }
     bool Next(std::string_view& line) override {
-        if (reader_->Next(line)) return true;
-        if (const int error = reader_->Error(); error != 0) {
-            if (name_ == "-") throw FileOpenError("Cannot read standard input. " + SystemErrorText(error));
-            throw FileOpenError(CannotOpenMessage(name_, SystemErrorText(error)));
+        if (reader_->Next(line)) {
+            ++lines_;
+            bytes_ += line.size();
+            return true;
         }
-        if (reader_->Changed())
-            throw FileChangedError("The file \"" + FullPath(name_) + "\" changed while it was checked.");
+        ended_ = true;
+        if (const int error = reader_->Error(); error != 0) throw ReadFailed(error);
+        if (reader_->Changed()) throw Changed();
         return false;
+    }
+    // A regular file gives its lines again by reading them a second time;
+    // a pipe, a FIFO or a device cannot.
+    bool Again() override {
+        if (!reader_->CanReadAgain()) return false;
+        again_.emplace(*reader_, LineReader::Again{});
+        return true;
+    }
+    // The second time the file must give the same lines. Fewer lines, or
+    // at the last line other lengths or another size or time than the file
+    // had at the start, tell that it changed after its first reading had
+    // ended (or meanwhile, keeping its size and time).
+    bool NextAgain(std::string_view& line) override {
+        if (!again_->Next(line)) {
+            if (const int error = again_->Error(); error != 0) throw ReadFailed(error);
+            throw Changed();
+        }
+        ++againLines_;
+        againBytes_ += line.size();
+        if (ended_ && againLines_ == lines_ && (againBytes_ != bytes_ || again_->ChangedNow())) throw Changed();
+        return true;
     }
 
     // Once the lines are read: what says that the text ended at a byte 0
@@ -64,9 +88,22 @@ public:
     }
 
 private:
+    FileOpenError ReadFailed(int error) const {
+        if (name_ == "-") return FileOpenError("Cannot read standard input. " + SystemErrorText(error));
+        return FileOpenError(CannotOpenMessage(name_, SystemErrorText(error)));
+    }
+    FileChangedError Changed() const {
+        return FileChangedError("The file \"" + FullPath(name_) + "\" changed while it was checked.");
+    }
+
     const std::string& name_;
     FileHandle file_;
     std::optional<LineReader> reader_;
+    std::optional<LineReader> again_;
+    // The lines and their bytes (without line ends) given, and given again.
+    std::int64_t lines_ = 0, bytes_ = 0;
+    std::int64_t againLines_ = 0, againBytes_ = 0;
+    bool ended_ = false;
 };
 
 // Once the output cannot be written any more, the run stops at the next

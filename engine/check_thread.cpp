@@ -31,6 +31,18 @@ void CheckThread::Batch::Add(const RecordLine& line) {
     entries_.push_back(e);
 }
 
+bool CheckThread::Batch::Reuse() noexcept {
+    if (bytes_.capacity() > kMostKeptBytes) return false;
+    bytes_.clear();
+    entries_.clear();
+    positions_.clear();
+    findings.clear();
+    finalBefore = 0;
+    failure = nullptr;
+    last = false;
+    return true;
+}
+
 RecordLine CheckThread::Batch::Record(const Entry& e) const noexcept {
     RecordLine r;
     r.line = e.line;

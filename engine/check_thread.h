@@ -31,6 +31,9 @@ public:
         void Add(const RecordLine& line);
         std::size_t LineCount() const noexcept { return entries_.size(); }
         std::size_t ByteCount() const noexcept { return bytes_.size(); }
+        // Empties the batch for another use; false when it has grown too
+        // big to be worth keeping (it held a very long line).
+        bool Reuse() noexcept;
 
         // Set by the thread: the findings of the batch's lines, in the order
         // the checks reported them; the line before which every line seen
@@ -44,6 +47,7 @@ public:
 
     private:
         friend class CheckThread;
+        static constexpr std::size_t kMostKeptBytes = std::size_t(4) << 20;
         struct Entry {
             std::int32_t line;
             bool lineOk;

@@ -2,6 +2,7 @@
 #include "engine/line_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -20,9 +21,16 @@ LineReader::LineReader(int fd, std::size_t bufferSize)
         startSize_ = info.st_size;
         startSeconds_ = info.st_mtim.tv_sec;
         startNanoseconds_ = info.st_mtim.tv_nsec;
-        if (const off_t at = ::lseek(fd_, 0, SEEK_CUR); at > 0) offset_ = at;
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        if (at >= 0) startOffset_ = offset_ = at;
     }
 }
+
+LineReader::LineReader(const LineReader& first, Again, std::size_t bufferSize)
+    : fd_(first.fd_), buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(bufferSize, 1))),
+      capacity_(std::max<std::size_t>(bufferSize, 1)), regular_(first.regular_), startSize_(first.startSize_),
+      startSeconds_(first.startSeconds_), startNanoseconds_(first.startNanoseconds_), startOffset_(first.startOffset_),
+      readAt_(first.startOffset_) {}
 
 bool LineReader::Next(std::string_view& line) {
     if (skipLf_) {
@@ -92,7 +100,8 @@ void LineReader::Fill() {
         capacity_ *= 2;
         data = buffer_.get();
     }
-    const ReadResult got = ReadSome(fd_, data + end_, capacity_ - end_);
+    const ReadResult got =
+        readAt_ >= 0 ? ReadAt(data + end_, capacity_ - end_) : ReadSome(fd_, data + end_, capacity_ - end_);
     if (got.error != 0) {
         error_ = got.error;
         inputEnded_ = true;
@@ -116,16 +125,32 @@ void LineReader::Fill() {
     end_ += got.bytes;
 }
 
+ReadResult LineReader::ReadAt(char* buffer, std::size_t size) noexcept {
+    for (;;) {
+        const ssize_t got = ::pread(fd_, buffer, size, static_cast<off_t>(readAt_));
+        if (got >= 0) {
+            readAt_ += got;
+            return {static_cast<std::size_t>(got), 0};
+        }
+        if (errno != EINTR) return {0, errno};
+    }
+}
+
 void LineReader::Finish() {
     if (finished_) return;
     finished_ = true;
+    changed_ = ChangedNow();
+    // The bytes of a regular file after a byte 0 that were never read.
     struct stat info {};
-    if (regular_ && ::fstat(fd_, &info) == 0) {
-        changed_ = info.st_size != startSize_ || info.st_mtim.tv_sec != startSeconds_ ||
-                   info.st_mtim.tv_nsec != startNanoseconds_;
-        // The bytes of the file that were never read.
-        if (nulOffset_ >= 0 && info.st_size > offset_) bytesAfterNul_ += info.st_size - offset_;
-    }
+    if (regular_ && nulOffset_ >= 0 && ::fstat(fd_, &info) == 0 && info.st_size > offset_)
+        bytesAfterNul_ += info.st_size - offset_;
+}
+
+bool LineReader::ChangedNow() const noexcept {
+    struct stat info {};
+    if (!regular_ || ::fstat(fd_, &info) != 0) return false;
+    return info.st_size != startSize_ || info.st_mtim.tv_sec != startSeconds_ ||
+           info.st_mtim.tv_nsec != startNanoseconds_;
 }
 
 }  // namespace corvala

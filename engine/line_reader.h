@@ -8,16 +8,27 @@
 #include <memory>
 #include <string_view>
 
+#include "engine/io.h"
+
 namespace corvala {
 
 class LineReader {
 public:
     static constexpr std::size_t kDefaultBufferSize = std::size_t(4) << 20;
+    static constexpr std::size_t kAgainBufferSize = std::size_t(1) << 20;
 
     // Reads from `fd`, which stays the caller's to close. The buffer starts
     // at `bufferSize` bytes (at least 1) and grows only to hold a line that
     // does not fit.
     explicit LineReader(int fd, std::size_t bufferSize = kDefaultBufferSize);
+    // A second reader of the lines `first` reads, from the same start, for
+    // a run that gives lines out again instead of keeping their bytes. It
+    // reads at positions of its own (pread), so that the two readers do not
+    // move each other's place in the file; `first` must be able to
+    // (CanReadAgain) and must outlive it. Its Changed compares with what
+    // the file was when `first` was made.
+    struct Again {};
+    LineReader(const LineReader& first, Again, std::size_t bufferSize = kAgainBufferSize);
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
@@ -40,11 +51,20 @@ public:
     // inputs those that came with the same read (at least that many).
     std::int64_t NulOffset() const noexcept { return nulOffset_; }
     std::int64_t BytesAfterNul() const noexcept { return bytesAfterNul_; }
+    // Whether a regular file's size or modification time differ now from
+    // those it had when the (first) reader was made.
+    bool ChangedNow() const noexcept;
+    // Whether a second reader can read the same lines again: the input is a
+    // regular file that had bytes when the reader was made (not a pipe, a
+    // device or a file of the /proc kind, whose bytes may differ on a
+    // second read).
+    bool CanReadAgain() const noexcept { return regular_ && startSize_ > 0 && startOffset_ >= 0; }
     // The buffer's size now, for measurements.
     std::size_t BufferSize() const noexcept { return capacity_; }
 
 private:
     void Fill();
+    ReadResult ReadAt(char* buffer, std::size_t size) noexcept;
     void Finish();
 
     int fd_;
@@ -74,6 +94,11 @@ private:
     std::int64_t offset_ = 0;
     std::int64_t nulOffset_ = -1;
     std::int64_t bytesAfterNul_ = 0;
+    // Where a regular file stood when the first reader was made (else -1);
+    // for a second reader, where its next read starts (-1 for a reader
+    // that reads at the input's own place).
+    std::int64_t startOffset_ = -1;
+    std::int64_t readAt_ = -1;
 };
 
 }  // namespace corvala

@@ -4,6 +4,7 @@
 // in validators.cpp.
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -70,9 +71,17 @@ public:
         return true;
     }
     std::int64_t Count() const noexcept override { return static_cast<std::int64_t>(lines_.size()); }
-    bool LinesStay() const noexcept override { return true; }
     bool Rewind() override {
         next_ = 0;
+        return true;
+    }
+    bool Again() override {
+        again_ = 0;
+        return true;
+    }
+    bool NextAgain(std::string_view& line) override {
+        if (again_ == next_) return false;
+        line = lines_[again_++];
         return true;
     }
 
@@ -81,29 +90,37 @@ private:
     FileKinds kinds_ = FileKinds::Any;
     Lines lines_;
     std::size_t next_ = 0;
+    std::size_t again_ = 0;
 };
 
 }  // namespace
 
 // What one run reports, and the lines it holds back. With checks beyond
 // single lines, a line's verdict waits until its block has ended, since the
-// block's findings may still name it; the lines are kept (their bytes copied
-// when the source reuses its buffer) and go out in order, each after its
-// findings. Those checks run on a second thread, a batch of lines at a
+// block's findings may still name it; the lines go out in order, each after
+// its findings. Those checks run on a second thread, a batch of lines at a
 // time; a batch's lines go out once the checks have seen the start of the
-// next block.
+// next block. The lines held back are consecutive, so a held line keeps no
+// number of its own, and no bytes when the source can give its lines again
+// (a regular file, a file in memory): they are read a second time as they
+// go out. Otherwise (a pipe) only its bytes are kept, each line followed by
+// a line feed, which no line holds. A held line's findings keep their
+// command word as a place in the line.
 class Engine::RunState {
 public:
-    RunState(Engine& engine, std::vector<std::unique_ptr<LineChecks>> checks)
-        : engine_(engine), sink_(engine.sink_), settings_(engine.Settings) {
+    RunState(Engine& engine, std::string_view name, std::vector<std::unique_ptr<LineChecks>> checks)
+        : engine_(engine), sink_(engine.sink_), settings_(engine.Settings), name_(name) {
         if (!checks.empty()) {
             checkThread_.emplace(std::move(checks));
             batch_ = std::make_unique<CheckThread::Batch>();
         }
     }
 
-    // Whether held lines can stay views into the source.
-    void KeepViews(bool keep) noexcept { keepViews_ = keep; }
+    // Once the source is open: held lines are read from it again when it
+    // can give them again (only the checks beyond single lines hold lines).
+    void TakeLinesAgainFrom(LineSource& source) {
+        if (checkThread_ && source.Again()) again_ = &source;
+    }
 
     // One line of the file with the findings of its line check.
     void Line(std::int32_t number, std::string_view raw, const SplitLine* split, std::vector<Finding>& own,
@@ -150,38 +167,46 @@ public:
     }
 
 private:
-    static constexpr std::int32_t kNoLimit = 2147483647;
+    static constexpr std::int64_t kNoLimit = std::numeric_limits<std::int64_t>::max();
     // A batch is a few milliseconds of checking; with a few of them under
     // way the two threads rarely wait for each other, and the lines held
     // back stay bounded (beyond the block being checked).
     static constexpr std::size_t kBatchLines = 2048;
     static constexpr std::size_t kBatchBytes = 1 << 20;
     static constexpr std::size_t kMostOutstanding = 4;
-    static constexpr std::size_t kNotInLine = static_cast<std::size_t>(-1);
+    static constexpr std::uint32_t kNotInLine = static_cast<std::uint32_t>(-1);
 
     void Submit() {
         checkThread_->Submit(std::move(batch_));
-        batch_ = std::make_unique<CheckThread::Batch>();
-        while (std::unique_ptr<CheckThread::Batch> done = checkThread_->TakeChecked(false)) Collect(*done);
+        if (!spare_.empty()) {
+            batch_ = std::move(spare_.back());
+            spare_.pop_back();
+        } else {
+            batch_ = std::make_unique<CheckThread::Batch>();
+        }
+        while (std::unique_ptr<CheckThread::Batch> done = checkThread_->TakeChecked(false)) Collect(std::move(done));
         while (checkThread_->Outstanding() > kMostOutstanding) TakeChecked(true);
     }
 
     void TakeChecked(bool wait) {
-        if (std::unique_ptr<CheckThread::Batch> done = checkThread_->TakeChecked(wait)) Collect(*done);
+        if (std::unique_ptr<CheckThread::Batch> done = checkThread_->TakeChecked(wait)) Collect(std::move(done));
     }
 
     // The findings of a checked batch, and the lines that are final now.
-    void Collect(CheckThread::Batch& done) {
-        if (done.failure) std::rethrow_exception(done.failure);
-        for (Finding& finding : done.findings) extra_.push_back(std::move(finding));
-        Flush(done.finalBefore);
+    // The batch is used again: its memory stays with the run.
+    void Collect(std::unique_ptr<CheckThread::Batch> done) {
+        if (done->failure) std::rethrow_exception(done->failure);
+        for (Finding& finding : done->findings) extra_.push_back(std::move(finding));
+        Flush(done->finalBefore);
+        if (done->Reuse()) spare_.push_back(std::move(done));
     }
 
-    struct Held {
-        std::int32_t line;
-        std::string_view raw;  // into the source, or (data null) at rawBegin in arena_
-        std::size_t rawBegin;
-        std::size_t firstFinding, findingCount;
+    // A line check's finding of a held line, whose command word (a view
+    // into the line as first read) is kept as its place in the line.
+    struct HeldFinding {
+        Finding finding;
+        std::int64_t line;
+        std::uint32_t place;
     };
 
     void Emit(const Finding& finding, Verdict& verdict) {
@@ -208,104 +233,110 @@ private:
     }
 
     void Hold(std::int32_t number, std::string_view raw, std::vector<Finding>& own) {
-        if (keepViews_) {
-            held_.push_back({number, raw, 0, heldFindings_.size(), own.size()});
-            for (Finding& finding : own) heldFindings_.push_back(std::move(finding));
-            return;
+        if (heldFrom_ == heldTo_) heldFrom_ = number;
+        heldTo_ = std::int64_t(number) + 1;
+        if (!again_) {
+            copies_.append(raw);
+            copies_.push_back('\n');
         }
-        const std::size_t rawBegin = arena_.size();
-        held_.push_back({number, std::string_view(nullptr, raw.size()), rawBegin, heldFindings_.size(), own.size()});
-        arena_.append(raw);
-        // A line check's finding names the command word as a view into the
-        // line, which the source reuses: it is kept as a place in the copy.
         for (Finding& finding : own) {
             const char* at = finding.command.data();
             const bool inLine = !finding.command.empty() && std::less_equal<>()(raw.data(), at) &&
-                                std::less_equal<>()(at + finding.command.size(), raw.data() + raw.size());
-            heldCommands_.push_back(inLine ? rawBegin + static_cast<std::size_t>(at - raw.data()) : kNotInLine);
-            heldFindings_.push_back(std::move(finding));
+                                std::less_equal<>()(at + finding.command.size(), raw.data() + raw.size()) &&
+                                static_cast<std::size_t>(at - raw.data()) < kNotInLine;
+            heldFindings_.push_back(
+                {std::move(finding), number, inLine ? static_cast<std::uint32_t>(at - raw.data()) : kNotInLine});
         }
     }
 
-    // A held finding as it goes out.
-    Finding& HeldFinding(std::size_t index) {
-        Finding& finding = heldFindings_[index];
-        if (!keepViews_ && heldCommands_[index] != kNotInLine)
-            finding.command = std::string_view(arena_).substr(heldCommands_[index], finding.command.size());
-        return finding;
+    // The bytes of the next held line to go out.
+    std::string_view HeldText() {
+        if (again_) {
+            std::string_view line;
+            if (!again_->NextAgain(line))
+                throw Failure("The file \"" + std::string(name_) + "\" could not be read a second time.");
+            return line;
+        }
+        const std::size_t end = copies_.find('\n', copiesFront_);
+        const std::string_view line(copies_.data() + copiesFront_, end - copiesFront_);
+        copiesFront_ = end + 1;
+        return line;
     }
 
     // Sends the held lines before line `limit`, each after its own findings
     // and those the checks reported for it.
-    void Flush(std::int32_t limit) {
-        if (held_.empty()) return;
+    void Flush(std::int64_t limit) {
+        if (heldFrom_ == heldTo_) return;
         std::stable_sort(extra_.begin(), extra_.end(),
                          [](const Finding& a, const Finding& b) { return a.line < b.line; });
         std::size_t next = 0;
         // Findings for line 0 wait for the end of the run.
         while (next < extra_.size() && extra_[next].line <= 0) ++next;
-        std::size_t kept = 0;
         std::vector<Finding> later;
         for (std::size_t i = 0; i < next; ++i) later.push_back(std::move(extra_[i]));
-        for (const Held& line : held_) {
-            if (line.line >= limit) break;
+        for (; heldFrom_ < heldTo_ && heldFrom_ < limit; ++heldFrom_) {
+            const std::string_view raw = HeldText();
             Verdict verdict = Verdict::Ok;
-            for (std::size_t i = 0; i < line.findingCount; ++i) Emit(HeldFinding(line.firstFinding + i), verdict);
+            for (; findingsFront_ < heldFindings_.size() && heldFindings_[findingsFront_].line == heldFrom_;
+                 ++findingsFront_) {
+                HeldFinding& held = heldFindings_[findingsFront_];
+                // (A line read again shorter than the first time, from a
+                // file that changed meanwhile, has no command word.)
+                if (held.place != kNotInLine)
+                    held.finding.command =
+                        held.place <= raw.size() ? raw.substr(held.place, held.finding.command.size()) : "";
+                Emit(held.finding, verdict);
+            }
             // A finding that names a line already gone out still goes out.
-            while (next < extra_.size() && extra_[next].line <= line.line) Emit(extra_[next++], verdict);
-            Conclude(line.line,
-                     line.raw.data() != nullptr ? line.raw
-                                                : std::string_view(arena_).substr(line.rawBegin, line.raw.size()),
-                     verdict);
-            ++kept;
+            while (next < extra_.size() && extra_[next].line <= heldFrom_) Emit(extra_[next++], verdict);
+            Conclude(static_cast<std::int32_t>(heldFrom_), raw, verdict);
         }
         for (; next < extra_.size(); ++next) later.push_back(std::move(extra_[next]));
         extra_ = std::move(later);
-        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(kept));
-        if (held_.empty()) {
-            arena_.clear();
+        if (heldFrom_ == heldTo_) {
+            copies_.clear();
+            copiesFront_ = 0;
             heldFindings_.clear();
-            heldCommands_.clear();
+            findingsFront_ = 0;
         } else {
             Compact();
         }
     }
 
     // With lines still held (the checks are behind the reading), what went
-    // out is dropped from the front of the copies once it is the larger
-    // part, so that they hold about as much as the lines still held.
+    // out is dropped from the front of the copies and the findings once it
+    // is the larger part, so that they hold about as much as the lines
+    // still held.
     void Compact() {
-        const Held& first = held_.front();
-        const std::size_t findings = first.firstFinding;
-        if (findings > 0 && findings >= heldFindings_.size() - findings) {
-            heldFindings_.erase(heldFindings_.begin(), heldFindings_.begin() + static_cast<std::ptrdiff_t>(findings));
-            if (!keepViews_)
-                heldCommands_.erase(heldCommands_.begin(), heldCommands_.begin() + static_cast<std::ptrdiff_t>(findings));
-            for (Held& line : held_) line.firstFinding -= findings;
+        if (findingsFront_ > 0 && findingsFront_ >= heldFindings_.size() - findingsFront_) {
+            heldFindings_.erase(heldFindings_.begin(),
+                                heldFindings_.begin() + static_cast<std::ptrdiff_t>(findingsFront_));
+            findingsFront_ = 0;
         }
-        if (keepViews_) return;
-        const std::size_t bytes = first.rawBegin;
-        if (bytes > 0 && bytes >= arena_.size() - bytes) {
-            arena_.erase(0, bytes);
-            for (Held& line : held_) line.rawBegin -= bytes;
-            // Those of findings already gone out are not read again.
-            for (std::size_t i = held_.front().firstFinding; i < heldCommands_.size(); ++i)
-                if (heldCommands_[i] != kNotInLine) heldCommands_[i] -= bytes;
+        if (copiesFront_ > 0 && copiesFront_ >= copies_.size() - copiesFront_) {
+            copies_.erase(0, copiesFront_);
+            copiesFront_ = 0;
         }
     }
 
     Engine& engine_;
     FindingSink& sink_;
     const CheckSettings& settings_;
+    std::string_view name_;
     std::optional<CheckThread> checkThread_;
     std::unique_ptr<CheckThread::Batch> batch_;
-    bool keepViews_ = false;
+    std::vector<std::unique_ptr<CheckThread::Batch>> spare_;
     RunEnd end_;
-    std::vector<Held> held_;
-    std::string arena_;
-    std::vector<Finding> heldFindings_;
-    // Without views: where each held finding's command word is in arena_.
-    std::vector<std::size_t> heldCommands_;
+    // The lines held back, [heldFrom_, heldTo_), and where their bytes come
+    // from: the source a second time, or the copies (from copiesFront_ on).
+    std::int64_t heldFrom_ = 0, heldTo_ = 0;
+    LineSource* again_ = nullptr;
+    std::string copies_;
+    std::size_t copiesFront_ = 0;
+    // The line checks' findings of the held lines, in line order, from
+    // findingsFront_ on.
+    std::vector<HeldFinding> heldFindings_;
+    std::size_t findingsFront_ = 0;
     std::vector<Finding> extra_;
 };
 
@@ -346,10 +377,10 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
         std::unique_ptr<LineSource> replay;
         LineSource& lines = settings.byFile ? DecideRecordSet(source, settings, replay) : source;
         FileSettings = settings;
-        RunState state(*this, MakeLineChecks(settings));
+        RunState state(*this, name, MakeLineChecks(settings));
         std::optional<ExtendedRecords> extended;
         if (settings.ExtendedLines()) extended.emplace(*this, settings);
-        state.KeepViews(lines.LinesStay());
+        state.TakeLinesAgainFrom(lines);
         host_.SuspendLogPainting(true);
         suspended = true;
 

@@ -24,12 +24,21 @@ public:
     // The number of lines when it is known in advance (for the progress
     // bar), otherwise -1.
     virtual std::int64_t Count() const noexcept { return -1; }
-    // True when a line stays valid until the run ends (the whole file is in
-    // memory), so that the run need not copy the lines it holds back.
-    virtual bool LinesStay() const noexcept { return false; }
     // Starts again at the first line; false when the source cannot (a
     // stream read only once).
     virtual bool Rewind() { return false; }
+    // A second pass over the same lines, so that a run that holds lines
+    // back need not keep their bytes. Again starts it (once, after Open,
+    // before the first Next) and tells whether the source can give its
+    // lines again; NextAgain then gives them from the first on, in order,
+    // each valid until the next call to NextAgain, never more than Next
+    // has given. A source whose lines came out different the second time
+    // (the file changed) raises its failure from NextAgain.
+    virtual bool Again() { return false; }
+    virtual bool NextAgain(std::string_view& line) {
+        (void)line;
+        return false;
+    }
 };
 
 // What the run takes from the window. Every call has a do-nothing default.

@@ -293,5 +293,65 @@ TEST(LineReader, TellsWhereAByteZeroEndedTheText) {
     }
 }
 
+// A second reader of a regular file gives the same lines again, for every
+// cut of the reads, from where the first reader started (standard input may
+// have been read in part before) and without moving the first reader's
+// place: the two may alternate. A pipe cannot be read again.
+TEST(LineReader, ReadsARegularFileAgain) {
+    ScratchDir dir;
+    for (const std::string& bytes : kCases) {
+        const std::string skipped = "skipped by an earlier reader\n";
+        const std::vector<std::string> expected = LinesOf(bytes);
+        const std::string path = dir.Write("f.txt", skipped + bytes);
+        for (std::size_t size = 1; size <= bytes.size() + 1; ++size) {
+            const FileHandle file = OpenForReading(path, FileKinds::RegularOnly);
+            ASSERT_EQ(::lseek(file.get(), static_cast<off_t>(skipped.size()), SEEK_SET),
+                      static_cast<off_t>(skipped.size()));
+            LineReader first(file.get(), size);
+            ASSERT_TRUE(first.CanReadAgain());
+            LineReader again(first, LineReader::Again{}, size);
+            std::vector<std::string> firstLines, againLines;
+            std::string_view line;
+            // The second reader trails the first by one line.
+            while (first.Next(line)) {
+                firstLines.emplace_back(line);
+                if (firstLines.size() > 1 && again.Next(line)) againLines.emplace_back(line);
+            }
+            while (again.Next(line)) againLines.emplace_back(line);
+            EXPECT_EQ(firstLines, expected) << Visible(bytes) << " buffer " << size;
+            EXPECT_EQ(againLines, expected) << Visible(bytes) << " buffer " << size;
+            EXPECT_EQ(again.Error(), 0);
+            EXPECT_FALSE(again.Changed());
+        }
+    }
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    WriteAll(ends[1], "AC R\n", 5);
+    ::close(ends[1]);
+    LineReader piped(ends[0]);
+    EXPECT_FALSE(piped.CanReadAgain());
+    ::close(ends[0]);
+    const FileHandle empty = OpenForReading(dir.Write("empty.txt", ""), FileKinds::RegularOnly);
+    EXPECT_FALSE(LineReader(empty.get()).CanReadAgain());
+}
+
+// The second reader tells a file that changed since the first reader was
+// made, and either tells it at any time.
+TEST(LineReader, SecondReaderTellsThatTheFileChanged) {
+    ScratchDir dir;
+    const std::string path = dir.Write("f.txt", "AC R\nAN x\n");
+    const FileHandle file = OpenForReading(path, FileKinds::RegularOnly);
+    LineReader first(file.get());
+    LineReader again(first, LineReader::Again{});
+    EXPECT_FALSE(again.ChangedNow());
+    {
+        const FileHandle writer(::open(path.c_str(), O_WRONLY | O_APPEND));
+        WriteAll(writer.get(), "AN y\n", 5);
+    }
+    EXPECT_EQ(ReadAll(again), (std::vector<std::string>{"AC R", "AN x", "AN y"}));
+    EXPECT_TRUE(again.Changed());
+    EXPECT_TRUE(first.ChangedNow());
+}
+
 }  // namespace
 }  // namespace corvala

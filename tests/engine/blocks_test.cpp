@@ -236,7 +236,7 @@ TEST(BlockRules, ListsEveryRuleOnce) {
     }
     std::sort(ids.begin(), ids.end());
     EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
-    EXPECT_EQ(ids.size(), 20u);
+    EXPECT_EQ(ids.size(), 21u);
 }
 
 // The analysis the outline view draws: the shape with its lines, and the
@@ -322,8 +322,8 @@ TEST(FollowArc, KeepsToTheGeodesicCircle) {
 }
 
 // The crossing test finds the crossing of two swapped neighbours on a
-// small outline and on a large one (which take different ways), and gives
-// up within bounds on a star of long spikes.
+// small outline and on a large one, and on a star of long spikes that all
+// meet near one place (which an outline made to be slow would have).
 TEST(FindSelfCrossing, FindsCrossingsWithinBounds) {
     auto polygon = [](std::size_t n, double innerRadius) {
         std::vector<GeoPoint> points;
@@ -334,6 +334,7 @@ TEST(FindSelfCrossing, FindsCrossingsWithinBounds) {
         }
         return points;
     };
+    EXPECT_EQ(FindSelfCrossing(polygon(5000, 0.001)).outcome, CrossingSearch::Outcome::None);
     for (const std::size_t n : {100u, 5000u}) {
         SCOPED_TRACE(n);
         std::vector<GeoPoint> circle = polygon(n, 1.0);
@@ -345,7 +346,6 @@ TEST(FindSelfCrossing, FindsCrossingsWithinBounds) {
         EXPECT_EQ(search.crossing.second, 41u);
         EXPECT_TRUE(search.crossing.crosses);
     }
-    EXPECT_EQ(FindSelfCrossing(polygon(5000, 0.001)).outcome, CrossingSearch::Outcome::TooTangled);
 }
 
 // The contract of the checks: what Line reports names that line, or lines
@@ -390,8 +390,8 @@ TEST(BlockChecks, KeepsToTheOrderContract) {
 const std::map<std::string, std::map<std::string, int>> kCorpusCounts{
     {"ca-2026.txt", {{"geometry-skipped", 1499}, {"limits-inverted", 1}}},
     {"cz-2018.txt", {{"repeated-point", 5}}},
-    {"de-2025-06-latin1.txt", {{"self-intersection", 2}}},
-    {"de-2026.txt", {{"self-intersection", 2}}},
+    {"de-2025-06-latin1.txt", {{"self-touching", 2}}},
+    {"de-2026.txt", {{"self-touching", 2}}},
     {"de-military-low-flying-2025.txt", {{"geometry-skipped", 1}}},
     {"de-spreewald-comp-2022.txt",
      {{"duplicate-block", 9},
@@ -399,8 +399,9 @@ const std::map<std::string, std::map<std::string, int>> kCorpusCounts{
       {"missing-upper-limit", 15},
       {"no-shape", 15},
       {"not-closed", 35},
-      {"self-intersection", 34}}},
-    {"fi-2018.txt", {{"altitude-unreadable", 3}, {"not-closed", 1}, {"repeated-point", 1}, {"self-intersection", 2}}},
+      {"self-intersection", 5},
+      {"self-touching", 29}}},
+    {"fi-2018.txt", {{"altitude-unreadable", 3}, {"not-closed", 1}, {"repeated-point", 1}, {"self-intersection", 1}, {"self-touching", 1}}},
     {"fr-2022-06-bom.txt",
      {{"arc-radius-mismatch", 2},
       {"geometry-skipped", 13},
@@ -409,7 +410,8 @@ const std::map<std::string, std::map<std::string, int>> kCorpusCounts{
       {"not-closed", 415},
       {"repeated-point", 9},
       {"repeated-record", 1},
-      {"self-intersection", 18},
+      {"self-intersection", 12},
+      {"self-touching", 8},
       {"too-few-points", 33}}},
     {"fr-2022-07-merge.txt",
      {{"arc-radius-mismatch", 4},
@@ -420,7 +422,8 @@ const std::map<std::string, std::map<std::string, int>> kCorpusCounts{
       {"not-closed", 800},
       {"repeated-point", 16},
       {"repeated-record", 1},
-      {"self-intersection", 36},
+      {"self-intersection", 24},
+      {"self-touching", 16},
       {"too-few-points", 33}}},
     {"fr-2024-07.txt",
      {{"arc-radius-mismatch", 4},
@@ -429,11 +432,11 @@ const std::map<std::string, std::map<std::string, int>> kCorpusCounts{
       {"repeated-point", 1480},
       {"self-intersection", 4}}},
     {"fr-2026-exp.txt",
-     {{"arc-radius-mismatch", 1}, {"geometry-skipped", 11}, {"repeated-point", 21}, {"self-intersection", 2}}},
+     {{"arc-radius-mismatch", 1}, {"geometry-skipped", 11}, {"repeated-point", 21}, {"self-touching", 2}}},
     {"it-2010-demo.txt", {{"arc-radius-mismatch", 3}, {"too-few-points", 1}}},
     {"mw-national.txt", {{"geometry-skipped", 5}, {"not-closed", 2}}},
-    {"nl-2022.txt", {{"not-closed", 75}, {"repeated-point", 13}, {"self-intersection", 11}}},
-    {"no-2026-ft.txt", {{"limits-inverted", 8}, {"not-closed", 1}, {"repeated-point", 27}, {"self-intersection", 2}}},
+    {"nl-2022.txt", {{"not-closed", 75}, {"repeated-point", 13}, {"self-intersection", 9}, {"self-touching", 2}}},
+    {"no-2026-ft.txt", {{"limits-inverted", 8}, {"not-closed", 1}, {"repeated-point", 27}, {"self-touching", 2}}},
     {"re-2020.txt", {{"not-closed", 3}}},
     {"ua-2024.txt", {{"not-closed", 648}, {"repeated-point", 366}, {"self-intersection", 1}}},
     {"uk-2019.txt",
@@ -443,7 +446,7 @@ const std::map<std::string, std::map<std::string, int>> kCorpusCounts{
       {"missing-upper-limit", 11},
       {"no-shape", 11},
       {"not-closed", 3},
-      {"self-intersection", 1}}},
+      {"self-touching", 1}}},
     {"us-ksgu-ultralight-2024.txt", {{"not-closed", 2}}},
     {"za-national.txt", {{"repeated-point", 7}, {"self-intersection", 5}}},
 };

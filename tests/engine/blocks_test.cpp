@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <initializer_list>
+#include <tuple>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -345,6 +348,163 @@ TEST(FindSelfCrossing, FindsCrossingsWithinBounds) {
         EXPECT_EQ(search.crossing.first, 39u);
         EXPECT_EQ(search.crossing.second, 41u);
         EXPECT_TRUE(search.crossing.crosses);
+    }
+}
+
+// A zigzag of 2,000 points whose long teeth all lie side by side, so that
+// the boxes of its edges overlap whatever the rotation, closed by a return
+// below them. Its last edge runs down through the last teeth (it crosses
+// itself at its very end) or beside them (it does not). Rotated by
+// `degrees` about its middle near 45 N 9 E.
+std::vector<GeoPoint> Zigzag(double degrees, bool crossing) {
+    constexpr int kTeeth = 1998;
+    constexpr double kSpacing = 0.0002, kHeight = 0.2;
+    std::vector<std::pair<double, double>> plane;
+    for (int i = 0; i < kTeeth; ++i) plane.emplace_back(i * kSpacing, i % 2 * kHeight);
+    plane.emplace_back((crossing ? kTeeth - 4.5 : kTeeth - 1) * kSpacing, -kHeight / 4);
+    plane.emplace_back(0, -kHeight / 4);
+    const double angle = degrees * 3.141592653589793 / 180, middle = kTeeth * kSpacing / 2;
+    std::vector<GeoPoint> points;
+    for (const auto& [x, y] : plane) {
+        const double u = (x - middle) * std::cos(angle) - y * std::sin(angle);
+        const double v = (x - middle) * std::sin(angle) + y * std::cos(angle);
+        points.push_back({45 + v, 9 + u / std::cos(45 * 3.141592653589793 / 180)});
+    }
+    return points;
+}
+
+TEST(FindSelfCrossing, FindsTheCrossingOfAZigzagAtEveryRotation) {
+    for (const double degrees : {0.0, 10.0, 45.0, 80.0}) {
+        for (const bool crossing : {true, false}) {
+            SCOPED_TRACE(std::to_string(degrees) + (crossing ? " degrees, crossing" : " degrees, simple"));
+            const CrossingSearch search = FindSelfCrossing(Zigzag(degrees, crossing));
+            if (!crossing) {
+                EXPECT_EQ(search.outcome, CrossingSearch::Outcome::None);
+                continue;
+            }
+            ASSERT_EQ(search.outcome, CrossingSearch::Outcome::Found);
+            EXPECT_TRUE(search.crossing.crosses);
+            // The last edge of the teeth and the one down through them.
+            EXPECT_EQ(search.crossing.first, 1995u);
+            EXPECT_EQ(search.crossing.second, 1997u);
+        }
+    }
+}
+
+// " 45:mm:00 N 009:mm:00 E" on a grid of minutes, x east and y north.
+std::string At(int x, int y) {
+    char text[40];
+    std::snprintf(text, sizeof text, "45:%02d:00 N 009:%02d:00 E", y, x);
+    return text;
+}
+std::string Outline(std::initializer_list<std::pair<int, int>> points) {
+    std::string text = kHead;
+    for (const auto& [x, y] : points) text += Dp(At(x, y));
+    return text;
+}
+
+// Crossing against touching: edges that cross in the interior of both are
+// a self-intersection (an error); an outline that meets itself only at a
+// point it passes twice, at a point on another edge, or along a retraced
+// edge is self-touching (a warning). A crossing outrules a touch.
+TEST(BlockChecks, TellsCrossingFromTouching) {
+    struct TouchCase {
+        const char* what;
+        std::string file;
+        const char* rule;  // nullptr: neither
+        std::int32_t line;
+        const char* message;
+    };
+    const std::vector<TouchCase> cases{
+        {"a square", Outline({{0, 0}, {0, 4}, {4, 4}, {4, 0}, {0, 0}}), nullptr, 0, ""},
+        {"a bow tie", Outline({{0, 0}, {4, 4}, {0, 4}, {4, 0}, {0, 0}}), "self-intersection", 7,
+         "the outline crosses itself at 45:02:00 N 009:02:00 E: the edge from line 5 to line 6 and the edge from "
+         "line 7 to line 8"},
+        {"two lobes that share a point",
+         Outline({{0, 0}, {2, 2}, {4, 0}, {4, 4}, {2, 2}, {0, 4}, {0, 0}}), "self-touching", 9,
+         "the outline touches itself at 45:02:00 N 009:02:00 E: the edge from line 5 to line 6 and the edge from "
+         "line 9 to line 10"},
+        {"a point on another edge", Outline({{0, 0}, {4, 0}, {4, 4}, {2, 0}, {0, 4}, {0, 0}}), "self-touching", 7,
+         "the outline touches itself at 45:00:00 N 009:02:00 E: the edge from line 5 to line 6 and the edge from "
+         "line 7 to line 8"},
+        {"a cut line to an inner ring",
+         Outline({{0, 0}, {0, 8}, {8, 8}, {8, 0}, {0, 0}, {2, 2}, {6, 2}, {6, 6}, {2, 6}, {2, 2}, {0, 0}}),
+         "self-touching", 8,
+         "the outline touches itself at 45:00:00 N 009:00:00 E: the edge from line 5 to line 6 and the edge from "
+         "line 8 to line 9"},
+        {"a spike back onto an earlier edge", Outline({{0, 0}, {0, 6}, {0, 5}, {4, 5}, {4, 0}, {0, 0}}),
+         "self-touching", 7,
+         "the outline touches itself at 45:05:00 N 009:00:00 E: the edge from line 5 to line 6 and the edge from "
+         "line 7 to line 8"},
+        {"a touch and a crossing",
+         Outline({{0, 0}, {2, 2}, {4, 0}, {4, 4}, {2, 2}, {0, 4}, {6, 3}, {6, 1}, {0, 0}}), "self-intersection", 12,
+         nullptr},
+    };
+    for (const TouchCase& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + ":\n" + c.file);
+        std::vector<Finding> found;
+        for (Finding& f : Check(c.file))
+            if (f.rule == "self-intersection" || f.rule == "self-touching") found.push_back(std::move(f));
+        if (!c.rule) {
+            EXPECT_TRUE(found.empty());
+            continue;
+        }
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0].rule, c.rule);
+        EXPECT_EQ(found[0].severity, FindRule(c.rule)->severity);
+        EXPECT_EQ(found[0].line, c.line);
+        if (c.message) EXPECT_EQ(found[0].message, c.message);
+    }
+    EXPECT_EQ(FindRule("self-touching")->severity, Severity::Warning);
+}
+
+// Outlines around a pole and arcs of a quarter of the earth's circumference
+// are laid flat without tearing: none crosses itself.
+TEST(BlockChecks, OutlinesAroundAPoleAndHugeArcsDoNotCross) {
+    const std::vector<std::string> files{
+        // A circle around the North Pole as two DB half circles at 89 N.
+        kHead + "V X=90:00:00 N 000:00:00 E\nDB 89:00:00 N 000:00:00 E,89:00:00 N 180:00:00 E\n"
+                "DB 89:00:00 N 180:00:00 E,89:00:00 N 000:00:00 E\n",
+        // The same around the South Pole, counter-clockwise.
+        kHead + "V X=90:00:00 S 000:00:00 E\nV D=-\nDB 89:00:00 S 000:00:00 E,89:00:00 S 180:00:00 E\n"
+                "DB 89:00:00 S 180:00:00 E,89:00:00 S 000:00:00 E\n",
+        // A full arc close to a pole, and DP points around it.
+        kHead + "V X=89:00:00 N 000:00:00 E\nDA 60,0,359\n",
+        kHead + Dp("88:00:00 N 000:00:00 E") + Dp("88:00:00 N 090:00:00 E") + Dp("88:00:00 N 180:00:00 E") +
+            Dp("88:00:00 N 090:00:00 W"),
+        // Arcs of 5,400 NM: over a pole, and three quarters of a circle.
+        kHead + "V X=00:00:00 N 000:00:00 E\nDB 45:00:00 N 090:00:00 E,45:00:00 N 090:00:00 W\n",
+        kHead + "V X=00:00:00 N 000:00:00 E\nDB 00:00:00 N 089:00:00 E,01:00:00 N 089:00:00 E\n",
+        kHead + "V X=60:00:00 N 010:00:00 E\nDB 30:00:00 N 175:00:00 E,30:00:00 N 175:00:00 W\n" +
+            Dp("30:00:00 N 175:00:00 E"),
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        for (const Finding& f : Check(file))
+            EXPECT_TRUE(f.rule != "self-intersection" && f.rule != "self-touching" && f.rule != "geometry-skipped")
+                << f.rule << ": " << f.message;
+    }
+}
+
+// The points followed along a block's arcs keep to the block's size: a few
+// per byte, and at most 262,144; past that the geometry is not checked,
+// with one note at the arc that passed the bound.
+TEST(BlockChecks, ArcPointsKeepToTheBlocksSize) {
+    const std::string centre = "V X=45:00:00 N 009:00:00 E\n";
+    // 10 NM: 110 points for 68 bytes; 1,000 NM: 358 points for 63.
+    EXPECT_TRUE(Check(kHead + centre + "DA 10,0,359\n").empty());
+    std::string many = kHead + centre;
+    for (int i = 0; i < 800; ++i) many += "DA 1000,0,359\n";
+    for (const auto& [file, line, bound] :
+         {std::tuple{kHead + centre + "DA 1000,0,359\n", 6, "past 252, 4 for each of its 63 bytes"},
+          std::tuple{many, 5 + 733, "past 262144"}}) {
+        SCOPED_TRACE(file.substr(0, 200));
+        const std::vector<Finding> findings = Check(file);
+        ASSERT_EQ(findings.size(), 1u);
+        EXPECT_EQ(findings[0].rule, "geometry-skipped");
+        EXPECT_EQ(findings[0].line, line);
+        EXPECT_EQ(findings[0].message, "the geometry of the block is not checked: line " + std::to_string(line) +
+                                           " takes the points along the block's arcs " + bound);
     }
 }
 

@@ -72,12 +72,15 @@ constexpr RuleInfo kRules[] = {
      "a block whose geometry is not checked, because a geometry line failed or the outline is too tangled"},
 };
 
-// The points followed along the arcs of one block, at most: a few for each
-// byte of the block (real files need less than half a point a byte), and
-// never more than a quarter of a million. A 14-byte DA line can ask for 360
-// points; past these bounds the block's geometry is not checked, so that
-// the time and memory of the checks keep in step with the file's size.
-constexpr std::size_t kArcPointsPerByte = 4;
+// The points followed along the arcs of a block, at most: two for each
+// byte of its records, and what the blocks before it left of theirs (4,096
+// to begin with), never more than a quarter of a million. The blocks of
+// real files need less than half a point a byte; a 14-byte DA line can ask
+// for 358 points. Past these bounds the block's geometry is not checked, so
+// that the time and memory of the checks keep in step with the file's size
+// (a fifth of a microsecond a point).
+constexpr std::size_t kArcPointsPerByte = 2;
+constexpr std::size_t kFirstArcPoints = 4096;
 constexpr std::size_t kMostArcPoints = std::size_t{1} << 18;
 
 constexpr const RuleInfo& Info(Rule rule) { return kRules[static_cast<std::size_t>(rule)]; }
@@ -285,8 +288,10 @@ private:
     };
     std::vector<PendingArc> pendingArcs_;
     std::size_t arcPoints_ = 0;
-    // The bytes of the block's lines, comments and blanks left out.
+    // The bytes of the block's records (command words and arguments).
     std::size_t blockBytes_ = 0;
+    // The arc points the blocks so far left unused.
+    std::size_t arcCredit_ = kFirstArcPoints;
     std::int32_t failedLine_ = 0;
     std::string failedWhy_;
 };
@@ -543,17 +548,20 @@ void Analyser::AddArc(std::int32_t line, GeoPoint start, GeoPoint end, double st
 }
 
 bool Analyser::FollowArcs() {
+    const std::size_t allowed = std::min(kMostArcPoints, arcCredit_ + kArcPointsPerByte * blockBytes_);
+    arcCredit_ = arcPoints_ > allowed ? allowed : allowed - arcPoints_;
     if (pendingArcs_.empty()) return true;
-    const std::size_t allowed = std::min(kMostArcPoints, kArcPointsPerByte * blockBytes_);
     if (arcPoints_ > allowed) {
         std::size_t points = 0;
         for (const PendingArc& p : pendingArcs_) {
             points += p.points;
             if (points <= allowed) continue;
             GeometryFailed(a_.arcs[p.arc].line, "");
-            failedWhy_ = "takes the points along the block's arcs past " + std::to_string(allowed) + ", " +
-                         std::to_string(kArcPointsPerByte) + " for each of its " + std::to_string(blockBytes_) +
-                         " bytes";
+            failedWhy_ = "takes the points along the block's arcs past " + std::to_string(allowed);
+            if (allowed < kMostArcPoints)
+                failedWhy_ += ": " + std::to_string(kArcPointsPerByte) + " for each of its " +
+                              std::to_string(blockBytes_) + " bytes, and " +
+                              std::to_string(allowed - kArcPointsPerByte * blockBytes_) + " in reserve";
             break;
         }
         return false;

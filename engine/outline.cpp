@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <numbers>
 #include <optional>
+#include <memory_resource>
 #include <set>
 #include <tuple>
 
@@ -33,11 +34,14 @@ constexpr double kChordMetres = 30;
 // then departs from its chords by 70 m).
 constexpr double kLargestStep = 10;
 constexpr double kSmallestStep = 1;
-// The exact geodesic anchors of an arc lie this many degrees apart for a
-// radius of 1 m up to 45 degrees of latitude (45 degrees of arc up to
-// 20 km, 9 degrees at 100 km): the interpolation between them then stays
-// within about 10 m.
-constexpr double kAnchorSpacing = 900'000;
+// The exact geodesic anchors of an arc lie this many degrees of the arc
+// apart at the largest radius, and further apart for smaller ones (the
+// error of the interpolation between them grows with the radius and the
+// fourth power of their spacing): 12 degrees at 1000 NM, 21 at 100 NM, 38
+// at 10 NM, 45 at most. The points then stay within about 3 m of the
+// geodesic ones at any latitude.
+constexpr double kAnchorSpacing = 12;
+constexpr double kLargestRadius = 1000 * kMetresPerNauticalMile;
 // Metres per degree of a great circle of the sphere of the earth's mean
 // radius: the unit of the azimuthal plane.
 constexpr double kMetresPerDegree = 6'371'008.8 * kDegree;
@@ -50,24 +54,6 @@ double Wrap180(double degrees) {
 }
 
 using PlanePoint = bg::model::d2::point_xy<double>;
-
-// An equirectangular projection around one point: cheap, and a crossing in
-// the plane is a crossing on the ellipsoid for outlines of airspace size.
-class LocalPlane {
-public:
-    explicit LocalPlane(GeoPoint origin)
-        : origin_(origin), scale_(std::max(std::cos(origin.latitude * kDegree), 1e-9)) {}
-    PlanePoint Forward(GeoPoint p) const {
-        return {Wrap180(p.longitude - origin_.longitude) * scale_, p.latitude - origin_.latitude};
-    }
-    GeoPoint Reverse(const PlanePoint& p) const {
-        return {p.y() + origin_.latitude, Wrap180(p.x() / scale_ + origin_.longitude)};
-    }
-
-private:
-    GeoPoint origin_;
-    double scale_;
-};
 
 // The spherical azimuthal equidistant projection about a centre, in
 // degrees of arc: the distance and the direction from the centre are kept,
@@ -124,37 +110,6 @@ GeoPoint GeodesicDestination(GeoPoint from, double degrees, double metres) {
 
 namespace {
 
-// A geodesic point costs a third of a microsecond, too much for every
-// point of every arc of a large file. The points are placed on the circle
-// of a plane around the centre instead (`onCircle`, for t from 0 to 1),
-// shifted by the difference between that plane and the ellipsoid, which is
-// measured exactly at anchors `spacing` degrees of the arc apart and
-// interpolated between them. The difference changes slowly along the arc
-// (mostly with twice the bearing), so the points stay within about 10 m of
-// the geodesic ones.
-template <typename Plane, typename OnCircle>
-void FollowInPlane(const Plane& plane, const OnCircle& onCircle, GeoPoint centre, double from, double sweep,
-                   double startMetres, double along, double spacing, int count, std::vector<GeoPoint>& out) {
-    const auto anchors = static_cast<int>(std::ceil(std::abs(sweep) / spacing));
-    thread_local std::vector<PlanePoint> shift;
-    shift.clear();
-    for (int k = 0; k <= anchors; ++k) {
-        const double t = static_cast<double>(k) / anchors;
-        const PlanePoint exact = plane.Forward(GeodesicDestination(centre, from + sweep * t, startMetres + along * t));
-        const PlanePoint planar = onCircle(t);
-        shift.emplace_back(exact.x() - planar.x(), exact.y() - planar.y());
-    }
-    for (int j = 1; j < count; ++j) {
-        const double t = static_cast<double>(j) / count;
-        const double s = t * anchors;
-        const int k = std::min(static_cast<int>(s), anchors - 1);
-        const double u = s - k;
-        const PlanePoint p = onCircle(t);
-        out.push_back(plane.Reverse({p.x() + shift[k].x() * (1 - u) + shift[k + 1].x() * u,
-                                     p.y() + shift[k].y() * (1 - u) + shift[k + 1].y() * u}));
-    }
-}
-
 // The chords an arc is followed with: 0 when its points are its ends alone.
 int ArcChords(double sweep, double startMetres, double endMetres) {
     const double radius = std::max(startMetres, endMetres);
@@ -177,40 +132,46 @@ void FollowArc(GeoPoint centre, double from, double sweep, double startMetres, d
     const int count = ArcChords(sweep, startMetres, endMetres);
     if (count == 0) return;
 
+    // A geodesic point costs a third of a microsecond or more, too much for
+    // every point of every arc of a large file. The points are placed on the
+    // circle of the azimuthal plane about the centre instead (in which the
+    // circle of a sphere stays a circle, also around a pole), shifted by the
+    // difference between the sphere and the ellipsoid, which is measured
+    // exactly at a few anchors and interpolated between them (Catmull-Rom
+    // splines through four anchors). The difference changes slowly along
+    // the arc (mostly with twice the bearing).
     const double along = endMetres - startMetres;
-    // Near a pole, or for an arc that comes near one, the plane of latitude
-    // and longitude tears: the points are placed in the azimuthal plane
-    // about the centre instead, in which the circle stays a circle.
-    if (std::abs(centre.latitude) + radius / kMetresPerDegree > 80) {
-        const Azimuthal plane(centre);
-        auto onCircle = [&](double t) {
-            const double bearing = (from + sweep * t) * kDegree;
-            const double degrees = (startMetres + along * t) / kMetresPerDegree;
-            return PlanePoint(degrees * std::sin(bearing), degrees * std::cos(bearing));
-        };
-        FollowInPlane(plane, onCircle, centre, from, sweep, startMetres, along,
-                      std::clamp(kAnchorSpacing / radius, 1.0, 45.0), count, out);
-        return;
-    }
-
-    const LocalPlane plane(centre);
-    const GeographicLib::Geodesic& earth = Wgs84();
-    const double e2 = earth.Flattening() * (2 - earth.Flattening());
-    const double sine = std::sin(centre.latitude * kDegree);
-    const double w = std::sqrt(1 - e2 * sine * sine);
-    // Metres per unit of the plane's axes: degrees of latitude north, and
-    // degrees of longitude times the cosine of the latitude east.
-    const double north = earth.EquatorialRadius() * (1 - e2) / (w * w * w) * kDegree;
-    const double east = earth.EquatorialRadius() / w * kDegree;
+    const Azimuthal plane(centre);
     auto onCircle = [&](double t) {
         const double bearing = (from + sweep * t) * kDegree;
-        const double metres = startMetres + along * t;
-        return PlanePoint(metres * std::sin(bearing) / east, metres * std::cos(bearing) / north);
+        const double degrees = (startMetres + along * t) / kMetresPerDegree;
+        return PlanePoint(degrees * std::sin(bearing), degrees * std::cos(bearing));
     };
-    // The difference grows with the tangent of the latitude.
-    const double tangent = std::max(1.0, std::abs(std::tan(centre.latitude * kDegree)));
-    FollowInPlane(plane, onCircle, centre, from, sweep, startMetres, along,
-                  std::clamp(kAnchorSpacing / (radius * tangent), 1.0, 45.0), count, out);
+    const double spacing = std::clamp(kAnchorSpacing * std::pow(kLargestRadius / radius, 0.25), kAnchorSpacing, 45.0);
+    const int anchors = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / spacing)));
+    // shift[k] belongs to anchor k - 1, from one before the start to one
+    // after the end (on the arc or the spiral continued).
+    thread_local std::vector<PlanePoint> shift;
+    shift.clear();
+    for (int k = -1; k <= anchors + 1; ++k) {
+        const double t = static_cast<double>(k) / anchors;
+        const PlanePoint exact = plane.Forward(GeodesicDestination(centre, from + sweep * t, startMetres + along * t));
+        const PlanePoint planar = onCircle(t);
+        shift.emplace_back(exact.x() - planar.x(), exact.y() - planar.y());
+    }
+    auto spline = [](double a, double b, double c, double d, double u) {
+        return b + 0.5 * u * (c - a + u * (2 * a - 5 * b + 4 * c - d + u * (3 * (b - c) + d - a)));
+    };
+    for (int j = 1; j < count; ++j) {
+        const double t = static_cast<double>(j) / count;
+        const double s = t * anchors;
+        const int k = std::min(static_cast<int>(s), anchors - 1);
+        const double u = s - k;
+        const PlanePoint p = onCircle(t);
+        const PlanePoint* q = &shift[static_cast<std::size_t>(k)];
+        out.push_back(plane.Reverse({p.x() + spline(q[0].x(), q[1].x(), q[2].x(), q[3].x(), u),
+                                     p.y() + spline(q[0].y(), q[1].y(), q[2].y(), q[3].y(), u)}));
+    }
 }
 
 namespace {
@@ -336,7 +297,7 @@ class Sweep {
 public:
     // `ring`: no two consecutive points equal, the last not equal to the first.
     explicit Sweep(std::span<const GridPoint> ring) : ring_(ring), n_(ring.size()) {
-        segments_.reserve(n_);
+        segments_.clear();
         for (std::size_t i = 0; i < n_; ++i) {
             const GridPoint& a = ring[i];
             const GridPoint& b = ring[(i + 1) % n_];
@@ -346,34 +307,45 @@ public:
 
     // Sets found_: a crossing, else the lowest touch met.
     void Run() {
-        SharedPoints();
-        std::vector<std::uint32_t> byLeft(n_), byRight(n_);
-        for (std::uint32_t i = 0; i < n_; ++i) byLeft[i] = byRight[i] = i;
-        std::sort(byLeft.begin(), byLeft.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return segments_[a].left < segments_[b].left; });
-        std::sort(byRight.begin(), byRight.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return segments_[a].right < segments_[b].right; });
+        // The points in the order of the sweep; a point the outline passes
+        // twice comes twice in a row, and the segments that leave it there
+        // touch.
+        thread_local std::vector<std::uint32_t> order;
+        order.resize(n_);
+        for (std::uint32_t i = 0; i < n_; ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return ring_[a] != ring_[b] ? ring_[a] < ring_[b] : a < b;
+        });
+        for (std::size_t k = 1; k < n_; ++k)
+            if (ring_[order[k]] == ring_[order[k - 1]]) Keep(order[k - 1], order[k], false, ring_[order[k]]);
 
-        Status status(Below{this});
-        std::vector<Status::iterator> where(n_, status.end());
-        std::size_t l = 0, r = 0;
-        while (l < n_ || r < n_) {
-            // The next point of the sweep; each segment leaves after it came.
-            const bool leave = l == n_ || (r < n_ && segments_[byRight[r]].right <= segments_[byLeft[l]].left);
-            at_ = leave ? segments_[byRight[r]].right : segments_[byLeft[l]].left;
-            for (; r < n_ && segments_[byRight[r]].right == at_; ++r) {
-                const auto it = where[byRight[r]];
-                const auto next = std::next(it);
-                if (it != status.begin() && next != status.end() && Compare(*std::prev(it), *next)) return;
-                status.erase(it);
+        std::pmr::monotonic_buffer_resource nodes;
+        Status status(Below{this}, &nodes);
+        thread_local std::vector<Status::iterator> where;
+        where.assign(n_, status.end());
+        for (std::size_t k = 0; k < n_;) {
+            at_ = ring_[order[k]];
+            std::size_t end = k + 1;
+            while (end < n_ && ring_[order[end]] == at_) ++end;
+            // The segments that end at the point leave the sweep line before
+            // those that begin there join it.
+            for (std::size_t j = k; j < end; ++j) {
+                for (const std::uint32_t s : {Before(order[j]), order[j]}) {
+                    if (segments_[s].right != at_) continue;
+                    const auto next = status.erase(where[s]);
+                    if (next != status.begin() && CompareAbove(status, std::prev(next))) return;
+                    if (next != status.end() && CompareBelow(status, next)) return;
+                }
             }
-            for (; l < n_ && segments_[byLeft[l]].left == at_; ++l) {
-                const auto it = status.insert(byLeft[l]).first;
-                where[byLeft[l]] = it;
-                if (it != status.begin() && Compare(*std::prev(it), *it)) return;
-                const auto next = std::next(it);
-                if (next != status.end() && Compare(*it, *next)) return;
+            for (std::size_t j = k; j < end; ++j) {
+                for (const std::uint32_t s : {Before(order[j]), order[j]}) {
+                    if (segments_[s].left != at_) continue;
+                    const auto it = status.insert(s).first;
+                    where[s] = it;
+                    if (CompareBelow(status, it) || CompareAbove(status, it)) return;
+                }
             }
+            k = end;
         }
     }
 
@@ -394,7 +366,10 @@ private:
         const Sweep* sweep;
         bool operator()(std::uint32_t a, std::uint32_t b) const { return sweep->Order(a, b) < 0; }
     };
-    using Status = std::set<std::uint32_t, Below>;
+    using Status = std::pmr::set<std::uint32_t, Below>;
+
+    // The segment that ends at point i.
+    std::uint32_t Before(std::uint32_t i) const { return static_cast<std::uint32_t>(i == 0 ? n_ - 1 : i - 1); }
 
     int Order(std::uint32_t a, std::uint32_t b) const {
         if (a == b) return 0;
@@ -426,6 +401,23 @@ private:
         return a < b ? -1 : 1;
     }
 
+    // Compares the segment at `it` with the nearest one below it, or above
+    // it, on the sweep line that is not its neighbour on the outline (those
+    // share a point with it and could shield an edge that runs along it);
+    // true at a crossing.
+    bool CompareBelow(const Status& status, Status::const_iterator it) {
+        for (auto other = it; other != status.begin();) {
+            --other;
+            if (!Neighbours(*other, *it)) return Compare(*other, *it);
+        }
+        return false;
+    }
+    bool CompareAbove(const Status& status, Status::const_iterator it) {
+        for (auto other = std::next(it); other != status.end(); ++other)
+            if (!Neighbours(*other, *it)) return Compare(*it, *other);
+        return false;
+    }
+
     bool Neighbours(std::size_t a, std::size_t b) const {
         return a + 1 == b || b + 1 == a || (a == 0 && b + 1 == n_) || (b == 0 && a + 1 == n_);
     }
@@ -450,22 +442,13 @@ private:
         return contact == Contact::Cross;
     }
 
-    // A point the outline passes twice: the segments that leave it touch.
-    void SharedPoints() {
-        std::vector<std::uint32_t> order(n_);
-        for (std::uint32_t i = 0; i < n_; ++i) order[i] = i;
-        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return ring_[a] != ring_[b] ? ring_[a] < ring_[b] : a < b;
-        });
-        for (std::size_t k = 1; k < n_; ++k)
-            if (ring_[order[k]] == ring_[order[k - 1]]) Keep(order[k - 1], order[k], false, ring_[order[k]]);
-    }
-
     std::span<const GridPoint> ring_;
     std::size_t n_;
-    std::vector<Segment> segments_;
+    static thread_local std::vector<Segment> segments_;
     GridPoint at_;
 };
+
+thread_local std::vector<Sweep::Segment> Sweep::segments_;
 
 // Where the lines through a and b and through c and d cross, in the plane
 // (the points as they were before they were put on the grid).

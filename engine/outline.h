@@ -31,9 +31,8 @@ GeoPoint GeodesicDestination(GeoPoint from, double degrees, double metres);
 // with a radius that goes evenly from `startMetres` to `endMetres` (a
 // spiral when the two differ, so that it still meets both ends). The
 // points lie closely enough that no chord departs from the arc by more
-// than a few dozen metres, each within about 10 m of the geodesic point
-// (a few dozen metres for radii of several hundred miles); never more than
-// one point per degree.
+// than a few dozen metres, each within a few metres of the geodesic point,
+// near the poles too; never more than one point per degree.
 void FollowArc(GeoPoint centre, double from, double sweep, double startMetres, double endMetres,
                std::vector<GeoPoint>& out);
 

@@ -429,9 +429,9 @@ TEST(BlockChecks, TellsCrossingFromTouching) {
          "line 7 to line 8"},
         {"a cut line to an inner ring",
          Outline({{0, 0}, {0, 8}, {8, 8}, {8, 0}, {0, 0}, {2, 2}, {6, 2}, {6, 6}, {2, 6}, {2, 2}, {0, 0}}),
-         "self-touching", 8,
+         "self-touching", 9,
          "the outline touches itself at 45:00:00 N 009:00:00 E: the edge from line 5 to line 6 and the edge from "
-         "line 8 to line 9"},
+         "line 9 to line 10"},
         {"a spike back onto an earlier edge", Outline({{0, 0}, {0, 6}, {0, 5}, {4, 5}, {4, 0}, {0, 0}}),
          "self-touching", 7,
          "the outline touches itself at 45:05:00 N 009:00:00 E: the edge from line 5 to line 6 and the edge from "
@@ -453,7 +453,9 @@ TEST(BlockChecks, TellsCrossingFromTouching) {
         EXPECT_EQ(found[0].rule, c.rule);
         EXPECT_EQ(found[0].severity, FindRule(c.rule)->severity);
         EXPECT_EQ(found[0].line, c.line);
-        if (c.message) EXPECT_EQ(found[0].message, c.message);
+        if (c.message) {
+            EXPECT_EQ(found[0].message, c.message);
+        }
     }
     EXPECT_EQ(FindRule("self-touching")->severity, Severity::Warning);
 }
@@ -486,18 +488,32 @@ TEST(BlockChecks, OutlinesAroundAPoleAndHugeArcsDoNotCross) {
     }
 }
 
-// The points followed along a block's arcs keep to the block's size: a few
-// per byte, and at most 262,144; past that the geometry is not checked,
-// with one note at the arc that passed the bound.
-TEST(BlockChecks, ArcPointsKeepToTheBlocksSize) {
+// The points followed along a block's arcs keep to the file's size: two
+// per byte of the block's records, and what the blocks before it left
+// unused (4,096 to begin with), at most 262,144; past that the geometry is
+// not checked, with one note at the arc that passed the bound.
+TEST(BlockChecks, ArcPointsKeepToTheFilesSize) {
     const std::string centre = "V X=45:00:00 N 009:00:00 E\n";
-    // 10 NM: 110 points for 68 bytes; 1,000 NM: 358 points for 63.
-    EXPECT_TRUE(Check(kHead + centre + "DA 10,0,359\n").empty());
-    std::string many = kHead + centre;
-    for (int i = 0; i < 800; ++i) many += "DA 1000,0,359\n";
+    auto arcs = [&](int count) {
+        std::string text = kHead + centre;
+        for (int i = 0; i < count; ++i) text += "DA 1000,0,359\n";
+        return text;
+    };
+    auto skipped = [](const std::string& file) {
+        const std::vector<Finding> findings = Check(file);
+        return std::any_of(findings.begin(), findings.end(),
+                           [](const Finding& f) { return f.rule == "geometry-skipped"; });
+    };
+    // Each arc of 1,000 NM takes 358 points and 13 bytes (and retraces the
+    // one before it).
+    EXPECT_FALSE(skipped(arcs(12)));
+    // A block of 40 points before it leaves 1,000 points more.
+    std::string points = kHead;
+    for (int i = 0; i < 40; ++i) points += Dp(At(i % 2 * 10, i));
+    EXPECT_FALSE(skipped(points + Dp(At(0, 0)) + arcs(13)));
     for (const auto& [file, line, bound] :
-         {std::tuple{kHead + centre + "DA 1000,0,359\n", 6, "past 252, 4 for each of its 63 bytes"},
-          std::tuple{many, 5 + 733, "past 262144"}}) {
+         {std::tuple{arcs(13), 18, "past 4534: 2 for each of its 219 bytes, and 4096 in reserve"},
+          std::tuple{arcs(800), 5 + 733, "past 262144"}}) {
         SCOPED_TRACE(file.substr(0, 200));
         const std::vector<Finding> findings = Check(file);
         ASSERT_EQ(findings.size(), 1u);

@@ -69,7 +69,8 @@ constexpr RuleInfo kRules[] = {
     {"repeated-point", Severity::Note, "two consecutive DP at the same position"},
     {"altitude-without-unit", Severity::Note, "a limit given as a bare number, read as feet"},
     {"geometry-skipped", Severity::Note,
-     "a block whose geometry is not checked, because a geometry line failed or the outline is too tangled"},
+     "a block whose geometry is not checked, because a geometry line failed, its arcs need too many points or "
+     "it spans too much of the earth"},
 };
 
 // The points followed along the arcs of a block, at most: two for each

@@ -176,10 +176,12 @@ void FollowArc(GeoPoint centre, double from, double sweep, double startMetres, d
 
 namespace {
 
-// The crossing test works on a grid of 1e-7 degree (about a centimetre):
-// on integers every comparison is exact. Coordinates stay below 2^31, so
-// that the products the tests form fit into 128 bits.
-constexpr double kGridPerDegree = 1e7;
+// The crossing test works on a grid of a thousandth of a second of arc (3 cm
+// or less): on integers every comparison is exact, and the points of the
+// file, written to the second or to its thousandths, lie on it exactly, so
+// that a point written on an edge stays on it. Coordinates stay below 2^31,
+// so that the products the tests form fit into 128 bits.
+constexpr double kGridPerDegree = 3'600'000;
 constexpr double kGridLimit = 2'000'000'000;
 
 using Wide = __int128;
@@ -222,7 +224,7 @@ Contact Meet(const GridPoint& a, const GridPoint& b, const GridPoint& c, const G
 }
 
 // The plane an outline is laid flat in: latitude and longitude themselves
-// (scaled east by the cosine of the middle latitude), where the outline
+// (around a whole degree of longitude), where the outline
 // neither goes around a pole nor spans half the earth's longitudes, so that
 // straight edges of the file stay straight; else the azimuthal plane about
 // the middle of its points.
@@ -231,21 +233,18 @@ public:
     // False when no plane keeps the outline's shape.
     bool Choose(std::span<const GeoPoint> points, std::optional<GeoPoint> centre) {
         const std::size_t n = points.size();
-        double longitude = points[0].longitude, west = longitude, east = longitude, latitudes = 0;
+        double longitude = points[0].longitude, west = longitude, east = longitude;
         for (std::size_t i = 1; i <= n; ++i) {
             longitude += Wrap180(points[i % n].longitude - points[i - 1].longitude);
             if (i < n) {
                 west = std::min(west, longitude);
                 east = std::max(east, longitude);
-                latitudes += points[i].latitude;
             }
         }
         const bool aroundPole = std::abs(longitude - points[0].longitude) > 180;
         if (!aroundPole && east - west < 170) {
             azimuthal_ = false;
-            latitudes += points[0].latitude;
-            origin_ = {points[0].latitude, Wrap180(Wrap180((west + east) / 2))};
-            scale_ = std::max(std::cos(latitudes / static_cast<double>(n) * kDegree), 0.01);
+            origin_ = {std::round(points[0].latitude), Wrap180(Wrap180(std::round((west + east) / 2)))};
             return true;
         }
         if (!centre) {
@@ -270,17 +269,16 @@ public:
     }
     PlanePoint Forward(GeoPoint p) const {
         if (azimuthal_) return plane_.Forward(p);
-        return {Wrap180(p.longitude - origin_.longitude) * scale_, p.latitude - origin_.latitude};
+        return {Wrap180(p.longitude - origin_.longitude), p.latitude - origin_.latitude};
     }
     GeoPoint Reverse(const PlanePoint& p) const {
         if (azimuthal_) return plane_.Reverse(p);
-        return {p.y() + origin_.latitude, Wrap180(p.x() / scale_ + origin_.longitude)};
+        return {p.y() + origin_.latitude, Wrap180(p.x() + origin_.longitude)};
     }
 
 private:
     bool azimuthal_ = false;
     GeoPoint origin_;
-    double scale_ = 1;
     Azimuthal plane_{GeoPoint{}};
 };
 

@@ -66,7 +66,7 @@ struct CrossingSearch {
 // or touches itself, and one place where it does: a crossing when there is
 // one, else the touch of the two lowest segments that the search met.
 //
-// The outline is laid flat on a grid of about a centimetre: in a plane of
+// The outline is laid flat on a grid of a thousandth of a second: in a plane of
 // latitude and longitude around it, so that straight edges of the file stay
 // straight; or, when it goes around a pole or over more than 170 degrees of
 // longitude, in the azimuthal equidistant plane about `centre` (the centre

@@ -391,6 +391,74 @@ TEST(FindSelfCrossing, FindsTheCrossingOfAZigzagAtEveryRotation) {
     }
 }
 
+// The crossing test against comparing every pair of segments, on random
+// outlines of 4 to 12 points on a grid of 7 by 7 minutes: shared points,
+// points on edges, retraced and collinear edges galore. It finds a crossing
+// exactly when two segments cross in the interior of both, else a touch
+// exactly when two segments that are not neighbours meet.
+TEST(FindSelfCrossing, AgreesWithComparingEveryPair) {
+    struct Point {
+        std::int64_t x, y;
+        bool operator==(const Point&) const = default;
+    };
+    auto orientation = [](Point a, Point b, Point c) {
+        const std::int64_t cross = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+        return (cross > 0) - (cross < 0);
+    };
+    auto on = [](Point a, Point b, Point c) {
+        return std::min(a.x, b.x) <= c.x && c.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= c.y &&
+               c.y <= std::max(a.y, b.y);
+    };
+    std::uint32_t seed = 12345;
+    auto random = [&](std::uint32_t below) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % below;
+    };
+    int crossings = 0, touches = 0;
+    for (int trial = 0; trial < 20000; ++trial) {
+        std::vector<Point> ring;
+        const std::uint32_t n = 4 + random(9);
+        while (ring.size() < n) {
+            const Point p{random(7), random(7)};
+            if (ring.empty() || !(p == ring.back())) ring.push_back(p);
+        }
+        while (ring.size() > 3 && ring.back() == ring.front()) ring.pop_back();
+        if (ring.size() < 4) continue;
+        bool cross = false, touch = false;
+        const std::size_t m = ring.size();
+        for (std::size_t i = 0; i < m; ++i) {
+            for (std::size_t j = i + 2; j < m; ++j) {
+                if (i == 0 && j == m - 1) continue;
+                const Point a = ring[i], b = ring[(i + 1) % m], c = ring[j], d = ring[(j + 1) % m];
+                const int o1 = orientation(a, b, c), o2 = orientation(a, b, d), o3 = orientation(c, d, a),
+                          o4 = orientation(c, d, b);
+                if (o1 * o2 < 0 && o3 * o4 < 0) cross = true;
+                if ((o1 == 0 && on(a, b, c)) || (o2 == 0 && on(a, b, d)) || (o3 == 0 && on(c, d, a)) ||
+                    (o4 == 0 && on(c, d, b)))
+                    touch = true;
+            }
+        }
+        std::vector<GeoPoint> points;
+        for (const Point& p : ring) points.push_back({45 + p.y / 60.0, 9 + p.x / 60.0});
+        const CrossingSearch search = FindSelfCrossing(points);
+        SCOPED_TRACE(::testing::PrintToString(trial));
+        if (cross) {
+            ++crossings;
+            ASSERT_EQ(search.outcome, CrossingSearch::Outcome::Found);
+            ASSERT_TRUE(search.crossing.crosses);
+        } else if (touch) {
+            ++touches;
+            ASSERT_EQ(search.outcome, CrossingSearch::Outcome::Found);
+            ASSERT_FALSE(search.crossing.crosses);
+        } else {
+            ASSERT_EQ(search.outcome, CrossingSearch::Outcome::None);
+        }
+    }
+    // Each kind came up often.
+    EXPECT_GT(crossings, 1000);
+    EXPECT_GT(touches, 1000);
+}
+
 // " 45:mm:00 N 009:mm:00 E" on a grid of minutes, x east and y north.
 std::string At(int x, int y) {
     char text[40];

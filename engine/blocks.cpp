@@ -553,6 +553,7 @@ bool Analyser::FollowArcs() {
     arcCredit_ = arcPoints_ > allowed ? allowed : allowed - arcPoints_;
     if (pendingArcs_.empty()) return true;
     if (arcPoints_ > allowed) {
+        if (failedLine_ != 0) return false;
         std::size_t points = 0;
         for (const PendingArc& p : pendingArcs_) {
             points += p.points;
@@ -697,7 +698,9 @@ void Analyser::FinishLimits() {
 }
 
 void Analyser::FinishOutline() {
-    if (failedLine_ != 0 || !FollowArcs()) return;
+    // The arcs before a line that stopped the geometry are followed too,
+    // for the outline view.
+    if (!FollowArcs() || failedLine_ != 0) return;
     const std::vector<OutlinePoint>& outline = a_.outline;
     if (outlineLine_ == 0 || outlineBroken_ || outline.empty()) return;
 

@@ -556,6 +556,18 @@ TEST(BlockChecks, OutlinesAroundAPoleAndHugeArcsDoNotCross) {
     }
 }
 
+// The outline view draws the arcs of a block whose geometry a later line
+// stopped, followed as in any other block.
+TEST(AnalyseBlock, FollowsTheArcsBeforeALineThatStopsTheGeometry) {
+    test::ScopedSeparator separator('.');
+    const SplitFile file(kHead + kCentre + "DA 5,0,180\nDP 45:00:00N 009:00:00E\n");
+    const BlockAnalysis a = AnalyseBlock(file.records, CheckSettings{});
+    EXPECT_FALSE(a.geometryChecked);
+    ASSERT_EQ(a.arcs.size(), 1u);
+    EXPECT_GT(a.arcs[0].pointCount, 10u);
+    EXPECT_EQ(a.outline.size(), a.arcs[0].pointCount);
+}
+
 // The points followed along a block's arcs keep to the file's size: two
 // per byte of the block's records, and what the blocks before it left
 // unused (4,096 to begin with), at most 262,144; past that the geometry is

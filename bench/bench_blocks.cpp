@@ -1,6 +1,8 @@
 // Block check benchmarks: the block checks alone (the lines already split
 // and line-checked) over the generated 1,000,000-line file, over a single
-// outline of 1,000,000 points, and over 100,000 small blocks.
+// outline of 1,000,000 points, over 100,000 small blocks, over arcs that
+// ask for many points from few bytes, and the crossing test of outlines
+// made to be slow.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -13,6 +15,7 @@
 #include "engine/blocks.h"
 #include "engine/engine.h"
 #include "engine/lines.h"
+#include "engine/outline.h"
 #include "engine/text.h"
 
 namespace {
@@ -123,6 +126,80 @@ void BM_BlockChecks_SmallBlocks100k(benchmark::State& state) {
     RunBlockChecks(state, file);
 }
 BENCHMARK(BM_BlockChecks_SmallBlocks100k)->Unit(benchmark::kMillisecond);
+
+// Ten blocks of 11,000 lines "DA 1000,0,359" (1.5 MB): each line asks for
+// 358 points, 4 million a block; past 262,144 points a block's geometry is
+// skipped with a note.
+void BM_BlockChecks_TenArcBlocks(benchmark::State& state) {
+    static const SplitFile file = [] {
+        std::string text;
+        for (int block = 0; block < 10; ++block) {
+            text += "AC R\nAN Arcs " + std::to_string(block) + "\nAL GND\nAH FL95\nV X=45:00:00 N 009:00:00 E\n";
+            for (int i = 0; i < 11'000; ++i) text += "DA 1000,0,359\n";
+        }
+        return Split(std::move(text));
+    }();
+    RunBlockChecks(state, file);
+}
+BENCHMARK(BM_BlockChecks_TenArcBlocks)->Unit(benchmark::kMillisecond);
+
+// 2 MB of small blocks whose one arc of 1,000 NM (358 points) needs all that
+// the block's 180 bytes allow (two points a byte): the most arc points a
+// file can ask for, followed and checked for crossings. Its time per byte
+// is the worst case of the block checks.
+void BM_BlockChecks_ArcsAtTheBound(benchmark::State& state) {
+    static const SplitFile file = [] {
+        std::string text;
+        for (int i = 0; text.size() < 2'000'000; ++i) {
+            char centre[64];
+            std::snprintf(centre, sizeof centre, "V X=%02d:%02d:00 N %03d:%02d:00 E\n", 40 + i % 20, i % 60,
+                          1 + i / 20 % 40, i % 60);
+            text += "AC R\nAN Arc " + std::to_string(1'000'000 + i) + " " + std::string(121, 'x') + "\n" + centre +
+                    "DA 1000,0,359\n";
+        }
+        return Split(std::move(text));
+    }();
+    RunBlockChecks(state, file);
+    state.SetBytesProcessed(state.iterations() * 2'000'000);
+}
+BENCHMARK(BM_BlockChecks_ArcsAtTheBound)->Unit(benchmark::kMillisecond);
+
+// A zigzag of 2,000 points with long teeth side by side, turned by 45
+// degrees so that the boxes of its edges all overlap, and a star of 5,000
+// long spikes that meet near its middle: the crossing test takes time in
+// proportion to the points for both.
+std::vector<GeoPoint> Zigzag45() {
+    std::vector<GeoPoint> points;
+    const double c = std::cos(std::numbers::pi / 4);
+    auto add = [&](double x, double y) { points.push_back({45 + c * (x + y), 9 + c * (x - y) / c}); };
+    for (int i = 0; i < 1998; ++i) add(i * 0.0002, i % 2 * 0.2);
+    add(1997 * 0.0002, -0.05);
+    add(0, -0.05);
+    return points;
+}
+
+std::vector<GeoPoint> Star5000() {
+    std::vector<GeoPoint> points;
+    for (int i = 0; i < 5000; ++i) {
+        const double angle = 2 * std::numbers::pi * i / 5000, radius = i % 2 ? 1.0 : 0.001;
+        points.push_back({45 + radius * std::cos(angle), 9 + radius * std::sin(angle)});
+    }
+    return points;
+}
+
+void BM_FindSelfCrossing_Zigzag45(benchmark::State& state) {
+    const std::vector<GeoPoint> points = Zigzag45();
+    for (auto _ : state) benchmark::DoNotOptimize(FindSelfCrossing(points));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(points.size()));
+}
+BENCHMARK(BM_FindSelfCrossing_Zigzag45)->Unit(benchmark::kMicrosecond);
+
+void BM_FindSelfCrossing_Star5000(benchmark::State& state) {
+    const std::vector<GeoPoint> points = Star5000();
+    for (auto _ : state) benchmark::DoNotOptimize(FindSelfCrossing(points));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(points.size()));
+}
+BENCHMARK(BM_FindSelfCrossing_Star5000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 BENCHMARK_MAIN();

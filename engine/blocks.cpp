@@ -21,11 +21,16 @@ namespace {
 
 using Rule = RuleId;
 
-// The points followed along the arcs of one block, at most: a file of a
-// million full-circle arcs in one block would otherwise take hundreds of
-// millions of points. Past it, arcs keep only their end points and the
-// outline is not checked for crossings.
-constexpr std::size_t kMostArcPoints = std::size_t{1} << 22;
+// The points followed along the arcs of a block, at most: two for each
+// byte of its records, and what the blocks before it left of theirs (4,096
+// to begin with), never more than a quarter of a million. The blocks of
+// real files need less than half a point a byte; a 14-byte DA line can ask
+// for 358 points. Past these bounds the block's geometry is not checked, so
+// that the time and memory of the checks keep in step with the file's size
+// (a fifth of a microsecond a point).
+constexpr std::size_t kArcPointsPerByte = 2;
+constexpr std::size_t kFirstArcPoints = 4096;
+constexpr std::size_t kMostArcPoints = std::size_t{1} << 18;
 
 // A DB that turns less than this many degrees from its start to its end
 // starts where it ends.
@@ -191,6 +196,9 @@ private:
 
     void FinishRepeats();
     void FinishLimits();
+    // Adds the points along the arcs to the outline, within the block's
+    // bounds; false when it needs more (the geometry is then not checked).
+    bool FollowArcs();
     void FinishOutline();
     // The findings in line order.
     BlockAnalysis& Sorted();
@@ -229,7 +237,19 @@ private:
     bool styleSeen_ = false;
     bool zeroSweep_ = false;
     bool lastWasPoint_ = false;
+    // The arcs' points are followed once the block has ended and its size
+    // is known: each arc to follow, and the points it needs.
+    struct PendingArc {
+        std::size_t arc;
+        double from, sweep, startMetres, endMetres;
+        std::size_t points;
+    };
+    std::vector<PendingArc> pendingArcs_;
     std::size_t arcPoints_ = 0;
+    // The bytes of the block's records (command words and arguments).
+    std::size_t blockBytes_ = 0;
+    // The arc points the blocks so far left unused.
+    std::size_t arcCredit_ = kFirstArcPoints;
     std::int32_t failedLine_ = 0;
     std::string failedWhy_;
 };
@@ -269,7 +289,9 @@ void Analyser::Start(const RecordLine* first) {
     mixed_ = outlineHasArc_ = outlineBroken_ = lastWasPoint_ = zeroSweep_ = false;
     styleOnly_ = true;
     styleSeen_ = false;
+    pendingArcs_.clear();
     arcPoints_ = 0;
+    blockBytes_ = first ? first->command.size() + first->argument.size() + 1 : 0;
     failedLine_ = 0;
     failedWhy_.clear();
 }
@@ -287,6 +309,7 @@ void Analyser::Report(Rule rule, std::int32_t line, std::string message, std::ve
 
 void Analyser::Add(const RecordLine& line) {
     a_.lastLine = line.line;
+    blockBytes_ += line.command.size() + line.argument.size() + 1;
     if (line.command.empty()) return;
     const Record record = Classify(line.command);
 
@@ -482,15 +505,62 @@ void Analyser::AddArc(std::int32_t line, GeoPoint start, GeoPoint end, double st
     arc.clockwise = clockwise_;
     arc.firstPoint = static_cast<std::uint32_t>(a_.outline.size());
     a_.outline.push_back({start, line, true});
-    thread_local std::vector<GeoPoint> followed;
-    followed.clear();
-    if (followArcs_ && arcPoints_ < kMostArcPoints)
-        FollowArc(centre_, startBearing, Sweep(startBearing, endBearing, clockwise_), startMetres, endMetres, followed);
-    arcPoints_ += followed.size();
-    for (const GeoPoint& p : followed) a_.outline.push_back({p, line, true});
     a_.outline.push_back({end, line, true});
-    arc.pointCount = static_cast<std::uint32_t>(a_.outline.size()) - arc.firstPoint;
+    arc.pointCount = 2;
+    if (followArcs_) {
+        const double sweep = Sweep(startBearing, endBearing, clockwise_);
+        const std::size_t points = ArcPointCount(sweep, startMetres, endMetres);
+        if (points > 0) pendingArcs_.push_back({a_.arcs.size(), startBearing, sweep, startMetres, endMetres, points});
+        arcPoints_ += points;
+        if (arcPoints_ > kMostArcPoints) {
+            GeometryFailed(line, "");
+            failedWhy_ = "takes the points along the block's arcs past " + std::to_string(kMostArcPoints);
+        }
+    }
     a_.arcs.push_back(arc);
+}
+
+bool Analyser::FollowArcs() {
+    const std::size_t allowed = std::min(kMostArcPoints, arcCredit_ + kArcPointsPerByte * blockBytes_);
+    arcCredit_ = arcPoints_ > allowed ? allowed : allowed - arcPoints_;
+    if (pendingArcs_.empty()) return true;
+    if (arcPoints_ > allowed) {
+        if (failedLine_ != 0) return false;
+        std::size_t points = 0;
+        for (const PendingArc& p : pendingArcs_) {
+            points += p.points;
+            if (points <= allowed) continue;
+            GeometryFailed(a_.arcs[p.arc].line, "");
+            failedWhy_ = "takes the points along the block's arcs past " + std::to_string(allowed);
+            if (allowed < kMostArcPoints)
+                failedWhy_ += ": " + std::to_string(kArcPointsPerByte) + " for each of its " +
+                              std::to_string(blockBytes_) + " bytes, and " +
+                              std::to_string(allowed - kArcPointsPerByte * blockBytes_) + " in reserve";
+            break;
+        }
+        return false;
+    }
+    thread_local std::vector<OutlinePoint> grown;
+    thread_local std::vector<GeoPoint> followed;
+    grown.clear();
+    grown.reserve(a_.outline.size() + arcPoints_);
+    std::size_t next = 0, pending = 0;
+    for (std::size_t i = 0; i < a_.arcs.size(); ++i) {
+        ArcShape& arc = a_.arcs[i];
+        grown.insert(grown.end(), a_.outline.begin() + static_cast<std::ptrdiff_t>(next),
+                     a_.outline.begin() + arc.firstPoint + 1);
+        next = arc.firstPoint + 1;
+        arc.firstPoint = static_cast<std::uint32_t>(grown.size() - 1);
+        if (pending == pendingArcs_.size() || pendingArcs_[pending].arc != i) continue;
+        const PendingArc& p = pendingArcs_[pending++];
+        followed.clear();
+        FollowArc(arc.centre, p.from, p.sweep, p.startMetres, p.endMetres, followed);
+        for (const GeoPoint& point : followed) grown.push_back({point, arc.line, true});
+        arc.pointCount = static_cast<std::uint32_t>(followed.size() + 2);
+    }
+    grown.insert(grown.end(), a_.outline.begin() + static_cast<std::ptrdiff_t>(next), a_.outline.end());
+    a_.outline.swap(grown);
+    return true;
 }
 
 void Analyser::Arc(Record record, const RecordLine& line) {
@@ -621,8 +691,11 @@ bool Closed(const OutlinePoint& first, const OutlinePoint& last) {
 }
 
 void Analyser::FinishOutline() {
+    // The arcs before a line that stopped the geometry are followed too,
+    // for the outline view.
+    if (!FollowArcs() || failedLine_ != 0) return;
     const std::vector<OutlinePoint>& outline = a_.outline;
-    if (outlineLine_ == 0 || outlineBroken_ || failedLine_ != 0 || outline.empty()) return;
+    if (outlineLine_ == 0 || outlineBroken_ || outline.empty()) return;
 
     // Up to three distinct positions.
     GeoPoint found[3] = {outline.front().position};
@@ -649,13 +722,8 @@ void Analyser::FinishOutline() {
                    std::to_string(firstLine) + "); most readers close it, some refuse it",
                {outline.back().position, outline.front().position});
 
-    if (!settings_.Enabled(Info(Rule::SelfIntersection).id)) return;
-    if (arcPoints_ >= kMostArcPoints) {
-        Report(Rule::GeometrySkipped, a_.firstLine,
-               "the outline is not checked for crossings: its arcs need more than " + std::to_string(kMostArcPoints) +
-                   " points");
+    if (!settings_.Enabled(Info(Rule::SelfIntersection).id) && !settings_.Enabled(Info(Rule::SelfTouching).id))
         return;
-    }
     // The closed ring without repeated points; ring[k] is outline[index[k]].
     thread_local std::vector<GeoPoint> ring;
     thread_local std::vector<std::uint32_t> index;
@@ -670,11 +738,18 @@ void Analyser::FinishOutline() {
         ring.pop_back();
         index.pop_back();
     }
-    const CrossingSearch search = FindSelfCrossing(ring);
-    if (search.outcome == CrossingSearch::Outcome::TooTangled) {
+    // The centre of the largest arc, about which a huge outline is laid flat.
+    std::optional<GeoPoint> centre;
+    double largest = 0;
+    for (const ArcShape& arc : a_.arcs) {
+        if (std::max(arc.startRadius, arc.endRadius) <= largest) continue;
+        largest = std::max(arc.startRadius, arc.endRadius);
+        centre = arc.centre;
+    }
+    const CrossingSearch search = FindSelfCrossing(ring, centre);
+    if (search.outcome == CrossingSearch::Outcome::TooLarge) {
         Report(Rule::GeometrySkipped, a_.firstLine,
-               "the outline is not checked for crossings: too many of its " + std::to_string(ring.size()) +
-                   " points lie close together to compare them all");
+               "the outline is not checked for crossings: it spans too much of the earth to be laid flat");
         return;
     }
     if (search.outcome != CrossingSearch::Outcome::Found) return;
@@ -689,7 +764,7 @@ void Analyser::FinishOutline() {
     std::int32_t firstPart, secondPart;
     const std::string first = part(crossing->first, firstPart);
     const std::string second = part(crossing->second, secondPart);
-    Report(Rule::SelfIntersection, secondPart,
+    Report(crossing->crosses ? Rule::SelfIntersection : Rule::SelfTouching, secondPart,
            std::string("the outline ") + (crossing->crosses ? "crosses" : "touches") + " itself at " +
                FormatDms(crossing->position) + ": " + first + " and " + second,
            {crossing->position});

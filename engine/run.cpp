@@ -12,6 +12,7 @@
 #include "engine/extended.h"
 #include "engine/extended_values.h"
 #include "engine/failures.h"
+#include "engine/spans.h"
 #include "engine/text.h"
 
 namespace corvala {
@@ -105,7 +106,10 @@ public:
               std::span<const GeoPoint> positions = {}) {
         if (!checkThread_) {
             Verdict verdict = Verdict::Ok;
-            for (const Finding& finding : own) Emit(finding, verdict);
+            for (Finding& finding : own) {
+                AttachSpan(finding, raw);
+                Emit(finding, verdict);
+            }
             Conclude(number, raw, verdict);
             return;
         }
@@ -245,13 +249,20 @@ private:
         for (const Held& line : held_) {
             if (line.line >= limit) break;
             Verdict verdict = Verdict::Ok;
-            for (std::size_t i = 0; i < line.findingCount; ++i) Emit(HeldFinding(line.firstFinding + i), verdict);
-            // A finding that names a line already gone out still goes out.
-            while (next < extra_.size() && extra_[next].line <= line.line) Emit(extra_[next++], verdict);
-            Conclude(line.line,
-                     line.raw.data() != nullptr ? line.raw
-                                                : std::string_view(arena_).substr(line.rawBegin, line.raw.size()),
-                     verdict);
+            const std::string_view raw =
+                line.raw.data() != nullptr ? line.raw : std::string_view(arena_).substr(line.rawBegin, line.raw.size());
+            for (std::size_t i = 0; i < line.findingCount; ++i) {
+                Finding& finding = HeldFinding(line.firstFinding + i);
+                AttachSpan(finding, raw);
+                Emit(finding, verdict);
+            }
+            // A finding that names a line already gone out still goes out
+            // (without a span: its bytes are gone).
+            while (next < extra_.size() && extra_[next].line <= line.line) {
+                if (extra_[next].line == line.line) AttachSpan(extra_[next], raw);
+                Emit(extra_[next++], verdict);
+            }
+            Conclude(line.line, raw, verdict);
             ++kept;
         }
         for (; next < extra_.size(); ++next) later.push_back(std::move(extra_[next]));

@@ -6,6 +6,7 @@
 
 #include "cli/checker.h"
 #include "cli/escape.h"
+#include "cli/lsp/server.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "engine/text.h"
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
         } else if (options.showVersion) {
             out.Write(VersionText());
             status = kAllClean;
+        } else if (options.lsp) {
+            // Nothing but the protocol goes to standard output.
+            return corvala::lsp::RunLanguageServer(0, 1);
         } else if (options.listRules) {
             out.Write(RulesText());
             status = kAllClean;

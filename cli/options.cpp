@@ -37,6 +37,9 @@ Options:
                        error (the default), warning or note
       --list-rules     list every rule with its id, default severity and
                        what it finds, and exit
+      --lsp            serve the language server protocol on standard input
+                       and output, for editors (see docs/editors.md); FILEs
+                       and the other options are not used
       --color=WHEN     colour the markers of the log format (" ok" green,
                        "wrn" orange, "err" red): auto (the default) only when
                        standard output is a terminal and NO_COLOR is unset or
@@ -56,7 +59,9 @@ Output formats:
   gnu     "FILE:LINE: error: MESSAGE" for each finding and nothing for a
           clean file, for editors and CI annotations; MESSAGE is the check's
           own message without the "Line N: CMD returned error: " prefix, or
-          "CMD not implemented."
+          "CMD not implemented."; with --blocks or --rules=extended
+          "FILE:LINE:COLUMN:" where the finding points into its line
+          (COLUMN counts bytes from 1)
   json    one JSON document for all FILEs (below)
   sarif   one SARIF 2.1.0 log for all FILEs, the format code-scanning
           services annotate changes with: one run, the rules with their ids,
@@ -66,8 +71,11 @@ Findings:
   With --blocks or --rules=extended every finding has a severity (error,
   warning or note) and a rule id, and the formats show both: errors items
   read "Line 12: error: MESSAGE [too-few-points]", gnu lines
-  "FILE:12: warning: MESSAGE [rule]", json findings carry "severity", "rule"
-  and "block_line", and the closing item counts errors, warnings and notes.
+  "FILE:12:4: warning: MESSAGE [rule]", json findings carry "severity",
+  "rule" and "block_line" (and "column" and "end_column", 1-based bytes,
+  the end just after the span, where the finding points into its line),
+  sarif results a region with columns, and the closing item counts errors,
+  warnings and notes.
   Without them the outputs are those of the Corvala window, byte for byte.
 
 Output:
@@ -189,6 +197,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     app.add_flag("-V,--version", options.showVersion);
     app.add_flag("--list-rules", options.listRules);
     app.add_flag("--blocks", options.checks.blocks);
+    app.add_flag("--lsp", options.lsp);
 
     std::string format = "errors";
     std::string color = "auto";
@@ -236,7 +245,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
         }
         options.checks.disabled.push_back(rule);
     }
-    if (!options.showHelp && !options.showVersion && !options.listRules && options.files.empty()) {
+    if (!options.showHelp && !options.showVersion && !options.listRules && !options.lsp && options.files.empty()) {
         result.ok = false;
         result.error = "no FILE given";
     }

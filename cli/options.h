@@ -25,6 +25,8 @@ struct Options {
     bool showHelp = false;
     bool showVersion = false;
     bool listRules = false;
+    // Serve the language server protocol on standard input and output.
+    bool lsp = false;
 };
 
 // The outcome of parsing: either options to act on, or a message for

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <map>
+#include <unistd.h>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -530,6 +532,58 @@ TEST(LspProgram, RefusesATwoGigabyteMessageWithoutAllocatingIt) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0]["error"]["code"], -32700);
     EXPECT_NE(run.err.find("2147483648"), std::string::npos);
+}
+
+// --- A real client: Neovim ------------------------------------------------------
+
+std::string FindOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream folders(path ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const std::string candidate = folder + "/" + program;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return {};
+}
+
+TEST(Neovim, SeesDiagnosticsAppliesTheQuickFixAndAsksForHoverAndSymbols) {
+    const std::string nvim = FindOnPath("nvim");
+    if (nvim.empty()) GTEST_SKIP() << "nvim is missing: install the Debian package neovim (scripts/install-deps) to run "
+                                      "the language server with a real editor";
+    test::ScratchDir dir;
+    const std::string file = dir.Write("unclosed.txt", test::ReadFile(cli::testing::DataPath("unclosed.txt")));
+    const std::string out = dir.path() + "/seen.json";
+    test::RunOptions options;
+    options.workingDir = dir.path();
+    const test::ProgramRun run = test::RunProgram(
+        nvim, {"--headless", "--clean", "-c", "let $CORVALA_CHECK = '" + std::string(CORVALA_CHECK_BINARY) + "'", "-c",
+               "let $CORVALA_FIXTURE = '" + file + "'", "-c", "let $CORVALA_OUT = '" + out + "'", "-c",
+               "luafile " + std::string(CORVALA_SOURCE_DIR) + "/tests/cli/nvim_lsp.lua"},
+        options);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string text = test::ReadFile(out);
+    ASSERT_FALSE(text.empty()) << run.out << run.err;
+    const Json seen = Json::parse(text);
+    ASSERT_FALSE(seen.contains("error")) << seen["error"];
+
+    // Column-precise diagnostics with rule codes and links.
+    std::map<std::string, Json> first;
+    for (const Json& d : seen["first"]["diagnostics"]) first[d["code"]] = d;
+    ASSERT_TRUE(first.count("not-closed"));
+    ASSERT_TRUE(first.count("DP"));
+    EXPECT_EQ(first["DP"]["range"], Range(17, 18, 17, 20));
+    EXPECT_EQ(first["DP"]["codeDescription"]["href"],
+              std::string(kDefaultRulesDocument) + "#coordinates-errors-under-the-records-own-id-dp-db-dy-at-v");
+    // The quick fix, and the diagnostic gone after it.
+    ASSERT_EQ(seen["actions"].size(), 1u);
+    EXPECT_EQ(seen["actions"][0]["diagnostics"][0]["code"], "not-closed");
+    EXPECT_EQ(seen["fixed_line"], "DP 52:30:00 N 013:20:00 E");
+    for (const Json& d : seen["after"]["diagnostics"]) EXPECT_NE(d["code"], "not-closed");
+    EXPECT_NE(seen["hover"]["contents"]["value"].get<std::string>().find("52.500000, 13.333333"), std::string::npos);
+    ASSERT_EQ(seen["symbols"].size(), 2u);
+    EXPECT_EQ(seen["symbols"][0]["name"], "Field");
+    EXPECT_EQ(seen["symbols"][1]["name"], "Minutes");
+    EXPECT_EQ(seen["stopped"], true);
 }
 
 }  // namespace

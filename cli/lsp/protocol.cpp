@@ -114,58 +114,104 @@ std::vector<std::int32_t> NamedLines(std::string_view message, std::int32_t own)
     return lines;
 }
 
-nlohmann::json DiagnosticsJson(const std::string& uri, std::string_view bytes, const std::vector<std::size_t>& starts,
-                               const std::vector<Finding>& findings, TextUnit unit, const std::string& rulesDocument) {
-    using Json = nlohmann::json;
+void AppendJsonString(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20) {
+            out += "\\u00";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+std::string DiagnosticsArray(const std::string& uri, std::string_view bytes, const std::vector<std::size_t>& starts,
+                             const std::vector<Finding>& findings, TextUnit unit, const std::string& rulesDocument) {
+    // Written as text: a large file can have tens of thousands of findings,
+    // and building them as JSON values first costs more than the check.
     const std::size_t lineCount = starts.size() - 1;
-    auto lineRange = [&](std::size_t index) {
-        const std::string_view line = LineAt(bytes, starts, index);
-        return Json{{"start", {{"line", index}, {"character", 0}}},
-                    {"end", {{"line", index}, {"character", DisplayOffset(line, line.size(), unit)}}}};
+    std::string out;
+    out.reserve(findings.size() * 320 + 2);
+    auto position = [&](std::size_t line, std::size_t character) {
+        out += "{\"line\":";
+        out += std::to_string(line);
+        out += ",\"character\":";
+        out += std::to_string(character);
+        out += '}';
     };
+    auto range = [&](std::size_t line, std::size_t start, std::size_t end) {
+        out += "{\"start\":";
+        position(line, start);
+        out += ",\"end\":";
+        position(line, end);
+        out += '}';
+    };
+    auto wholeLine = [&](std::size_t index) {
+        const std::string_view line = LineAt(bytes, starts, index);
+        range(index, 0, DisplayOffset(line, line.size(), unit));
+    };
+    std::string quotedUri;
+    AppendJsonString(quotedUri, uri);
     std::map<std::string_view, std::string> links;
-    Json diagnostics = Json::array();
+    out += '[';
+    bool first = true;
     for (const Finding& finding : findings) {
-        Json range;
+        if (!first) out += ',';
+        first = false;
+        out += "{\"range\":";
         if (finding.line <= 0 || static_cast<std::size_t>(finding.line) > lineCount) {
-            range = {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}};
+            range(0, 0, 0);
         } else {
             const std::size_t index = static_cast<std::size_t>(finding.line) - 1;
             const std::string_view line = LineAt(bytes, starts, index);
             if (finding.HasSpan() && static_cast<std::size_t>(finding.endColumn) <= line.size()) {
-                range = {{"start",
-                          {{"line", index},
-                           {"character", DisplayOffset(line, static_cast<std::size_t>(finding.column), unit)}}},
-                         {"end",
-                          {{"line", index},
-                           {"character", DisplayOffset(line, static_cast<std::size_t>(finding.endColumn), unit, true)}}}};
+                range(index, DisplayOffset(line, static_cast<std::size_t>(finding.column), unit),
+                      DisplayOffset(line, static_cast<std::size_t>(finding.endColumn), unit, true));
             } else {
-                range = lineRange(index);
+                wholeLine(index);
             }
         }
         auto link = links.find(finding.rule);
         if (link == links.end()) {
             const std::string anchor = RuleAnchor(finding.rule);
-            link = links.emplace(finding.rule, anchor.empty() ? rulesDocument : rulesDocument + "#" + anchor).first;
+            std::string quoted;
+            AppendJsonString(quoted, anchor.empty() ? rulesDocument : rulesDocument + "#" + anchor);
+            link = links.emplace(finding.rule, std::move(quoted)).first;
         }
-        Json diagnostic = {
-            {"range", std::move(range)},
-            {"severity", Severity(finding.severity)},
-            {"code", finding.rule},
-            {"codeDescription", {{"href", link->second}}},
-            {"source", "corvala"},
-            {"message", DecodeForDisplay(finding.message)},
-        };
-        Json related = Json::array();
+        out += ",\"severity\":";
+        out += static_cast<char>('0' + Severity(finding.severity));
+        out += ",\"code\":";
+        AppendJsonString(out, finding.rule);
+        out += ",\"codeDescription\":{\"href\":";
+        out += link->second;
+        out += "},\"source\":\"corvala\",\"message\":";
+        AppendJsonString(out, DecodeForDisplay(finding.message));
+        bool anyRelated = false;
         for (const std::int32_t named : NamedLines(finding.message, finding.line)) {
             if (static_cast<std::size_t>(named) > lineCount) continue;
-            related.push_back({{"location", {{"uri", uri}, {"range", lineRange(static_cast<std::size_t>(named) - 1)}}},
-                               {"message", "line " + std::to_string(named)}});
+            out += anyRelated ? "," : ",\"relatedInformation\":[";
+            anyRelated = true;
+            out += "{\"location\":{\"uri\":";
+            out += quotedUri;
+            out += ",\"range\":";
+            wholeLine(static_cast<std::size_t>(named) - 1);
+            out += "},\"message\":\"line ";
+            out += std::to_string(named);
+            out += "\"}";
         }
-        if (!related.empty()) diagnostic["relatedInformation"] = std::move(related);
-        diagnostics.push_back(std::move(diagnostic));
+        if (anyRelated) out += ']';
+        out += '}';
     }
-    return diagnostics;
+    out += ']';
+    return out;
 }
 
 std::string PathOfUri(std::string_view uri) {

@@ -15,10 +15,14 @@
 namespace corvala::lsp {
 
 // The diagnostics of `findings` on the text `bytes` (with its line
-// starts): ranges from the findings' spans in `unit`s, the whole line when
-// a finding has none, the start of the file for the file as a whole.
-nlohmann::json DiagnosticsJson(const std::string& uri, std::string_view bytes, const std::vector<std::size_t>& starts,
-                               const std::vector<Finding>& findings, TextUnit unit, const std::string& rulesDocument);
+// starts), as the text of a JSON array: ranges from the findings' spans in
+// `unit`s, the whole line when a finding has none, the start of the file
+// for the file as a whole.
+std::string DiagnosticsArray(const std::string& uri, std::string_view bytes, const std::vector<std::size_t>& starts,
+                             const std::vector<Finding>& findings, TextUnit unit, const std::string& rulesDocument);
+
+// `text` as a JSON string (quoted and escaped; `text` is UTF-8).
+void AppendJsonString(std::string& out, std::string_view text);
 
 // The other lines a message names ("line 12", "lines 8 to 9"), in order,
 // each once, without `own`.

@@ -387,7 +387,7 @@ void Server::Work() {
         lock.unlock();
 
         bool cancelled = false;
-        Json diagnostics;
+        std::string diagnostics;
         try {
             diagnostics = Diagnose(uri, job, cancelled);
         } catch (const std::exception& e) {
@@ -400,15 +400,19 @@ void Server::Work() {
         if (!cancelled && !stopping_ && generations_[uri] == generation) {
             // Published under the lock, so that a close that comes now
             // sends its empty list after this one.
-            Send({{"jsonrpc", "2.0"},
-                  {"method", "textDocument/publishDiagnostics"},
-                  {"params", {{"uri", uri}, {"version", job.version}, {"diagnostics", std::move(diagnostics)}}}});
+            std::string text = R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":)";
+            AppendJsonString(text, uri);
+            text += R"(,"version":)" + std::to_string(job.version) + R"(,"diagnostics":)";
+            text += diagnostics;
+            text += "}}";
+            std::lock_guard sendLock(sendMutex_);
+            send_(text);
         }
     }
     idle_.notify_all();
 }
 
-Json Server::Diagnose(const std::string& uri, const Job& job, bool& cancelled) {
+std::string Server::Diagnose(const std::string& uri, const Job& job, bool& cancelled) {
     const std::string& bytes = *job.bytes;
     CollectingSink sink;
     Engine* current = nullptr;
@@ -418,9 +422,9 @@ Json Server::Diagnose(const std::string& uri, const Job& job, bool& cancelled) {
     engine.Settings = job.checks;
     engine.ValidateBytes(uri, bytes);
     cancelled = sink.cancelled || cancelRunning_;
-    if (cancelled) return Json::array();
+    if (cancelled) return {};
     const std::vector<std::size_t> starts = LineStarts(bytes);
-    return DiagnosticsJson(uri, bytes, starts, sink.findings, job.unit, job.rulesDocument);
+    return DiagnosticsArray(uri, bytes, starts, sink.findings, job.unit, job.rulesDocument);
 }
 
 // --- Over file descriptors ------------------------------------------------------

@@ -112,7 +112,7 @@ private:
         TextUnit unit = TextUnit::Utf16;
         std::string rulesDocument;
     };
-    Json Diagnose(const std::string& uri, const Job& job, bool& cancelled);
+    std::string Diagnose(const std::string& uri, const Job& job, bool& cancelled);
     const std::chrono::milliseconds debounce_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;

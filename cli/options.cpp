@@ -37,7 +37,8 @@ Options:
                        error (the default), warning or note
       --list-rules     list every rule with its id, default severity and
                        what it finds, and exit
-      --lsp            serve the language server protocol on standard input
+      --lsp
+                       serve the language server protocol on standard input
                        and output, for editors (see docs/editors.md); FILEs
                        and the other options are not used
       --color=WHEN     colour the markers of the log format (" ok" green,

@@ -386,7 +386,7 @@ Json Server::CodeActions(const Json& params) const {
     const Json diagnostics = params.value("context", Json::object()).value("diagnostics", Json::array());
     for (const Json& diagnostic : diagnostics) {
         if (!diagnostic.is_object() || diagnostic.value("code", Json()) != "not-closed") continue;
-        const std::int64_t line = diagnostic.at("range").at("start").at("line").get<std::int64_t>();
+        const std::int64_t line = IntegerOf(diagnostic.at("range").at("start").at("line"));
         if (line < 0 || static_cast<std::size_t>(line) >= document->LineCount()) continue;
         // The outline's first DP and its last DP, in the block of the line.
         const BlockLines block = BlockAround(*document, static_cast<std::size_t>(line));

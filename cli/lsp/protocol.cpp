@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
+#include <stdexcept>
 #include <map>
 
 #include "cli/lsp/document.h"
@@ -112,6 +114,22 @@ std::vector<std::int32_t> NamedLines(std::string_view message, std::int32_t own)
         }
     }
     return lines;
+}
+
+std::int64_t IntegerOf(const nlohmann::json& value) {
+    if (value.is_number_unsigned()) {
+        const auto n = value.get<std::uint64_t>();
+        if (n > std::uint64_t(INT64_MAX)) throw std::invalid_argument("an integer out of range");
+        return static_cast<std::int64_t>(n);
+    }
+    if (!value.is_number_integer()) throw std::invalid_argument("an integer expected");
+    return value.get<std::int64_t>();
+}
+
+std::int64_t IntegerOr(const nlohmann::json& object, const char* key, std::int64_t fallback) {
+    if (!object.is_object()) return fallback;
+    const auto it = object.find(key);
+    return it == object.end() || it->is_null() ? fallback : IntegerOf(*it);
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {

@@ -3,6 +3,7 @@
 // behind file URIs.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,12 @@ namespace corvala::lsp {
 // for the file as a whole.
 std::string DiagnosticsArray(const std::string& uri, std::string_view bytes, const std::vector<std::size_t>& starts,
                              const std::vector<Finding>& findings, TextUnit unit, const std::string& rulesDocument);
+
+// An integer of a message; raises std::invalid_argument for any other
+// value (a real such as 1e30 does not fit an integer).
+std::int64_t IntegerOf(const nlohmann::json& value);
+// The member `key` of `object` as an integer, or `fallback` when absent.
+std::int64_t IntegerOr(const nlohmann::json& object, const char* key, std::int64_t fallback);
 
 // `text` as a JSON string (quoted and escaped; `text` is UTF-8).
 void AppendJsonString(std::string& out, std::string_view text);

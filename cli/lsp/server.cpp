@@ -1,6 +1,7 @@
 #include "cli/lsp/server.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <vector>
 
@@ -151,8 +152,9 @@ void Server::Request(const Json& id, const std::string& method, const Json& para
             ReplyError(id, kInvalidRequest, "initialize was sent twice");
             return;
         }
+        Json result = Initialize(params);
         initialized_ = true;
-        Reply(id, Initialize(params));
+        Reply(id, std::move(result));
         return;
     }
     if (!initialized_) {
@@ -245,7 +247,7 @@ void Server::ReadSettings(const Json& settings) {
 }
 
 Position Server::ReadPosition(const Json& position) const {
-    return {position.at("line").get<std::int64_t>(), position.at("character").get<std::int64_t>()};
+    return {IntegerOf(position.at("line")), IntegerOf(position.at("character"))};
 }
 
 Json Server::ToJson(Position position) const { return {{"line", position.line}, {"character", position.character}}; }
@@ -273,7 +275,7 @@ void Server::DidOpen(const Json& params) {
     // own bytes are checked (as corvala-check would check them).
     std::string disk;
     if (ReadFileBehind(uri, disk) && !IsValidUtf8(disk) && DecodeForDisplay(disk) == text) text = std::move(disk);
-    const auto [it, added] = documents_.insert_or_assign(uri, Document(std::move(text), item.value("version", 0)));
+    const auto [it, added] = documents_.insert_or_assign(uri, Document(std::move(text), IntegerOr(item, "version", 0)));
     (void)added;
     Schedule(uri, it->second);
 }
@@ -297,7 +299,7 @@ void Server::DidChange(const Json& params) {
             document.ReplaceAll(text);
         }
     }
-    document.SetVersion(params["textDocument"].value("version", document.Version() + 1));
+    document.SetVersion(IntegerOr(params["textDocument"], "version", document.Version() + 1));
     Schedule(uri, document);
 }
 
@@ -430,7 +432,9 @@ std::string Server::Diagnose(const std::string& uri, const Job& job, bool& cance
 // --- Over file descriptors ------------------------------------------------------
 
 int RunLanguageServer(int in, int out) {
-    bool writeFailed = false;
+    // A client that goes away makes writes fail, not the process die.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::atomic<bool> writeFailed{false};
     Server server([&](const std::string& text) {
         if (writeFailed) return;
         const std::string frame = FrameMessage(text);
@@ -439,7 +443,7 @@ int RunLanguageServer(int in, int out) {
     FrameParser parser;
     std::vector<Frame> frames;
     std::vector<char> buffer(1 << 16);
-    while (!server.Exited()) {
+    while (!server.Exited() && !writeFailed) {
         const ReadResult got = ReadSome(in, buffer.data(), buffer.size());
         if (got.bytes == 0) break;  // the end of the input, or a read error
         frames.clear();

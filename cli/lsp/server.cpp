@@ -320,6 +320,7 @@ void Server::DidClose(const Json& params) {
     const std::string uri = params.at("textDocument").at("uri").get<std::string>();
     documents_.erase(uri);
     Unschedule(uri);
+    std::lock_guard publishing(publishMutex_);
     Send({{"jsonrpc", "2.0"},
           {"method", "textDocument/publishDiagnostics"},
           {"params", {{"uri", uri}, {"diagnostics", Json::array()}}}});
@@ -397,11 +398,15 @@ void Server::Work() {
             Log(std::string("corvala: the check of ") + uri + " failed: " + e.what());
         }
 
+        // Published under the publishing lock, so that a close that comes
+        // meanwhile sends its empty list after this one; the lock of the
+        // jobs is not held while writing, so that the reading thread can
+        // go on taking changes.
+        std::unique_lock publishing(publishMutex_);
         lock.lock();
-        busy_ = false;
-        if (!cancelled && !stopping_ && generations_[uri] == generation) {
-            // Published under the lock, so that a close that comes now
-            // sends its empty list after this one.
+        const bool current = !cancelled && !stopping_ && generations_[uri] == generation;
+        lock.unlock();
+        if (current) {
             std::string text = R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":)";
             AppendJsonString(text, uri);
             text += R"(,"version":)" + std::to_string(job.version) + R"(,"diagnostics":)";
@@ -410,6 +415,9 @@ void Server::Work() {
             std::lock_guard sendLock(sendMutex_);
             send_(text);
         }
+        publishing.unlock();
+        lock.lock();
+        busy_ = false;
     }
     idle_.notify_all();
 }

@@ -96,6 +96,9 @@ private:
 
     std::function<void(const std::string&)> send_;
     std::mutex sendMutex_;
+    // Held while diagnostics are published, and by a close while it sends
+    // its empty list.
+    std::mutex publishMutex_;
     bool initialized_ = false;
     bool shutdown_ = false;
     bool exited_ = false;

@@ -18,6 +18,7 @@
 #include "cli/lsp/protocol.h"
 #include "cli/lsp/server.h"
 #include "engine/checks.h"
+#include "engine/display.h"
 #include "run_checker.h"
 
 namespace corvala::lsp {
@@ -532,6 +533,69 @@ TEST(LspProgram, RefusesATwoGigabyteMessageWithoutAllocatingIt) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0]["error"]["code"], -32700);
     EXPECT_NE(run.err.find("2147483648"), std::string::npos);
+}
+
+// --- A real file ------------------------------------------------------------------
+
+// A Latin-1 file of the sample folder, opened as an editor opens it (the
+// decoded text; the server reads the bytes on disk): the diagnostics are
+// the findings corvala-check reports, every range lies on its line, one
+// symbol per block, hover on a DP, and the quick fix closes an outline.
+TEST(LspRealFile, AgreesWithTheCheckerAndFixesAnOutline) {
+    const std::string path = std::string(CORVALA_CORPUS_DIR) + "/de-2025-06-latin1.txt";
+    const std::string bytes = test::ReadFile(path);
+    if (bytes.empty()) GTEST_SKIP() << "no sample files in " << CORVALA_CORPUS_DIR;
+    const std::string uri = "file://" + path;
+    Client client;
+    client.Initialize();
+    client.Open(uri, DecodeForDisplay(bytes));
+    const Json published = client.Diagnostics(uri);
+    const auto& diagnostics = published["diagnostics"];
+
+    const cli::testing::RunResult checked =
+        cli::testing::RunChecker({"--format=json", "--rules=extended", "--blocks", path});
+    EXPECT_EQ(diagnostics.size(), Json::parse(checked.out)["files"][0]["findings"].size());
+
+    const std::vector<std::size_t> starts = LineStarts(bytes);
+    int notClosed = 0;
+    const Json* firstNotClosed = nullptr;
+    for (const Json& d : diagnostics) {
+        ASSERT_TRUE(d.contains("code"));
+        EXPECT_EQ(d["codeDescription"]["href"].get<std::string>().rfind(kDefaultRulesDocument, 0), 0u);
+        const std::size_t line = d["range"]["start"]["line"];
+        const std::string_view text = LineAt(bytes, starts, line);
+        EXPECT_LE(d["range"]["start"]["character"], d["range"]["end"]["character"]);
+        EXPECT_LE(d["range"]["end"]["character"].get<std::size_t>(), DisplayOffset(text, text.size(), TextUnit::Utf16));
+        if (d["code"] == "not-closed" && notClosed++ == 0) firstNotClosed = &d;
+    }
+
+    std::size_t blocks = 0;
+    std::int64_t firstDp = -1;
+    for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+        const std::string_view text = LineAt(bytes, starts, i);
+        if (text.size() >= 3 && (text[0] | 32) == 'a' && (text[1] | 32) == 'c' && text[2] == ' ') ++blocks;
+        if (firstDp < 0 && text.rfind("DP ", 0) == 0) firstDp = static_cast<std::int64_t>(i);
+    }
+    const Json symbols = client.Request("textDocument/documentSymbol", {{"textDocument", {{"uri", uri}}}})["result"];
+    EXPECT_EQ(symbols.size(), blocks);
+    ASSERT_GE(firstDp, 0);
+    const Json hover = client.Request("textDocument/hover", {{"textDocument", {{"uri", uri}}},
+                                                             {"position", {{"line", firstDp}, {"character", 4}}}});
+    EXPECT_NE(hover["result"]["contents"]["value"].get<std::string>().find("Decimal degrees"), std::string::npos);
+
+    if (firstNotClosed == nullptr) return;
+    const Json action = client.Request("textDocument/codeAction",
+                                       {{"textDocument", {{"uri", uri}}},
+                                        {"range", (*firstNotClosed)["range"]},
+                                        {"context", {{"diagnostics", Json::array({*firstNotClosed})}}}})["result"];
+    ASSERT_EQ(action.size(), 1u);
+    const Json edit = action[0]["edit"]["changes"][uri][0];
+    client.Notify("textDocument/didChange",
+                  {{"textDocument", {{"uri", uri}, {"version", 2}}},
+                   {"contentChanges", Json::array({{{"range", edit["range"]}, {"text", edit["newText"]}}})}});
+    int after = 0;
+    for (const Json& d : client.Diagnostics(uri)["diagnostics"]) after += d["code"] == "not-closed";
+    EXPECT_EQ(after, notClosed - 1);
 }
 
 // --- A real client: Neovim ------------------------------------------------------

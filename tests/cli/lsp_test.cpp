@@ -537,12 +537,15 @@ TEST(LspProgram, RefusesATwoGigabyteMessageWithoutAllocatingIt) {
 
 // --- A real file ------------------------------------------------------------------
 
-// A Latin-1 file of the sample folder, opened as an editor opens it (the
-// decoded text; the server reads the bytes on disk): the diagnostics are
-// the findings corvala-check reports, every range lies on its line, one
-// symbol per block, hover on a DP, and the quick fix closes an outline.
-TEST(LspRealFile, AgreesWithTheCheckerAndFixesAnOutline) {
-    const std::string path = std::string(CORVALA_CORPUS_DIR) + "/de-2025-06-latin1.txt";
+// Files of the sample folder, opened as an editor opens them (the decoded
+// text; for a Latin-1 file the server reads the bytes on disk): the
+// diagnostics are the findings corvala-check reports, every range lies on
+// its line, one symbol per block, hover on a DP, and the quick fix closes
+// an outline.
+class LspRealFile : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LspRealFile, AgreesWithTheCheckerAndFixesAnOutline) {
+    const std::string path = std::string(CORVALA_CORPUS_DIR) + "/" + GetParam();
     const std::string bytes = test::ReadFile(path);
     if (bytes.empty()) GTEST_SKIP() << "no sample files in " << CORVALA_CORPUS_DIR;
     const std::string uri = "file://" + path;
@@ -594,9 +597,20 @@ TEST(LspRealFile, AgreesWithTheCheckerAndFixesAnOutline) {
                   {{"textDocument", {{"uri", uri}, {"version", 2}}},
                    {"contentChanges", Json::array({{{"range", edit["range"]}, {"text", edit["newText"]}}})}});
     int after = 0;
-    for (const Json& d : client.Diagnostics(uri)["diagnostics"]) after += d["code"] == "not-closed";
+    const Json fixed = client.Diagnostics(uri);
+    EXPECT_EQ(fixed["version"], 2);
+    EXPECT_EQ(fixed["diagnostics"].size() + 1, diagnostics.size()) << edit.dump();
+    for (const Json& d : fixed["diagnostics"]) after += d["code"] == "not-closed";
     EXPECT_EQ(after, notClosed - 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Lsp, LspRealFile, ::testing::Values("de-2025-06-latin1.txt", "nl-2022.txt"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 // --- A real client: Neovim ------------------------------------------------------
 

@@ -36,9 +36,9 @@ struct ServerSettings {
 // The record set when the editor names none.
 inline constexpr std::string_view kDefaultRules = "extended";
 
-// Where the rules are documented: each diagnostic links to its rule's
-// section (anchor) of this page.
-inline constexpr std::string_view kDefaultRulesDocument = "https://github.com/corvala/corvala/blob/main/docs/rules.md";
+// Where the rules are documented (docs/rules.md as published): each
+// diagnostic links to its rule's section (anchor) of this page.
+inline constexpr std::string_view kDefaultRulesDocument = "https://corvala.github.io/corvala/rules.html";
 
 class Server {
 public:

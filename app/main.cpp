@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     options.process(application);
 
     corvala::ui::TForm1 window;
+    window.RestoreWindowState();
     window.show();
     window.OpenAtStart(options.positionalArguments());
     return application.exec();

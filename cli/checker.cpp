@@ -1,6 +1,13 @@
 #include "cli/checker.h"
 
+#include <algorithm>
+#include <map>
 #include <new>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 #include <optional>
 
 #include "cli/escape.h"
@@ -27,6 +34,16 @@ public:
         if (name_ != "-") file_ = OpenForReading(name_, FileKinds::Any);
         reader_.emplace(name_ == "-" ? 0 : file_.get());
     }
+    // A regular file is read again from its start; pipes, devices and
+    // standard input are read once.
+    bool Rewind() override {
+        struct stat status {};
+        if (name_ == "-" || ::fstat(file_.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            ::lseek(file_.get(), 0, SEEK_SET) != 0)
+            return false;
+        reader_.emplace(file_.get());
+        return true;
+    }
     bool Next(std::string_view& line) override {
         if (reader_->Next(line)) return true;
         if (const int error = reader_->Error(); error != 0) {
@@ -36,6 +53,14 @@ public:
         if (reader_->Changed())
             throw FileChangedError("The file \"" + FullPath(name_) + "\" changed while it was checked.");
         return false;
+    }
+
+    // Once the lines are read: what says that the text ended at a byte 0
+    // with bytes after it, else "".
+    std::string TextAfterNul() const {
+        if (!reader_ || reader_->NulOffset() < 0 || reader_->BytesAfterNul() <= 0) return {};
+        return "the file ends at a byte 0 at offset " + std::to_string(reader_->NulOffset()) + "; " +
+               std::to_string(reader_->BytesAfterNul()) + " bytes after it were not checked";
     }
 
 private:
@@ -59,6 +84,71 @@ private:
     Engine*& engine_;
 };
 
+// Counts the findings of each rule on their way to the report.
+class StatisticsSink final : public FindingSink {
+public:
+    explicit StatisticsSink(FindingSink& report) : report_(report) {}
+    void RunStarted(const RunStart& start) override { report_.RunStarted(start); }
+    void Reported(const Finding& finding) override {
+        ++counts_[{std::string(finding.rule), finding.severity}];
+        report_.Reported(finding);
+    }
+    void LineChecked(const LineVerdict& verdict) override { report_.LineChecked(verdict); }
+    void RunFinished(const RunEnd& end) override { report_.RunFinished(end); }
+
+    // One line per rule and severity: count, severity, rule id; the most
+    // frequent first.
+    std::string Text() const {
+        std::vector<std::pair<std::pair<std::string, Severity>, std::int64_t>> rows(counts_.begin(), counts_.end());
+        std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+        std::string text;
+        for (const auto& [key, count] : rows) {
+            std::string number = std::to_string(count);
+            if (number.size() < 8) number.insert(0, 8 - number.size(), ' ');
+            std::string severity(SeverityName(key.second));
+            severity.resize(9, ' ');
+            text += number + "  " + severity + key.first + '\n';
+        }
+        return text;
+    }
+
+private:
+    FindingSink& report_;
+    std::map<std::pair<std::string, Severity>, std::int64_t> counts_;
+};
+
+// The report, and with the checks beyond single lines a warning about the
+// file as a whole for text after a byte 0, counted with the rest.
+class ReadingFindings final : public FindingSink {
+public:
+    ReadingFindings(FindingSink& report, const CheckSettings& checks) : report_(report), checks_(checks) {}
+
+    // The source of the file being checked.
+    void SetSource(const StreamSource* source) noexcept { source_ = source; }
+
+    void RunStarted(const RunStart& start) override { report_.RunStarted(start); }
+    void Reported(const Finding& finding) override { report_.Reported(finding); }
+    void LineChecked(const LineVerdict& verdict) override { report_.LineChecked(verdict); }
+    void RunFinished(const RunEnd& end) override {
+        RunEnd counted = end;
+        Finding finding;
+        if ((checks_.blocks || checks_.extended || checks_.byFile) && source_ != nullptr &&
+            MakeFinding(RuleId::TextAfterNul, checks_, finding)) {
+            if (std::string message = source_->TextAfterNul(); !message.empty()) {
+                finding.message = std::move(message);
+                report_.Reported(finding);
+                ++counted.warnings;
+            }
+        }
+        report_.RunFinished(counted);
+    }
+
+private:
+    FindingSink& report_;
+    const CheckSettings& checks_;
+    const StreamSource* source_ = nullptr;
+};
+
 bool Fails(const RunEnd& end, Severity failOn) {
     switch (failOn) {
     case Severity::Note:
@@ -77,13 +167,18 @@ bool Fails(const RunEnd& end, Severity failOn) {
 
 int CheckFiles(const Options& options, bool color, bool terminal, Output& out, Output& err) {
     ReportStyle style;
-    style.text = options.checks.blocks || options.checks.extended ? TextStyle::Detailed : TextStyle::Classic;
+    style.text = options.checks.blocks || options.checks.extended || options.checks.byFile ? TextStyle::Detailed
+                                                                                         : TextStyle::Classic;
     style.color = color;
-    style.escape = terminal;
+    // Colour is meant for a terminal, where the output may well end up
+    // (`| less -R`) even when it is not one now.
+    style.escape = terminal || color;
     std::unique_ptr<Report> report = MakeReport(options.format, out, style);
     Engine* running = nullptr;
     CheckerHost host(out, running);
-    Engine engine(*report, host);
+    StatisticsSink statistics(*report);
+    ReadingFindings sink(statistics, options.checks);
+    Engine engine(sink, host);
     running = &engine;
     engine.Settings = options.checks;
 
@@ -103,9 +198,14 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
 
     for (const std::string& file : options.files) {
         report->BeginFile(file, multiple);
+        std::string notice;
+        sink.SetSource(nullptr);
         try {
             StreamSource source(file);
+            sink.SetSource(&source);
             engine.ValidateLines(file, source);
+            sink.SetSource(nullptr);
+            notice = source.TextAfterNul();
         } catch (const std::bad_alloc&) {
             // This file could not be checked; the next may well be.
             fail(file + ": out of memory", "out of memory");
@@ -114,10 +214,26 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
             fail(e.message(), e.message());
             continue;
         }
+        // In every format, the classic one included, where standard output
+        // keeps its bytes.
+        if (!notice.empty()) {
+            out.Flush();
+            err.Write("corvala-check: ");
+            err.Write(EscapeControls(file + ": " + notice));
+            err.Put('\n');
+            err.Flush();
+        }
         if (out.Failed()) break;
         if (Fails(report->FileEnd(), options.failOn)) found = true;
     }
     report->Finish();
+    if (options.statistics) {
+        // The documents stay documents: their statistics go to standard error.
+        const bool document = options.format == Format::Json || options.format == Format::Sarif;
+        Output& to = document ? err : out;
+        to.Write(statistics.Text());
+        to.Flush();
+    }
 
     if (trouble || out.Failed()) return kTrouble;
     return found ? kErrorsFound : kAllClean;

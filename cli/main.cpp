@@ -8,6 +8,7 @@
 #include "cli/escape.h"
 #include "cli/lsp/server.h"
 #include "cli/options.h"
+#include "cli/rule_docs.h"
 #include "cli/output.h"
 #include "engine/text.h"
 
@@ -48,7 +49,9 @@ int main(int argc, char** argv) {
             // Nothing but the protocol goes to standard output.
             return corvala::lsp::RunLanguageServer(0, 1);
         } else if (options.listRules) {
-            out.Write(RulesText());
+            out.Write(options.format == Format::Json       ? RulesJson()
+                      : options.format == Format::Markdown ? RulesMarkdown()
+                                                           : RulesText());
             status = kAllClean;
         } else {
             status = CheckFiles(options, UseColor(options.color), ::isatty(1) == 1, out, err);

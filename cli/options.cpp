@@ -26,17 +26,25 @@ Options:
       --blocks         also check each airspace as a whole (its limits, name,
                        shape and geometry), listing every fault of the file
       --rules=SET      the rules for single lines: classic (the default), the
-                       rules of the Corvala window, or extended, the extended
+                       rules of the Corvala window; extended, the extended
                        record set of today's files (airspace types,
                        frequencies, stations, transponder codes, activation
-                       times), with its block and file rules
+                       times), with its block and file rules; or auto, each
+                       file by the record set it declares (a *VERSION: 2.x
+                       header or an AY record: extended; else the classic
+                       record set as today's flight instruments read it)
+      --statistics     after the findings, one line per rule with its count
+                       and severity, the most frequent first (on standard
+                       error with the json and sarif formats)
       --disable=RULE[,RULE...]
                        report nothing for these rules (see --list-rules)
       --fail-on=SEVERITY
                        the least severity that makes the exit status 1:
                        error (the default), warning or note
       --list-rules     list every rule with its id, default severity and
-                       what it finds, and exit
+                       what it finds, and exit; with --format=json as a JSON
+                       array with each rule's documentation, with
+                       --format=markdown as the rules document
       --lsp
                        serve the language server protocol on standard input
                        and output, for editors (see docs/editors.md); FILEs
@@ -69,9 +77,9 @@ Output formats:
           a result per finding with its level, file and line
 
 Findings:
-  With --blocks or --rules=extended every finding has a severity (error,
-  warning or note) and a rule id, and the formats show both: errors items
-  read "Line 12: error: MESSAGE [too-few-points]", gnu lines
+  With --blocks, --rules=extended or --rules=auto every finding has a
+  severity (error, warning or note) and a rule id, and the formats show both:
+  errors items read "Line 12: error: MESSAGE [too-few-points]", gnu lines
   "FILE:12:4: warning: MESSAGE [rule]", json findings carry "severity",
   "rule" and "block_line" (and "column" and "end_column", 1-based bytes,
   the end just after the span, where the finding points into its line),
@@ -88,12 +96,17 @@ Output:
   shows as "==> standard input <==") and the blocks are separated by an empty
   line. The gnu and json formats name standard input "-".
 
-  On a terminal, and always in the gnu format, every control byte of a line
-  or message other than tab is shown as an escape such as \x1b, so that a
-  file cannot drive the terminal; control bytes in file names are escaped in
+  On a terminal, with colour, and always in the gnu format, every control
+  byte of a line or message other than tab is shown as an escape such as
+  \x1b, so that a file cannot drive the terminal; the line separators and
+  the bidirectional controls (U+2028 to U+202E, U+2066 to U+2069) are shown
+  as \u2028 and so on, and a backslash as \\. File names are escaped so in
   every text format.
 
-  Lines end at CR, LF or CR LF; a byte 0 ends the file. Numbers are read with
+  Lines end at CR, LF or CR LF; a byte 0 ends the file. Bytes after it are
+  not checked; standard error says so ("the file ends at a byte 0 at offset
+  N; M bytes after it were not checked"), and with --blocks or
+  --rules=extended a warning (text-after-nul) too. Numbers are read with
   "." as the decimal separator, whatever the locale.
 
   The json format writes one document for all FILEs, always as valid UTF-8
@@ -101,7 +114,12 @@ Output:
   "error_count" and "errors", each error with its "line", "command" and
   "message" (with --blocks or --rules=extended also "warning_count" and
   "note_count", and "findings" in place of "errors"); "unreadable" lists each
-  FILE that cannot be read, with its "path" and "message".
+  FILE that cannot be read, with its "path" and "message". A FILE that fails
+  after lines of it were read (it changed while it was read) is listed in
+  both: in "files" with what was read, "incomplete": true and its "message".
+  A FILE's findings wait for its counts in memory and then in a temporary
+  file in TMPDIR (else /tmp); when they cannot be kept, that FILE is
+  unreadable ("Cannot keep the findings of ...") and the exit status is 2.
   Texts are shown as the window shows them: a valid UTF-8 sequence as its
   character, every other byte as the Windows-1252 character of that byte
   (the five bytes that code page leaves undefined as U+0081, U+008D, U+008F,
@@ -199,6 +217,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     app.add_flag("--list-rules", options.listRules);
     app.add_flag("--blocks", options.checks.blocks);
     app.add_flag("--lsp", options.lsp);
+    app.add_flag("--statistics", options.statistics);
 
     std::string format = "errors";
     std::string color = "auto";
@@ -225,18 +244,24 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
                                           {"log", Format::Log},
                                           {"gnu", Format::Gnu},
                                           {"json", Format::Json},
-                                          {"sarif", Format::Sarif}}};
+                                          {"sarif", Format::Sarif},
+                                          {"markdown", Format::Markdown}}};
     static const Choice<ColorMode> kColors{
         "--color", {{"auto", ColorMode::Auto}, {"always", ColorMode::Always}, {"never", ColorMode::Never}}};
-    static const Choice<bool> kRules{"--rules", {{"classic", false}, {"extended", true}}};
+    enum class RuleSet { Classic, Extended, Auto };
+    static const Choice<RuleSet> kRules{
+        "--rules", {{"classic", RuleSet::Classic}, {"extended", RuleSet::Extended}, {"auto", RuleSet::Auto}}};
+    RuleSet ruleSet = RuleSet::Classic;
     static const Choice<Severity> kSeverities{
         "--fail-on", {{"error", Severity::Error}, {"warning", Severity::Warning}, {"note", Severity::Note}}};
     if (!kFormats.Read(format, options.format, result.error) || !kColors.Read(color, options.color, result.error) ||
-        !kRules.Read(rules, options.checks.extended, result.error) ||
+        !kRules.Read(rules, ruleSet, result.error) ||
         !kSeverities.Read(failOn, options.failOn, result.error)) {
         result.ok = false;
         return result;
     }
+    options.checks.extended = ruleSet == RuleSet::Extended;
+    options.checks.byFile = ruleSet == RuleSet::Auto;
     for (const std::string& rule : disabled) {
         const auto all = AllRules();
         if (std::none_of(all.begin(), all.end(), [&](const RuleInfo& known) { return known.id == rule; })) {
@@ -245,6 +270,11 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
             return result;
         }
         options.checks.disabled.push_back(rule);
+    }
+    if (options.format == Format::Markdown && !options.listRules) {
+        result.ok = false;
+        result.error = "--format=markdown goes with --list-rules";
+        return result;
     }
     if (!options.showHelp && !options.showVersion && !options.listRules && !options.lsp && options.files.empty()) {
         result.ok = false;

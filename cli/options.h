@@ -11,7 +11,7 @@
 
 namespace corvala::cli {
 
-enum class Format { Errors, Log, Gnu, Json, Sarif };
+enum class Format { Errors, Log, Gnu, Json, Sarif, Markdown };
 enum class ColorMode { Auto, Always, Never };
 
 struct Options {
@@ -27,6 +27,8 @@ struct Options {
     bool listRules = false;
     // Serve the language server protocol on standard input and output.
     bool lsp = false;
+    // A count of the findings of each rule after the findings.
+    bool statistics = false;
 };
 
 // The outcome of parsing: either options to act on, or a message for

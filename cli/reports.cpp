@@ -168,6 +168,7 @@ std::unique_ptr<Report> MakeReport(Format format, Output& out, const ReportStyle
     case Format::Sarif:
         return MakeSarifReport(out, style);
     case Format::Errors:
+    case Format::Markdown:  // --list-rules only
         break;
     }
     return std::make_unique<ErrorsReport>(out, style);

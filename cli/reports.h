@@ -23,7 +23,8 @@ struct ReportStyle {
     // Colour the markers of the log format.
     bool color = false;
     // Show control bytes of lines and messages as escapes (standard output
-    // is a terminal); file names in text formats are always escaped.
+    // is a terminal, or colour is on); file names in text formats are
+    // always escaped.
     bool escape = false;
 };
 

@@ -1,74 +1,168 @@
 #include "cli/structured_reports.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <exception>
 #include <optional>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "cli/json_writer.h"
+#include "cli/rule_docs.h"
 #include "engine/checks.h"
 #include "engine/display.h"
 #include "engine/failures.h"
+#include "engine/io.h"
+#include "engine/lines.h"
+#include "engine/rule_docs.h"
 #include "engine/spans.h"
 
 namespace corvala::cli {
 
 namespace {
 
+// The folder of temporary files: TMPDIR when it is set, else /tmp.
+std::string TemporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? std::string(folder) : std::string("/tmp");
+}
+
+// An unnamed file in `folder`, or -1 with errno set.
+int OpenUnnamedFile(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    // A file system without unnamed files: a named one, unlinked at once.
+    std::string name = folder + "/corvala-check-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+    return fd;
+}
+
 // Text that waits for its place in the document: in memory up to a few
 // megabytes, then in an unnamed temporary file, so that a file with
-// millions of findings costs disk, not memory.
+// millions of findings costs disk, not memory. The temporary file is tried
+// once; without it the text stays in memory up to a bound. Every write is
+// checked: text that cannot be kept fails the file it belongs to, it is
+// never dropped.
 class Spill {
 public:
+    // Kept in memory before the temporary file is tried, and written to it
+    // in blocks of this size.
     static constexpr std::size_t kMemoryLimit = std::size_t(4) << 20;
+    // Kept in memory at most when there is no temporary file.
+    static constexpr std::size_t kMemoryBound = std::size_t(64) << 20;
 
     Spill() = default;
     Spill(const Spill&) = delete;
     Spill& operator=(const Spill&) = delete;
-    ~Spill() { Reset(); }
+    ~Spill() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    // `name` is the file whose findings the text holds, for messages.
+    void Start(std::string_view name) {
+        Reset();
+        name_ = BlockTitle(name);
+    }
 
     void Append(std::string_view text) {
-        if (file_ == nullptr && memory_.size() + text.size() > kMemoryLimit) {
-            file_ = std::tmpfile();
-            // Without a temporary file the text stays in memory.
-            if (file_ != nullptr) {
-                Put(memory_);
-                std::string().swap(memory_);
-            }
-        }
-        if (file_ != nullptr) {
-            Put(text);
-        } else {
+        if (broken_) return;
+        try {
             memory_.append(text);
+            if (memory_.size() < kMemoryLimit) return;
+            if (!inFile_ && fd_ < 0 && !fileTried_) {
+                fileTried_ = true;
+                fd_ = OpenUnnamedFile(TemporaryFolder());
+                if (fd_ < 0) fileError_ = errno;
+            }
+            if (fd_ >= 0) {
+                inFile_ = true;
+                WriteOut();
+            } else if (memory_.size() > kMemoryBound) {
+                Fail("more than " + std::to_string(kMemoryBound >> 20) +
+                     " MB of findings and no temporary file in \"" + TemporaryFolder() +
+                     "\" (" + SystemErrorText(fileError_) + ")");
+            }
+        } catch (...) {
+            broken_ = true;
+            throw;
         }
     }
-    bool Empty() const noexcept { return memory_.empty() && file_ == nullptr; }
+    bool Empty() const noexcept { return memory_.empty() && !inFile_; }
+    // Whether all the text appended since Start is kept.
+    bool Whole() const noexcept { return !broken_; }
 
+    // Writes what is still in memory to the temporary file, so that every
+    // failure to keep the text shows before any of it is copied.
+    void Complete() {
+        if (broken_) Fail("they were not kept");
+        if (!inFile_) return;
+        try {
+            WriteOut();
+        } catch (...) {
+            broken_ = true;
+            throw;
+        }
+    }
+
+    // After Complete.
     void CopyTo(Output& out) {
-        if (file_ == nullptr) {
+        if (!inFile_) {
             out.Write(memory_);
             return;
         }
-        std::rewind(file_);
+        if (::lseek(fd_, 0, SEEK_SET) != 0) Fail("cannot read them back. " + SystemErrorText(errno));
         char buffer[1 << 16];
-        std::size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0) out.Write(std::string_view(buffer, got));
-        if (std::ferror(file_)) throw Failure("Cannot read back the findings kept in a temporary file");
+        std::uint64_t left = written_;
+        while (left > 0) {
+            const ReadResult got = ReadSome(fd_, buffer, std::min<std::uint64_t>(sizeof buffer, left));
+            if (got.error != 0) Fail("cannot read them back. " + SystemErrorText(got.error));
+            if (got.bytes == 0) Fail("cannot read them back. The temporary file is shorter than written");
+            out.Write(std::string_view(buffer, got.bytes));
+            left -= got.bytes;
+        }
     }
 
     void Reset() {
-        if (file_ != nullptr) std::fclose(file_);
-        file_ = nullptr;
-        memory_.clear();
+        if (memory_.capacity() > 2 * kMemoryLimit) {
+            std::string().swap(memory_);
+        } else {
+            memory_.clear();
+        }
+        // The temporary file serves the next file too.
+        if (inFile_ && (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0)) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        inFile_ = false;
+        written_ = 0;
+        broken_ = false;
     }
 
 private:
-    void Put(std::string_view text) {
-        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
-            throw Failure("Cannot keep the findings in a temporary file");
+    void WriteOut() {
+        if (const int error = WriteAll(fd_, memory_.data(), memory_.size()); error != 0)
+            Fail("the temporary file in \"" + TemporaryFolder() + "\" cannot be written. " + SystemErrorText(error));
+        written_ += memory_.size();
+        memory_.clear();
+    }
+    [[noreturn]] void Fail(const std::string& why) {
+        broken_ = true;
+        throw Failure("Cannot keep the findings of \"" + name_ + "\": " + why + ".");
     }
 
+    std::string name_;
     std::string memory_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    bool fileTried_ = false;
+    int fileError_ = 0;
+    bool inFile_ = false;  // the text since Start is in the file, then in memory_
+    std::uint64_t written_ = 0;
+    bool broken_ = false;
 };
 
 // {"files": [...], "unreadable": [...]}, each file with its counts first and
@@ -85,7 +179,8 @@ public:
 
     void BeginFile(std::string_view name, bool multiple) override {
         Report::BeginFile(name, multiple);
-        spill_.Reset();
+        spill_.Start(name);
+        read_ = {};
         // The items of "errors": inside the document, "files", the file.
         items_.emplace([this](std::string_view text) { spill_.Append(text); }, 4);
     }
@@ -114,36 +209,39 @@ public:
             }
         }
         items_->EndObject();
+        switch (finding.severity) {
+        case Severity::Error:
+            ++read_.errors;
+            break;
+        case Severity::Warning:
+            ++read_.warnings;
+            break;
+        case Severity::Note:
+            ++read_.notes;
+            break;
+        }
     }
+    void LineChecked(const LineVerdict& verdict) override { read_.lineCount = verdict.line; }
     void RunFinished(const RunEnd& end) override {
+        // A failure to keep the findings fails the file before any of it is
+        // written.
+        spill_.Complete();
         Report::RunFinished(end);
-        writer_.BeginObject();
-        writer_.Key("path");
-        writer_.String(DecodeForDisplay(name_));
-        writer_.Key("line_count");
-        writer_.Integer(end.lineCount);
-        writer_.Key("error_count");
-        writer_.Integer(end.errors);
-        if (style_.text == TextStyle::Detailed) {
-            writer_.Key("warning_count");
-            writer_.Integer(end.warnings);
-            writer_.Key("note_count");
-            writer_.Integer(end.notes);
-        }
-        writer_.Key(style_.text == TextStyle::Detailed ? "findings" : "errors");
-        if (spill_.Empty()) {
-            writer_.Raw("[]");
-        } else {
-            writer_.Raw("[");
-            spill_.CopyTo(out_);
-            out_.Write("\n");
-            out_.Write(JsonWriter::Indent(3));
-            out_.Write("]");
-        }
-        writer_.EndObject();
-        spill_.Reset();
+        WriteFile(end, {});
     }
     void FileFailed(std::string_view message) override {
+        // A file that failed after lines were read (it changed while it was
+        // read, or a read failed) keeps what was read, marked incomplete, as
+        // the SARIF log keeps its results.
+        if (read_.lineCount > 0 && spill_.Whole()) {
+            try {
+                spill_.Complete();
+                WriteFile(read_, message);
+            } catch (const std::exception&) {
+                // The findings cannot be kept (or memory ran out again): the
+                // file is only unreadable.
+            }
+        }
         spill_.Reset();
         unreadable_.emplace_back(name_, message);
     }
@@ -165,9 +263,47 @@ public:
     }
 
 private:
+    // The file's object in "files": its counts, then its findings. A file
+    // whose run failed has "incomplete": true and the failure's "message".
+    void WriteFile(const RunEnd& end, std::string_view failure) {
+        writer_.BeginObject();
+        writer_.Key("path");
+        writer_.String(DecodeForDisplay(name_));
+        writer_.Key("line_count");
+        writer_.Integer(end.lineCount);
+        writer_.Key("error_count");
+        writer_.Integer(end.errors);
+        if (style_.text == TextStyle::Detailed) {
+            writer_.Key("warning_count");
+            writer_.Integer(end.warnings);
+            writer_.Key("note_count");
+            writer_.Integer(end.notes);
+        }
+        if (!failure.empty()) {
+            writer_.Key("incomplete");
+            writer_.Raw("true");
+            writer_.Key("message");
+            writer_.String(DecodeForDisplay(failure));
+        }
+        writer_.Key(style_.text == TextStyle::Detailed ? "findings" : "errors");
+        if (spill_.Empty()) {
+            writer_.Raw("[]");
+        } else {
+            writer_.Raw("[");
+            spill_.CopyTo(out_);
+            out_.Write("\n");
+            out_.Write(JsonWriter::Indent(3));
+            out_.Write("]");
+        }
+        writer_.EndObject();
+        spill_.Reset();
+    }
+
     JsonWriter writer_;
     std::optional<JsonWriter> items_;
     Spill spill_;
+    // What was read of the current file, for a run that does not finish.
+    RunEnd read_;
     std::vector<std::pair<std::string, std::string>> unreadable_;
 };
 
@@ -240,6 +376,20 @@ public:
             writer_.Key("text");
             writer_.String(rule.summary);
             writer_.EndObject();
+            if (const RuleDoc* doc = DocOf(static_cast<RuleId>(&rule - AllRules().data()))) {
+                writer_.Key("fullDescription");
+                writer_.BeginObject();
+                writer_.Key("text");
+                writer_.String(doc->rationale);
+                writer_.EndObject();
+                writer_.Key("help");
+                writer_.BeginObject();
+                writer_.Key("text");
+                writer_.String(std::string("Fix: ") + std::string(doc->fix));
+                writer_.EndObject();
+                writer_.Key("helpUri");
+                writer_.String(RuleHelpUri(rule.id));
+            }
             writer_.Key("defaultConfiguration");
             writer_.BeginObject();
             writer_.Key("level");
@@ -278,6 +428,8 @@ public:
         pending_.clear();
     }
     void FileFailed(std::string_view message) override {
+        // The results read so far stay, as the others did.
+        for (const Finding& finding : pending_) Result(finding, {});
         pending_.clear();
         failures_.emplace_back(uri_, message);
     }

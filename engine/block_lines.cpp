@@ -55,7 +55,7 @@ BlockAnalysis AnalyseBlockLines(std::span<const std::string_view> lines, std::in
                                 const CheckSettings& settings) {
     Engine engine;
     std::optional<ExtendedRecords> extended;
-    if (settings.extended) extended.emplace(engine, settings);
+    if (settings.ExtendedLines()) extended.emplace(engine, settings);
     std::vector<RecordLine> records;
     records.reserve(lines.size());
     std::vector<Finding> own;
@@ -66,7 +66,7 @@ BlockAnalysis AnalyseBlockLines(std::span<const std::string_view> lines, std::in
         r.line = number++;
         r.raw = raw;
         Split split;
-        if (!SplitLine(raw, r.line, settings.extended, split)) continue;
+        if (!SplitLine(raw, r.line, settings.ExtendedLines(), split)) continue;
         r.command = split.command;
         r.argument = split.argument;
         if (StartsBlock(split.command)) {

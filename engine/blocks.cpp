@@ -19,55 +19,7 @@ namespace corvala {
 
 namespace {
 
-enum class Rule : std::uint8_t {
-    MissingUpperLimit,
-    MissingLowerLimit,
-    MissingName,
-    RepeatedRecord,
-    NoShape,
-    MixedShape,
-    MissingCentre,
-    TooFewPoints,
-    SelfIntersection,
-    LimitsInverted,
-    ArcRadiusMismatch,
-    ZeroRadius,
-    EmptyBlock,
-    DuplicateBlock,
-    RecordOutsideBlock,
-    AltitudeUnreadable,
-    NotClosed,
-    RepeatedPoint,
-    AltitudeWithoutUnit,
-    GeometrySkipped,
-};
-
-// In the order of Rule.
-constexpr RuleInfo kRules[] = {
-    {"missing-upper-limit", Severity::Error, "an airspace block without AH"},
-    {"missing-lower-limit", Severity::Error, "an airspace block without AL"},
-    {"missing-name", Severity::Warning, "an airspace block without AN"},
-    {"repeated-record", Severity::Error, "a second AN, AH or AL in one block"},
-    {"no-shape", Severity::Error, "an airspace block without DP, DA, DB, DC or DY"},
-    {"mixed-shape", Severity::Error,
-     "a circle with an outline or an airway, two circles, or an airway with an outline"},
-    {"missing-centre", Severity::Error, "DA, DB or DC with no V X= before it in the block"},
-    {"too-few-points", Severity::Error, "an outline with fewer than 3 distinct points"},
-    {"self-intersection", Severity::Error, "an outline that crosses or touches itself"},
-    {"limits-inverted", Severity::Error, "the lower limit at or above the upper limit"},
-    {"arc-radius-mismatch", Severity::Warning,
-     "a DB whose end points lie at clearly different distances from its centre"},
-    {"zero-radius", Severity::Warning, "a circle or arc of radius 0"},
-    {"empty-block", Severity::Warning, "an AC line followed directly by the next block or the end of the file"},
-    {"duplicate-block", Severity::Warning, "a block whose records equal those of an earlier block"},
-    {"record-outside-block", Severity::Warning, "an AN, AH, AL, AT or geometry record before the first block"},
-    {"altitude-unreadable", Severity::Warning, "an AH or AL text that is none of the altitude forms"},
-    {"not-closed", Severity::Note, "an outline of DP points whose last point differs from the first"},
-    {"repeated-point", Severity::Note, "two consecutive DP at the same position"},
-    {"altitude-without-unit", Severity::Note, "a limit given as a bare number, read as feet"},
-    {"geometry-skipped", Severity::Note,
-     "a block whose geometry is not checked, because a geometry line failed or the outline is too tangled"},
-};
+using Rule = RuleId;
 
 // The points followed along the arcs of one block, at most: a file of a
 // million full-circle arcs in one block would otherwise take hundreds of
@@ -75,25 +27,21 @@ constexpr RuleInfo kRules[] = {
 // outline is not checked for crossings.
 constexpr std::size_t kMostArcPoints = std::size_t{1} << 22;
 
-constexpr const RuleInfo& Info(Rule rule) { return kRules[static_cast<std::size_t>(rule)]; }
+// A DB that turns less than this many degrees from its start to its end
+// starts where it ends.
+constexpr double kLeastArcTurn = 0.5;
 
-// The rules that need the positions of the block; a geometry line that
-// cannot be read takes them out.
-bool IsGeometryRule(Rule rule) {
-    switch (rule) {
-    case Rule::TooFewPoints:
-    case Rule::SelfIntersection:
-    case Rule::ArcRadiusMismatch:
-    case Rule::ZeroRadius:
-    case Rule::NotClosed:
-    case Rule::RepeatedPoint:
-        return true;
-    default:
-        return false;
-    }
+// The most that a rule which reports under `settings` needs computed.
+RuleNeeds MostNeeded(const CheckSettings& settings) {
+    RuleNeeds most = RuleNeeds::Nothing;
+    for (const RuleInfo& rule : AllRules())
+        if (rule.family == RuleFamily::Block && rule.severities[static_cast<std::size_t>(settings.Judged())] &&
+            settings.Enabled(rule.id))
+            most = std::max(most, rule.needs);
+    return most;
 }
 
-enum class Record : std::uint8_t { Other, AN, AH, AL, AT, V, DP, DA, DB, DC, DY };
+enum class Record : std::uint8_t { Other, AN, AH, AL, AT, AF, AG, SP, SB, V, DP, DA, DB, DC, DY };
 
 // Letters compare regardless of case, as in the dispatch to the validators.
 Record Classify(std::string_view command) {
@@ -101,8 +49,13 @@ Record Classify(std::string_view command) {
     if (command.size() != 2) return Record::Other;
     const char a = static_cast<char>(command[0] | 0x20);
     const char b = static_cast<char>(command[1] | 0x20);
+    if (a == 's') return b == 'p' ? Record::SP : b == 'b' ? Record::SB : Record::Other;
     if (a == 'a') {
         switch (b) {
+        case 'f':
+            return Record::AF;
+        case 'g':
+            return Record::AG;
         case 'n':
             return Record::AN;
         case 'h':
@@ -133,7 +86,8 @@ bool IsShape(Record r) { return r >= Record::DP; }
 bool IsOutline(Record r) { return r == Record::DP || r == Record::DA || r == Record::DB; }
 
 std::string_view RecordName(Record r) {
-    static constexpr std::string_view kNames[] = {"", "AN", "AH", "AL", "AT", "V", "DP", "DA", "DB", "DC", "DY"};
+    static constexpr std::string_view kNames[] = {"",   "AN", "AH", "AL", "AT", "AF", "AG", "SP",
+                                                  "SB", "V",  "DP", "DA", "DB", "DC", "DY"};
     return kNames[static_cast<std::size_t>(r)];
 }
 
@@ -204,9 +158,10 @@ public:
         : settings_(settings),
           // The points along the arcs serve the crossing test and the count
           // of distinct points; without those rules only the arcs' ends are
-          // kept.
-          followArcs_(settings.Enabled(Info(Rule::SelfIntersection).id) ||
-                      settings.Enabled(Info(Rule::TooFewPoints).id)) {}
+          // kept, and without the rules that measure arcs not even those
+          // are measured.
+          followArcs_(MostNeeded(settings) == RuleNeeds::Followed),
+          measureArcs_(MostNeeded(settings) >= RuleNeeds::Measured) {}
 
     // Begins a block at `first` (an AC, TO or TC line), or the preamble
     // when it is null.
@@ -237,9 +192,12 @@ private:
     void FinishRepeats();
     void FinishLimits();
     void FinishOutline();
+    // The findings in line order.
+    BlockAnalysis& Sorted();
 
     const CheckSettings& settings_;
     bool followArcs_;
+    bool measureArcs_;
     BlockAnalysis a_;
     FieldList fields_;
 
@@ -266,6 +224,10 @@ private:
     bool mixed_ = false;
     bool outlineHasArc_ = false;
     bool outlineBroken_ = false;
+    // Only SP and SB (and an AN) since the AC line: a colour legend.
+    bool styleOnly_ = true;
+    bool styleSeen_ = false;
+    bool zeroSweep_ = false;
     bool lastWasPoint_ = false;
     std::size_t arcPoints_ = 0;
     std::int32_t failedLine_ = 0;
@@ -304,19 +266,20 @@ void Analyser::Start(const RecordLine* first) {
     width_ = 0;
     anyShape_ = false;
     outlineLine_ = circleLine_ = airwayLine_ = 0;
-    mixed_ = outlineHasArc_ = outlineBroken_ = lastWasPoint_ = false;
+    mixed_ = outlineHasArc_ = outlineBroken_ = lastWasPoint_ = zeroSweep_ = false;
+    styleOnly_ = true;
+    styleSeen_ = false;
     arcPoints_ = 0;
     failedLine_ = 0;
     failedWhy_.clear();
 }
 
 void Analyser::Report(Rule rule, std::int32_t line, std::string message, std::vector<GeoPoint> markers) {
-    const RuleInfo& info = Info(rule);
-    if (!settings_.Enabled(info.id)) return;
+    Finding finding;
+    if (!MakeFinding(rule, settings_, finding)) return;
     BlockFinding& f = a_.findings.emplace_back();
+    f.finding = std::move(finding);
     f.finding.line = line;
-    f.finding.severity = rule == Rule::NotClosed && settings_.extended ? Severity::Warning : info.severity;
-    f.finding.rule = info.id;
     f.finding.message = std::move(message);
     f.finding.blockLine = a_.firstLine;
     f.markers = std::move(markers);
@@ -338,6 +301,20 @@ void Analyser::Add(const RecordLine& line) {
     if (a_.kind == BlockKind::Terrain) return;
 
     hasRecords_ = true;
+    if (record == Record::SP || record == Record::SB) styleSeen_ = true;
+    else if (record != Record::AN) styleOnly_ = false;
+    // Readers that store a circle at its DC line give the records after it
+    // to the next airspace.
+    const bool header = record == Record::AN || record == Record::AH || record == Record::AL;
+    if (circleLine_ != 0 && (record == Record::AF || record == Record::AG || header)) {
+        const bool repeat = (record == Record::AN && a_.nameLine != 0) || (record == Record::AH && a_.upperLine != 0) ||
+                            (record == Record::AL && a_.lowerLine != 0);
+        if (!repeat)
+            Report(Rule::RecordAfterGeometry, line.line,
+                   std::string(RecordName(record)) + " follows the circle of line " + std::to_string(circleLine_) +
+                       ": readers that take the circle at its DC line give " + std::string(RecordName(record)) +
+                       " to the next airspace; write it before the geometry");
+    }
     if (IsShape(record)) {
         lastShapeLine_ = line.line;
         runStart_ = 0;
@@ -536,8 +513,7 @@ void Analyser::Arc(Record record, const RecordLine& line) {
                !ReadPoint(fields_[0], start) || !ReadPoint(fields_[1], end)) {
         return GeometryFailed(line.line, "holds no position on the earth");
     }
-    if (!followArcs_ && !settings_.Enabled(Info(Rule::ArcRadiusMismatch).id) &&
-        !settings_.Enabled(Info(Rule::ZeroRadius).id)) {
+    if (!measureArcs_) {
         // Nothing measures this arc: its ends are all that is kept.
         AddArc(line.line, start, end, 0, 0, 0, 0);
         return;
@@ -546,6 +522,16 @@ void Analyser::Arc(Record record, const RecordLine& line) {
     const Bearing toEnd = GeodesicTo(centre_, end);
     const double larger = std::max(toStart.metres, toEnd.metres);
     const double difference = std::abs(toStart.metres - toEnd.metres);
+    // Ends at one position make a full turn, which readers may also take
+    // for none; ends a hair apart in the arc's direction, next to none.
+    if (larger >= 1 && (start == end || std::abs(Sweep(toStart.degrees, toEnd.degrees, clockwise_)) < kLeastArcTurn)) {
+        zeroSweep_ = true;
+        Report(Rule::ZeroSweepArc, line.line,
+               "the arc starts where it ends: readers draw either nothing or a full circle; write DC (the centre at "
+               "line " +
+                   std::to_string(centreLine_) + ")",
+               {centre_, start, end});
+    }
     if (larger < 1) {
         Report(Rule::ZeroRadius, line.line,
                "the arc has radius 0: its end points lie on its centre (line " + std::to_string(centreLine_) + ")",
@@ -615,11 +601,23 @@ void Analyser::FinishLimits() {
     };
     const Altitude upper = read(a_.upperLine != 0 && upperOk_, a_.upper, a_.upperLine, "upper");
     const Altitude lower = read(a_.lowerLine != 0 && lowerOk_, a_.lower, a_.lowerLine, "lower");
-    if (LimitsInverted(lower, upper).value_or(false))
-        Report(Rule::LimitsInverted, a_.lowerLine,
-               "the lower limit " + Quoted(a_.lower) + " (line " + std::to_string(a_.lowerLine) +
-                   ") is at or above the upper limit " + Quoted(a_.upper) + " (line " + std::to_string(a_.upperLine) +
-                   ")");
+    if (!LimitsInverted(lower, upper).value_or(false)) return;
+    const std::string limits = "the lower limit " + Quoted(a_.lower) + " (line " + std::to_string(a_.lowerLine) + ") ";
+    const std::string upperText = Quoted(a_.upper) + " (line " + std::to_string(a_.upperLine) + ")";
+    if (settings_.Judged() == Judging::Classic)
+        return Report(Rule::LimitsInverted, a_.lowerLine, limits + "is at or above the upper limit " + upperText);
+    if (lower.kind == upper.kind && lower.feet == upper.feet)
+        return Report(Rule::LimitsEqual, a_.lowerLine,
+                      limits + "equals the upper limit " + upperText + ": the airspace has no height");
+    Report(Rule::LimitsInverted, a_.lowerLine, limits + "is above the upper limit " + upperText);
+}
+
+// An outline of points ends where it starts; one that ends or starts on an
+// arc, whose points are computed or written to a coarser precision, ends
+// within 100 m of its start.
+bool Closed(const OutlinePoint& first, const OutlinePoint& last) {
+    if (first.position == last.position) return true;
+    return (first.onArc || last.onArc) && GeodesicTo(first.position, last.position).metres <= 100;
 }
 
 void Analyser::FinishOutline() {
@@ -635,7 +633,7 @@ void Analyser::FinishOutline() {
         if (distinctCount == 3) break;
     }
     const std::int32_t firstLine = outline.front().line, lastLine = outline.back().line;
-    if (distinctCount < 3) {
+    if (distinctCount < 3 && !zeroSweep_) {
         const std::string count = std::to_string(distinctCount);
         Report(Rule::TooFewPoints, a_.firstLine,
                (outline.size() == distinctCount ? "the outline has " + count + " point"
@@ -645,7 +643,7 @@ void Analyser::FinishOutline() {
         return;
     }
 
-    if (!outlineHasArc_ && outline.back().position != outline.front().position)
+    if (!Closed(outline.front(), outline.back()))
         Report(Rule::NotClosed, lastLine,
                "the outline ends at line " + std::to_string(lastLine) + " away from its first point (line " +
                    std::to_string(firstLine) + "); most readers close it, some refuse it",
@@ -704,6 +702,11 @@ BlockAnalysis& Analyser::Finish(bool endOfFile) {
                    endOfFile ? "the AC line is followed directly by the end of the file"
                              : "the AC line is followed directly by the next block");
         } else {
+            if (styleOnly_ && styleSeen_ && settings_.Judged() != Judging::Classic) {
+                Report(Rule::LegendBlock, a_.firstLine,
+                       "the block holds only SP and SB records: a colour legend, which readers skip");
+                return Sorted();
+            }
             if (a_.nameLine == 0) Report(Rule::MissingName, a_.firstLine, "the airspace has no name (AN)");
             FinishRepeats();
             FinishLimits();
@@ -711,9 +714,8 @@ BlockAnalysis& Analyser::Finish(bool endOfFile) {
             FinishOutline();
             if (failedLine_ != 0) {
                 std::erase_if(a_.findings, [](const BlockFinding& f) {
-                    for (std::size_t r = 0; r < std::size(kRules); ++r)
-                        if (kRules[r].id == f.finding.rule) return IsGeometryRule(static_cast<Rule>(r));
-                    return false;
+                    const RuleInfo* rule = FindRule(f.finding.rule);
+                    return rule && rule->needs != RuleNeeds::Nothing;
                 });
                 Report(Rule::GeometrySkipped, failedLine_,
                        "the geometry of the block is not checked: line " + std::to_string(failedLine_) + " " +
@@ -721,6 +723,10 @@ BlockAnalysis& Analyser::Finish(bool endOfFile) {
             }
         }
     }
+    return Sorted();
+}
+
+BlockAnalysis& Analyser::Sorted() {
     auto byLine = [](const BlockFinding& x, const BlockFinding& y) { return x.finding.line < y.finding.line; };
     if (!std::is_sorted(a_.findings.begin(), a_.findings.end(), byLine))
         std::stable_sort(a_.findings.begin(), a_.findings.end(), byLine);
@@ -810,7 +816,10 @@ private:
 
 }  // namespace
 
-std::span<const RuleInfo> BlockRules() noexcept { return kRules; }
+std::span<const RuleInfo> BlockRules() noexcept {
+    const auto first = static_cast<std::size_t>(Rule::MissingUpperLimit);
+    return AllRules().subspan(first, static_cast<std::size_t>(Rule::LegendBlock) + 1 - first);
+}
 
 BlockAnalysis AnalyseBlock(std::span<const RecordLine> lines, const CheckSettings& settings) {
     Analyser analyser(settings);
@@ -839,11 +848,9 @@ struct BlockChecks::State {
         BlockAnalysis& a = analyser.Finish(endOfFile);
         if (findDuplicates && a.kind == BlockKind::Airspace && analyser.HasRecords()) {
             const std::int32_t earlier = seen.FindOrAdd(hash.Digest(), a.firstLine);
-            if (earlier != 0 && settings.Enabled(Info(Rule::DuplicateBlock).id)) {
-                Finding f;
+            Finding f;
+            if (earlier != 0 && MakeFinding(Rule::DuplicateBlock, settings, f)) {
                 f.line = a.firstLine;
-                f.severity = Info(Rule::DuplicateBlock).severity;
-                f.rule = Info(Rule::DuplicateBlock).id;
                 f.message =
                     "the block repeats the block at line " + std::to_string(earlier) + " record for record";
                 f.blockLine = a.firstLine;

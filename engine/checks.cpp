@@ -1,6 +1,5 @@
 #include "engine/checks.h"
 
-#include <algorithm>
 
 #include "engine/blocks.h"
 #include "engine/extended.h"
@@ -21,59 +20,55 @@ std::string_view SeverityName(Severity severity) noexcept {
 
 namespace {
 
-// The classic line checks, one rule per command word.
-constexpr RuleInfo kLineRules[] = {
-    {"AC", Severity::Error, "AC that is empty or not one of the classic class codes"},
-    {"AN", Severity::Error, "AN without a name"},
-    {"AH", Severity::Error, "AH without a limit"},
-    {"AL", Severity::Error, "AL without a limit"},
-    {"AT", Severity::Error, "AT that is not a valid coordinate"},
-    {"TO", Severity::Error, "TO (any argument passes)"},
-    {"TC", Severity::Error, "TC (any argument passes)"},
-    {"SP", Severity::Error, "SP that is not a pen style, width and colour"},
-    {"SB", Severity::Error, "SB that is not a colour"},
-    {"V", Severity::Error, "V that is not a valid assignment of D, W, X or Z"},
-    {"DP", Severity::Error, "DP that is not a valid coordinate"},
-    {"DA", Severity::Error, "DA that is not a radius and two angles"},
-    {"DB", Severity::Error, "DB that is not two valid coordinates"},
-    {"DC", Severity::Error, "DC that is not a radius from 0 to 1000"},
-    {"DY", Severity::Error, "DY that is not a valid coordinate"},
-    {kNotImplementedRule, Severity::Error, "a command word that has no check"},
+constexpr std::optional<Severity> E = Severity::Error;
+constexpr std::optional<Severity> W = Severity::Warning;
+constexpr std::optional<Severity> N = Severity::Note;
+constexpr std::optional<Severity> O = std::nullopt;
+
+constexpr Severity Listed(std::optional<Severity> classic, std::optional<Severity> classicFile,
+                          std::optional<Severity> extendedFile) {
+    return classic ? *classic : extendedFile ? *extendedFile : classicFile ? *classicFile : Severity::Error;
+}
+
+constexpr RuleInfo kRules[] = {
+#define RULE(name, id, family, needs, classic, classicFile, extendedFile, summary) \
+    {id,      RuleFamily::family, RuleNeeds::needs, {classic, classicFile, extendedFile}, summary, \
+     Listed(classic, classicFile, extendedFile)},
+#include "engine/rules.def"
+#undef RULE
 };
 
 }  // namespace
 
-std::span<const RuleInfo> AllRules() {
-    static const std::vector<RuleInfo> rules = [] {
-        std::vector<RuleInfo> all;
-        auto add = [&all](std::span<const RuleInfo> some) {
-            for (const RuleInfo& rule : some) {
-                const bool known =
-                    std::any_of(all.begin(), all.end(), [&](const RuleInfo& kept) { return kept.id == rule.id; });
-                if (!known) all.push_back(rule);
-            }
-        };
-        add(kLineRules);
-        add(BlockRules());
-        add(ExtendedRules());
-        return all;
-    }();
-    return rules;
+std::span<const RuleInfo> AllRules() noexcept { return kRules; }
+
+const RuleInfo& Info(RuleId rule) noexcept { return kRules[static_cast<std::size_t>(rule)]; }
+
+const RuleInfo* FindRule(std::string_view id) noexcept {
+    for (const RuleInfo& rule : kRules)
+        if (rule.id == id) return &rule;
+    return nullptr;
+}
+
+bool MakeFinding(RuleId rule, const CheckSettings& settings, Finding& finding) {
+    const RuleInfo& info = Info(rule);
+    const std::optional<Severity> severity = info.severities[static_cast<std::size_t>(settings.Judged())];
+    if (!severity || !settings.Enabled(info.id)) return false;
+    finding.rule = info.id;
+    finding.severity = *severity;
+    return true;
 }
 
 std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& settings) {
     std::vector<std::unique_ptr<LineChecks>> checks;
-    if (!settings.blocks && !settings.extended) return checks;
+    if (!settings.blocks && !settings.ExtendedLines()) return checks;
     CheckSettings blocks = settings;
-    for (const RuleInfo& rule : BlockRules()) {
-        // The extended record set checks the limits' spelling itself, and
-        // without --blocks takes from the block checks only its rule on
-        // outlines that are not closed.
-        const bool keep = settings.blocks ? !(settings.extended &&
-                                              (rule.id == "altitude-unreadable" || rule.id == "altitude-without-unit"))
-                                          : rule.id == "not-closed";
-        if (!keep) blocks.disabled.emplace_back(rule.id);
-    }
+    // Without --blocks the extended record set takes from the block checks
+    // only its rule on outlines that are not closed.
+    if (!settings.blocks)
+        for (const RuleInfo& rule : kRules)
+            if (rule.family == RuleFamily::Block && rule.id != Info(RuleId::NotClosed).id)
+                blocks.disabled.emplace_back(rule.id);
     checks.push_back(std::make_unique<BlockChecks>(blocks));
     // With the classic rules it only suggests the extended ones for a file
     // that declares their version.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,13 +17,28 @@
 
 namespace corvala {
 
+// How a file is judged: by the classic line checks, byte for byte as
+// they have always reported; as a file of the classic record set read by
+// today's readers; or as a file of the extended record set.
+enum class Judging : std::uint8_t { Classic, ClassicFile, ExtendedFile };
+
 // Which checks a run makes beyond the line checks.
 struct CheckSettings {
     // The block checks (corvala-check --blocks).
     bool blocks = false;
     // The extended record set's rules instead of the classic ones
-    // (corvala-check --rules=extended).
+    // (corvala-check --rules=extended; under byFile, set by the run for a
+    // file that declares the extended record set).
     bool extended = false;
+    // Each file judged by the record set it declares (corvala-check
+    // --rules=auto): the run decides `extended` and `classicFile` per file.
+    bool byFile = false;
+    // Set by the run under byFile: the file declares nothing and is judged
+    // as today's readers read the classic record set.
+    bool classicFile = false;
+    // Set by the run under byFile: which record set the file declares and
+    // where (the record-set note).
+    std::string declaration;
     // Rule ids that report nothing (corvala-check --disable).
     std::vector<std::string> disabled;
 
@@ -31,20 +47,50 @@ struct CheckSettings {
             if (id == rule) return false;
         return true;
     }
+    // Whether the extended record set's line rules judge the lines.
+    bool ExtendedLines() const noexcept { return extended || classicFile; }
+    Judging Judged() const noexcept {
+        return extended ? Judging::ExtendedFile : classicFile ? Judging::ClassicFile : Judging::Classic;
+    }
 };
 
-// One rule: its id, its default severity and one line that says what it
-// finds (for --list-rules and the rule list of SARIF reports).
+// Every rule, by the name of its row in engine/rules.def.
+enum class RuleId : std::uint8_t {
+#define RULE(name, id, family, needs, classic, classicFile, extendedFile, summary) name,
+#include "engine/rules.def"
+#undef RULE
+};
+
+enum class RuleFamily : std::uint8_t { Line, Block, File };
+
+// What the block checks compute for a rule (see rules.def); each includes
+// the ones before it.
+enum class RuleNeeds : std::uint8_t { Nothing, Positions, Measured, Followed };
+
+// One rule: its id, its family, its severity in each way of judging a file
+// (none where it does not apply) and one line that says what it finds.
 struct RuleInfo {
     std::string_view id;
-    Severity severity;
+    RuleFamily family;
+    RuleNeeds needs;
+    // Indexed by Judging; empty where the rule does not report.
+    std::optional<Severity> severities[3];
     std::string_view summary;
+    // The severity --list-rules and SARIF give: the classic one, else the
+    // one for extended files, else the one for classic files.
+    Severity severity;
 };
 
-// Every rule a run can report, each id once: the classic line checks (the
-// command words and not-implemented), the block checks, the extended record
-// set; with their default severities.
-std::span<const RuleInfo> AllRules();
+// Every rule a run can report, each id once, in the order of rules.def.
+std::span<const RuleInfo> AllRules() noexcept;
+const RuleInfo& Info(RuleId rule) noexcept;
+// The rule with this id, or null.
+const RuleInfo* FindRule(std::string_view id) noexcept;
+
+// The finding of `rule` on `line`, with the severity the rule has where the
+// settings judge the file; false when it does not report there or is
+// disabled.
+bool MakeFinding(RuleId rule, const CheckSettings& settings, Finding& finding);
 
 // One line of the file as the checks beyond single lines see it.
 struct RecordLine {
@@ -83,7 +129,8 @@ public:
     virtual void Finish(std::vector<Finding>& out) = 0;
 };
 
-// The checks beyond single lines that `settings` asks for, fresh for one run.
+// The checks beyond single lines that `settings` asks for, fresh for one
+// run (`settings` as the run resolved them for the file).
 std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& settings);
 
 // True for the command words that start a block: AC, TO, TC, letters in

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "engine/text.h"
+
 namespace corvala {
 
 namespace {
@@ -71,6 +73,75 @@ WrittenForm WrittenFormOf(std::string_view text, int points) noexcept {
     if (colons == 2 * points) return WrittenForm::DecimalMinutes;
     if (colons == 0) return WrittenForm::DecimalDegrees;
     return WrittenForm::Other;
+}
+
+}  // namespace corvala
+
+namespace corvala {
+
+namespace {
+
+bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+unsigned TolerantCoordinate(std::string_view text, std::string& buffer, std::string_view& out) {
+    unsigned changed = 0;
+    if (const std::size_t remark = text.find(';'); remark != std::string_view::npos) {
+        text = text.substr(0, remark);
+        changed |= kRemarkCut;
+    }
+    buffer.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        // The last non-blank byte before this one.
+        std::size_t j = buffer.size();
+        while (j > 0 && (buffer[j - 1] == ' ' || buffer[j - 1] == '\t')) --j;
+        const char before = j > 0 ? buffer[j - 1] : '\0';
+        const char after = i + 1 < text.size() ? text[i + 1] : '\0';
+        const bool afterNumber = IsDigit(before) || before == '.';
+        const bool endsWord = after == '\0' || after == ' ' || after == '\t' || after == ',' || IsDigit(after);
+        if ((c == 'n' || c == 's' || c == 'e' || c == 'w') && afterNumber && endsWord) {
+            c = static_cast<char>(c - 'a' + 'A');
+            changed |= kSmallLetter;
+        }
+        if ((c == 'N' || c == 'S' || c == 'E' || c == 'W') && before == '.' && j >= 2 && IsDigit(buffer[j - 2])) {
+            buffer.erase(j - 1, 1);
+            changed |= kTrailingDot;
+        }
+        buffer += c;
+    }
+    out = changed ? std::string_view(buffer) : text;
+    return changed;
+}
+
+std::string_view SixtyAngle(std::string_view canonical, bool& seconds) noexcept {
+    std::size_t start = 0;
+    while (start < canonical.size()) {
+        std::size_t end = canonical.find_first_of(" ,", start);
+        if (end == std::string_view::npos) end = canonical.size();
+        const std::string_view token = canonical.substr(start, end - start);
+        // The token's fields after its degrees: minutes, then seconds.
+        std::size_t colon = token.find(':');
+        for (int field = 0; colon != std::string_view::npos && field < 2; ++field) {
+            const std::size_t next = token.find(':', colon + 1);
+            const std::string_view part =
+                token.substr(colon + 1, next == std::string_view::npos ? std::string_view::npos : next - colon - 1);
+            long double value = 0;
+            if (ScanReal(part, value) && value >= 60) {
+                seconds = field == 1;
+                // The angle with its hemisphere letter, when one follows.
+                std::size_t angleEnd = end;
+                if (angleEnd + 2 <= canonical.size() && canonical[angleEnd] == ' ' &&
+                    std::string_view("NSEW").find(canonical[angleEnd + 1]) != std::string_view::npos)
+                    angleEnd += 2;
+                return canonical.substr(start, angleEnd - start);
+            }
+            colon = next;
+        }
+        start = end + 1;
+    }
+    return {};
 }
 
 }  // namespace corvala

@@ -24,3 +24,26 @@ enum class WrittenForm : unsigned char { Other, Seconds, DecimalMinutes, Decimal
 WrittenForm WrittenFormOf(std::string_view text, int points = 1) noexcept;
 
 }  // namespace corvala
+
+namespace corvala {
+
+// What TolerantCoordinate changed in a coordinate text.
+enum TolerantSpelling : unsigned {
+    kRemarkCut = 1,  // a ; remark after the coordinate
+    kSmallLetter = 2,  // a hemisphere letter in small letters
+    kTrailingDot = 4,  // a dot that ends the seconds or minutes ("31.N")
+};
+
+// `text` with the spellings that readers tolerate put right: a ; and what
+// follows cut off, n, s, e and w after a number written in capitals, a dot
+// between a number's last digit and a hemisphere letter dropped. Returns
+// the TolerantSpelling bits of what changed (0 when nothing did); `out` is
+// a view of `text` or of `buffer`.
+unsigned TolerantCoordinate(std::string_view text, std::string& buffer, std::string_view& out);
+
+// In a coordinate text in the classic spacing, the first angle whose
+// minutes or seconds are 60 or more (which the classic check lets pass);
+// empty when there is none. `seconds` tells which of the two.
+std::string_view SixtyAngle(std::string_view canonical, bool& seconds) noexcept;
+
+}  // namespace corvala

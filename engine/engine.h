@@ -44,6 +44,9 @@ public:
     // The checks a run makes beyond the line checks; read at the start of
     // each run.
     CheckSettings Settings;
+    // The settings the last run judged its file by: Settings with, under
+    // byFile, the record set the file declares.
+    CheckSettings FileSettings;
     // Which files ValidateFile reads: anything readable (the checker reads
     // pipes and FIFOs), or regular files only (the window, which must never
     // wait on a FIFO without a writer).

@@ -18,7 +18,7 @@ namespace corvala {
 
 class Engine;
 namespace extended {
-enum class Rule : unsigned char;
+using Rule = RuleId;
 }
 
 // Every rule the two classes below report: id, default severity, summary.
@@ -46,6 +46,7 @@ private:
     void Report(std::vector<Finding>& out, extended::Rule rule, std::string message) const;
     void CheckClassic(std::string_view argument, std::vector<Finding>& out);
     void CheckCoordinates(std::string_view argument, std::vector<Finding>& out);
+    void ReportSpelling(unsigned spelling, std::vector<Finding>& out) const;
     void CheckClass(std::string_view value, std::vector<Finding>& out) const;
     void CheckType(std::string_view value, std::vector<Finding>& out) const;
     void CheckFrequency(std::string_view value, std::vector<Finding>& out) const;
@@ -56,6 +57,9 @@ private:
     CheckSettings settings_;
     // Where a coordinate text is respaced for the classic check.
     std::string canonical_;
+    // Where a coordinate text is put right for the spellings readers
+    // tolerate.
+    std::string tolerant_;
     // The line being checked, for Report.
     std::int32_t line_ = 0;
     std::int32_t blockLine_ = 0;

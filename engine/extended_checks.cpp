@@ -8,6 +8,7 @@
 #include "engine/coordinate_text.h"
 #include "engine/extended.h"
 #include "engine/extended_values.h"
+#include "engine/record_set.h"
 #include "engine/text.h"
 
 namespace corvala {
@@ -16,36 +17,6 @@ using extended::RecordKey;
 using extended::Rule;
 
 namespace {
-
-constexpr std::size_t kRuleCount = static_cast<std::size_t>(Rule::ExtendedRulesSuggested) + 1;
-
-// "2." and digits, with further ".digits" allowed ("2.1", "2.10.3").
-bool IsVersion2(std::string_view value) noexcept {
-    if (value.size() < 3 || value[0] != '2' || value[1] != '.') return false;
-    bool digit = false;
-    for (const char c : value.substr(2)) {
-        if (c == '.') {
-            if (!digit) return false;
-            digit = false;
-        } else if (c >= '0' && c <= '9') {
-            digit = true;
-        } else {
-            return false;
-        }
-    }
-    return digit;
-}
-
-// The text after "*KEY:" when `raw` is such a header comment ("*VERSION:
-// 2.1", "* WRITTEN_BY: ..."), else false.
-bool HeaderValue(std::string_view raw, std::string_view key, std::string_view& value) noexcept {
-    std::string_view text = TrimText(raw);
-    if (text.empty() || text[0] != '*') return false;
-    text = TrimText(text.substr(1));
-    if (text.substr(0, key.size()) != key) return false;
-    value = TrimText(text.substr(key.size()));
-    return true;
-}
 
 std::string LineText(std::int32_t line) { return extended::Join({"line ", IntToText(line)}); }
 
@@ -58,8 +29,11 @@ struct ExtendedChecks::State {
         std::int64_t start, end;
     };
 
-    bool extended = false;
-    std::array<bool, kRuleCount> enabled{};
+    explicit State(const CheckSettings& settings) : settings(settings) {}
+
+    // The file as the run judges it; with the classic rules only the
+    // suggestion of the extended ones.
+    CheckSettings settings;
 
     // The file.
     bool inHeader = true;
@@ -75,6 +49,9 @@ struct ExtendedChecks::State {
     Block block = Block::Preamble;
     std::int32_t blockLine = 0;
     bool afterClass = false;  // the last record line was the block's AC
+    // Only SP and SB (and an AN) since the AC line: a colour legend.
+    bool styleOnly = true;
+    bool styleSeen = false;
     bool haveType = false;
     bool haveFrequency = false;
     std::int32_t stationLine = 0;
@@ -84,9 +61,12 @@ struct ExtendedChecks::State {
 
     void Report(std::vector<Finding>& out, Rule rule, std::int32_t line, std::int32_t block,
                 std::string message) const {
-        if (!enabled[static_cast<std::size_t>(rule)]) return;
-        const RuleInfo& info = extended::Info(rule);
-        out.push_back({line, info.severity, info.id, {}, std::move(message), block});
+        Finding finding;
+        if (!MakeFinding(rule, settings, finding)) return;
+        finding.line = line;
+        finding.message = std::move(message);
+        finding.blockLine = block;
+        out.push_back(std::move(finding));
     }
 
     void Header(const RecordLine& r, std::string_view raw, std::vector<Finding>& out);
@@ -100,7 +80,7 @@ void ExtendedChecks::State::Header(const RecordLine& r, std::string_view raw, st
     if (HeaderValue(raw, "WRITTEN_BY:", value)) writerSeen = true;
     if (!HeaderValue(raw, "VERSION:", value)) return;
     versionSeen = true;
-    if (!extended) {
+    if (settings.Judged() == Judging::Classic) {
         if (IsVersion2(value) && !suggested)
             Report(out, Rule::ExtendedRulesSuggested, r.line, 0,
                    extended::Join(
@@ -137,7 +117,10 @@ void ExtendedChecks::State::Record(const RecordLine& r, std::string_view command
     const std::string_view value = TrimText(argument);
     const bool wasAfterClass = afterClass;
     afterClass = false;
-    switch (RecordKey(command)) {
+    const std::uint32_t key = RecordKey(command);
+    if (key == RecordKey("SP") || key == RecordKey("SB")) styleSeen = true;
+    else if (key != RecordKey("AN")) styleOnly = false;
+    switch (key) {
     case RecordKey("AY"):
         haveType = true;
         if (!wasAfterClass && block != Block::Terrain)
@@ -187,7 +170,7 @@ void ExtendedChecks::State::Record(const RecordLine& r, std::string_view command
 
 void ExtendedChecks::State::EndBlock(std::vector<Finding>& out) {
     const std::size_t first = out.size();
-    if (block == Block::Airspace) {
+    if (block == Block::Airspace && !(styleOnly && styleSeen)) {
         if (!haveType)
             Report(out, Rule::MissingType, blockLine, blockLine,
                    "the airspace has no AY line; some readers require its type");
@@ -218,15 +201,13 @@ void ExtendedChecks::State::EndBlock(std::vector<Finding>& out) {
     std::stable_sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
     haveType = haveFrequency = afterClass = false;
+    styleOnly = true;
+    styleSeen = false;
     stationLine = noneLine = otherActivation = 0;
     intervals.clear();
 }
 
-ExtendedChecks::ExtendedChecks(const CheckSettings& settings) : state_(std::make_unique<State>()) {
-    state_->extended = settings.extended;
-    for (std::size_t i = 0; i < kRuleCount; ++i)
-        state_->enabled[i] = settings.Enabled(extended::Info(static_cast<Rule>(i)).id);
-}
+ExtendedChecks::ExtendedChecks(const CheckSettings& settings) : state_(std::make_unique<State>(settings)) {}
 
 ExtendedChecks::~ExtendedChecks() = default;
 
@@ -240,7 +221,7 @@ void ExtendedChecks::Line(const RecordLine& r, std::vector<Finding>& out) {
         raw.remove_prefix(extended::kByteOrderMark.size());
         if (!extended::WithoutByteOrderMark(command, argument)) command = {};
     }
-    if (!s.extended) {
+    if (s.settings.Judged() == Judging::Classic) {
         // Only the header matters for the suggestion of the extended rules.
         if (!s.inHeader) return;
         if (command.empty()) return s.Header(r, raw, out);
@@ -276,8 +257,9 @@ void ExtendedChecks::Line(const RecordLine& r, std::vector<Finding>& out) {
 
 void ExtendedChecks::Finish(std::vector<Finding>& out) {
     State& s = *state_;
-    if (!s.extended) return;
+    if (s.settings.Judged() == Judging::Classic) return;
     s.EndBlock(out);
+    if (s.settings.byFile) s.Report(out, Rule::RecordSet, 0, 0, s.settings.declaration);
     if (s.versionSeen && s.writerSeen) return;
     std::string message = "the leading comments of the file lack ";
     if (!s.versionSeen) message += "*VERSION: 2.1";

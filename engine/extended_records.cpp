@@ -18,43 +18,6 @@ namespace extended {
 
 namespace {
 
-constexpr RuleInfo kRules[] = {
-    {"airspace-class", Severity::Error, "AC is not one of the classes A to G or UNC"},
-    {"airspace-type", Severity::Error, "AY is not one of the airspace types of the extended record set"},
-    {"frequency", Severity::Error, "AF is not a frequency written NNN.NNN from 118.000 to 136.990 MHz"},
-    {"frequency-channel", Severity::Warning, "AF is not the name of a 25 kHz or 8.33 kHz channel"},
-    {"station-name", Severity::Error, "AG without a station name"},
-    {"transponder-code", Severity::Error, "AX is not a code of four octal digits"},
-    {"activation-time", Severity::Error, "AA is not NONE or START/END with valid UTC times, start before end"},
-    {"altitude", Severity::Error, "AH or AL that is unreadable, or GND or UNL on the wrong side"},
-    {"altitude-spelling", Severity::Warning, "AH or AL in a spelling readers only tolerate (MSL, SFC, no unit, ...)"},
-    {"unknown-record", Severity::Warning, "a command that is not part of the extended record set"},
-    {"discouraged-record", Severity::Note, "DA or DY, which the extended record set advises against"},
-    {"AN", Severity::Error, "AN without a name"},
-    {"AT", Severity::Error, "AT that is not a valid coordinate"},
-    {"SP", Severity::Error, "SP that is not a pen style, width and colour"},
-    {"SB", Severity::Error, "SB that is not a colour"},
-    {"V", Severity::Error, "V that is not a valid assignment of D, W, X or Z"},
-    {"DP", Severity::Error, "DP that is not a valid coordinate"},
-    {"DA", Severity::Error, "DA that is not a radius and two angles"},
-    {"DB", Severity::Error, "DB that is not two valid coordinates"},
-    {"DC", Severity::Error, "DC that is not a radius from 0 to 1000"},
-    {"DY", Severity::Error, "DY that is not a valid coordinate"},
-    {"station-without-frequency", Severity::Error, "AG in a block without AF"},
-    {"activation-none-with-times", Severity::Error, "AA NONE together with other AA lines in one block"},
-    {"activation-unsorted", Severity::Warning, "AA intervals of a block not sorted by their start"},
-    {"activation-overlap", Severity::Warning, "AA intervals of a block that overlap"},
-    {"missing-type", Severity::Warning, "an airspace block without AY"},
-    {"type-not-after-class", Severity::Warning, "AY not directly after the AC line of its block"},
-    {"missing-header", Severity::Note, "the leading comments lack *VERSION: 2.1 or *WRITTEN_BY:"},
-    {"unsupported-version", Severity::Error, "a *VERSION: header that is not 2.x"},
-    {"not-utf8", Severity::Warning, "the file is not valid UTF-8"},
-    {"byte-order-mark", Severity::Note, "the file starts with a byte-order mark"},
-    {"mixed-coordinate-forms", Severity::Warning, "the file mixes coordinates with seconds and with decimal minutes"},
-    {"extended-rules-suggested", Severity::Note, "the header declares version 2.x, which the extended rules check"},
-};
-static_assert(std::size(kRules) == static_cast<std::size_t>(Rule::ExtendedRulesSuggested) + 1);
-
 // The values the extended set accepts, sorted for binary search.
 constexpr std::string_view kClasses[] = {"A", "B", "C", "D", "E", "F", "G", "UNC"};
 constexpr std::string_view kTypes[] = {
@@ -77,6 +40,13 @@ constexpr Spelling kTypeSpellings[] = {
 };
 constexpr Spelling kClassTypes[] = {{"GP", "P"}, {"W", "GSEC"}};
 
+// The class codes of the classic record set that flight instruments read,
+// sorted, and the words most of them read as well, with the code to write.
+constexpr std::string_view kClassicClasses[] = {"A", "B",   "C",  "CTR", "D",   "E",  "F",
+                                                "G", "GP",  "GSEC", "P", "Q",   "R",  "RMZ", "TMZ", "W"};
+constexpr Spelling kClassWords[] = {{"ATZ", ""},       {"DANGER", "Q"}, {"FIR", ""},
+                                    {"PROHIBITED", "P"}, {"RESTRICTED", "R"}, {"TMA", ""}};
+
 template <std::size_t N>
 bool Contains(const std::string_view (&values)[N], std::string_view value) noexcept {
     return std::binary_search(std::begin(values), std::end(values), value);
@@ -97,23 +67,28 @@ std::string Upper(std::string_view text) {
 
 }  // namespace
 
-const RuleInfo& Info(Rule rule) noexcept { return kRules[static_cast<std::size_t>(rule)]; }
-
 }  // namespace extended
 
 using extended::Join;
 using extended::Rule;
 
-std::span<const RuleInfo> ExtendedRules() noexcept { return extended::kRules; }
+std::span<const RuleInfo> ExtendedRules() noexcept {
+    const auto first = static_cast<std::size_t>(Rule::AirspaceClass);
+    return AllRules().subspan(first, static_cast<std::size_t>(Rule::RecordSet) + 1 - first);
+}
 
 ExtendedRecords::ExtendedRecords(Engine& engine, const CheckSettings& settings) : engine_(engine), settings_(settings) {
     canonical_.reserve(64);
 }
 
 void ExtendedRecords::Report(std::vector<Finding>& out, Rule rule, std::string message) const {
-    const RuleInfo& info = extended::Info(rule);
-    if (!settings_.Enabled(info.id)) return;
-    out.push_back({line_, info.severity, info.id, command_, std::move(message), blockLine_});
+    Finding finding;
+    if (!MakeFinding(rule, settings_, finding)) return;
+    finding.line = line_;
+    finding.command = command_;
+    finding.message = std::move(message);
+    finding.blockLine = blockLine_;
+    out.push_back(std::move(finding));
 }
 
 namespace {
@@ -156,43 +131,107 @@ void ExtendedRecords::CheckCoordinates(std::string_view argument, std::vector<Fi
     // Most coordinates are written in the classic spacing, which passes as
     // it is; only a text that fails is respaced and judged again.
     Outcome outcome = engine_.ScanLine(command_, argument);
+    std::string_view canonical = argument;
     if (!outcome.ok()) {
-        const std::string_view canonical = CanonicalCoordinate(argument, canonical_);
+        canonical = CanonicalCoordinate(argument, canonical_);
         if (canonical != argument) outcome = engine_.ScanLine(command_, canonical);
     }
-    if (!outcome.ok()) Report(out, ClassicRule(extended::RecordKey(command_)), std::move(outcome.message));
+    std::string_view tolerant;
+    const unsigned spelling = TolerantCoordinate(argument, tolerant_, tolerant);
+    if (!outcome.ok()) {
+        // A coordinate that readers read despite its spelling.
+        if (spelling != 0) {
+            const Outcome read = engine_.ScanLine(command_, canonical = CanonicalCoordinate(tolerant, canonical_));
+            if (read.ok()) {
+                outcome = read;
+                ReportSpelling(spelling, out);
+            }
+        }
+        if (!outcome.ok())
+            return Report(out, ClassicRule(extended::RecordKey(command_)), std::move(outcome.message));
+    } else if (spelling & kTrailingDot) {
+        ReportSpelling(kTrailingDot, out);
+    }
+    bool seconds = false;
+    if (const std::string_view angle = SixtyAngle(canonical, seconds); !angle.empty())
+        Report(out, Rule::CoordinateSixty,
+               extended::Join({"the ", seconds ? "seconds" : "minutes", " of \"", angle,
+                               "\" are 60: readers carry them over (59:60 reads as the next minute); write the "
+                               "next ",
+                               seconds ? "minute" : "degree", " and 00"}));
+}
+
+void ExtendedRecords::ReportSpelling(unsigned spelling, std::vector<Finding>& out) const {
+    std::vector<std::string_view> what;
+    if (spelling & kRemarkCut) what.push_back("a ; remark after it (put it behind a * comment)");
+    if (spelling & kSmallLetter) what.push_back("a hemisphere letter in small letters (write N, S, E or W)");
+    if (spelling & kTrailingDot) what.push_back("a number that ends in a dot (drop the dot)");
+    std::string message = "readers read the coordinate, but strict readers refuse ";
+    for (std::size_t i = 0; i < what.size(); ++i) {
+        if (i > 0) message += i + 1 == what.size() ? " and " : ", ";
+        message += what[i];
+    }
+    Report(out, Rule::CoordinateSpelling, std::move(message));
 }
 
 void ExtendedRecords::CheckClass(std::string_view value, std::vector<Finding>& out) const {
     using namespace extended;
-    if (Contains(kClasses, value)) return;
-    if (value.empty())
-        return Report(out, Rule::Class, "the airspace class is missing: write A, B, C, D, E, F, G or UNC");
+    const bool classicFile = !settings_.extended;
+    if (classicFile ? Contains(kClassicClasses, value) : Contains(kClasses, value)) return;
+    if (value.empty()) {
+        return Report(out, Rule::AirspaceClass,
+                      classicFile ? "the airspace class is missing: write one of the class codes (A to G, R, Q, P, "
+                                    "CTR, ...)"
+                                  : "the airspace class is missing: write A, B, C, D, E, F, G or UNC");
+    }
     const std::string upper = Upper(value);
     std::string message = Join({"class \"", value, "\""});
-    if (Contains(kClasses, upper)) {
+    if (classicFile ? Contains(kClassicClasses, upper) : Contains(kClasses, upper)) {
         message += " is written in small letters: write ";
         message += upper;
-    } else if (upper == "UNCLASSIFIED") {
-        message += " is not a class of the extended record set: write UNC";
-    } else {
-        std::string_view type = Contains(kTypes, upper) ? std::string_view(upper) : SpellingOf(upper, kTypeSpellings);
-        if (type.empty()) type = SpellingOf(upper, kClassTypes);
-        message += " is not a class of the extended record set: ";
-        if (type.empty()) {
-            message += "write A, B, C, D, E, F, G or UNC";
-        } else {
-            message += "write AC UNC (or the airspace's class letter) and AY ";
-            message += type;
-        }
+        return Report(out, Rule::AirspaceClassSpelling, std::move(message));
     }
-    Report(out, Rule::Class, std::move(message));
+    if (upper == "UNCLASSIFIED") {
+        message += " is not a class: readers take it for some other class and lose the airspace's type; write ";
+        message += classicFile ? "the class code, or AC UNC with AY and the type (the extended record set)" : "UNC";
+        return Report(out, Rule::AirspaceClass, std::move(message));
+    }
+    if (classicFile) {
+        if (upper == "UNC") {
+            message += " is a class of the extended record set: declare it with *VERSION: 2.1 and give the type "
+                       "with AY";
+            return Report(out, Rule::AirspaceClassSpelling, std::move(message));
+        }
+        const auto word = std::find_if(std::begin(kClassWords), std::end(kClassWords),
+                                       [&](const Spelling& s) { return s.written == upper; });
+        if (word != std::end(kClassWords)) {
+            message += " is read by most flight instruments, but is not a class code: write ";
+            message += word->type.empty() ? std::string_view("the airspace's class letter") : word->type;
+            return Report(out, Rule::AirspaceClassSpelling, std::move(message));
+        }
+        message += " is not a class that readers know: they show the airspace as some other class; write one of "
+                   "the class codes (A to G, R, Q, P, CTR, ...)";
+        return Report(out, Rule::AirspaceClass, std::move(message));
+    }
+    std::string_view type = Contains(kTypes, upper) ? std::string_view(upper) : SpellingOf(upper, kTypeSpellings);
+    if (type.empty()) type = SpellingOf(upper, kClassTypes);
+    if (type.empty()) {
+        message += " is not a class that readers know: they show the airspace as some other class; write A, B, C, "
+                   "D, E, F, G or UNC";
+        return Report(out, Rule::AirspaceClass, std::move(message));
+    }
+    message += Contains(kClassicClasses, upper)
+                   ? " is a class code of the classic record set, which flight instruments read: "
+                   : " is read by most flight instruments, but is not a class of the extended record set: ";
+    message += "write AC UNC (or the airspace's class letter) and AY ";
+    message += type;
+    Report(out, Rule::AirspaceClassSpelling, std::move(message));
 }
 
 void ExtendedRecords::CheckType(std::string_view value, std::vector<Finding>& out) const {
     using namespace extended;
     if (Contains(kTypes, value)) return;
-    if (value.empty()) return Report(out, Rule::Type, "the airspace type is missing");
+    if (value.empty()) return Report(out, Rule::AirspaceType, "the airspace type is missing");
     const std::string upper = Upper(value);
     std::string message = Join({"type \"", value, "\""});
     if (Contains(kTypes, upper)) {
@@ -204,10 +243,18 @@ void ExtendedRecords::CheckType(std::string_view value, std::vector<Finding>& ou
     } else {
         message += " is not a type of the extended record set";
     }
-    Report(out, Rule::Type, std::move(message));
+    Report(out, Rule::AirspaceType, std::move(message));
 }
 
 void ExtendedRecords::CheckFrequency(std::string_view value, std::vector<Finding>& out) const {
+    // A frequency followed by a word or two ("132.350 Dutch Mil"): readers
+    // read the first word as the frequency and drop the rest.
+    if (const std::size_t blank = value.find_first_of(" \t"); blank == 7) {
+        Report(out, Rule::FrequencyRemark,
+               Join({"text after the frequency (\"", TrimText(value.substr(blank)),
+                     "\"): readers read only the frequency; name the station with AG or in a * comment"}));
+        value = value.substr(0, blank);
+    }
     // NNN.NNN in MHz: the digits read as kHz.
     int khz = 0;
     bool written = value.size() == 7 && value[3] == '.';
@@ -219,7 +266,8 @@ void ExtendedRecords::CheckFrequency(std::string_view value, std::vector<Finding
     if (!written) return Report(out, Rule::Frequency, Join({"frequency \"", value, "\" is not written NNN.NNN (MHz)"}));
     if (khz < 118000 || khz > 136990)
         return Report(out, Rule::Frequency,
-                      Join({"frequency ", value, " MHz lies outside the band from 118.000 to 136.990"}));
+                      Join({"frequency ", value, " MHz lies outside the band from 118.000 to 136.990",
+                            khz >= 108000 && khz < 118000 ? " (in the navigation band): readers drop it" : ""}));
     // Channel names: 25 kHz channels end in 00, 25, 50, 75; the 8.33 kHz
     // names add 05, 10, 15, 30, ... but never a name ending in 20, 45, 70
     // or 95.
@@ -267,9 +315,14 @@ void ExtendedRecords::CheckLine(std::int32_t line, std::string_view command, std
         return CheckAltitude(true, value, out);
     case RecordKey("AL"):
         return CheckAltitude(false, value, out);
-    case RecordKey("AN"):
     case RecordKey("SP"):
     case RecordKey("SB"):
+        // Pen and brush: flight instruments ignore them.
+        if (settings_.extended)
+            return Report(out, Rule::UnknownRecord,
+                          Join({command, " is not part of the extended record set: readers ignore it"}));
+        return CheckClassic(value, out);
+    case RecordKey("AN"):
     case RecordKey("DC"):
         return CheckClassic(value, out);
     case RecordKey("TO"):
@@ -298,7 +351,9 @@ void ExtendedRecords::CheckLine(std::int32_t line, std::string_view command, std
         break;
     }
     std::string message(command);
-    message += " is not part of the extended record set";
+    message += settings_.extended ? " is not part of the extended record set"
+                                  : " is not a record of airspace files: flight instruments ignore it, strict readers "
+                                    "refuse it";
     const std::uint32_t key = RecordKey(command);
     if (key == RecordKey("TP")) message += ": write the transponder code as AX";
     if (key == RecordKey("AR")) message += ": write the frequency as AF (and the station as AG)";
@@ -360,6 +415,9 @@ void ExtendedRecords::CheckAltitude(bool upper, std::string_view value, std::vec
     const bool unitWritten = IsWord(unit, "FT") || IsWord(unit, "M");
     const bool referenceWritten = IsWord(word, "AMSL") || IsWord(word, "AGL") || IsWord(word, "STD");
     if (unitWritten && referenceWritten) return;
+    if (altitude.kind == AltitudeKind::AboveGround && altitude.feet == 0 && !upper)
+        return Report(out, Rule::AltitudeSpelling,
+                      Join({"limit \"", value, "\" is the ground, in a spelling readers only tolerate: write GND"}));
     // The form to write instead: a missing unit is feet, a missing
     // reference mean sea level, as readers take them.
     const std::string_view reference = altitude.kind == AltitudeKind::AboveGround ? "AGL"

@@ -13,47 +13,8 @@
 
 namespace corvala::extended {
 
-// The rules of the extended set, in the order of ExtendedRules().
-enum class Rule : unsigned char {
-    // Line rules.
-    Class,
-    Type,
-    Frequency,
-    FrequencyChannel,
-    StationName,
-    TransponderCode,
-    ActivationTime,
-    Altitude,
-    AltitudeSpelling,
-    UnknownRecord,
-    DiscouragedRecord,
-    // The classic checks of the records kept unchanged, by command.
-    AN,
-    AT,
-    SP,
-    SB,
-    V,
-    DP,
-    DA,
-    DB,
-    DC,
-    DY,
-    // Block and file rules.
-    StationWithoutFrequency,
-    ActivationNoneWithTimes,
-    ActivationUnsorted,
-    ActivationOverlap,
-    MissingType,
-    TypeNotAfterClass,
-    MissingHeader,
-    UnsupportedVersion,
-    NotUtf8,
-    ByteOrderMark,
-    MixedCoordinateForms,
-    ExtendedRulesSuggested,
-};
-
-const RuleInfo& Info(Rule rule) noexcept;
+// The rules of the extended set are rows of the one rule table.
+using Rule = RuleId;
 
 // The parts one after the other: how the rules build their messages.
 std::string Join(std::initializer_list<std::string_view> parts);

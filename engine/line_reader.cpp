@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/io.h"
 
@@ -19,6 +20,7 @@ LineReader::LineReader(int fd, std::size_t bufferSize)
         startSize_ = info.st_size;
         startSeconds_ = info.st_mtim.tv_sec;
         startNanoseconds_ = info.st_mtim.tv_nsec;
+        if (const off_t at = ::lseek(fd_, 0, SEEK_CUR); at > 0) offset_ = at;
     }
 }
 
@@ -102,10 +104,15 @@ void LineReader::Fill() {
     }
     // The first byte 0 ends the text: nothing after it is read.
     if (const void* nul = std::memchr(data + end_, 0, got.bytes)) {
-        end_ = static_cast<std::size_t>(static_cast<const char*>(nul) - data);
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(nul) - data);
+        nulOffset_ = offset_ + static_cast<std::int64_t>(at - end_);
+        bytesAfterNul_ = static_cast<std::int64_t>(got.bytes - (at - end_) - 1);
+        offset_ += static_cast<std::int64_t>(got.bytes);
+        end_ = at;
         inputEnded_ = true;
         return;
     }
+    offset_ += static_cast<std::int64_t>(got.bytes);
     end_ += got.bytes;
 }
 
@@ -116,6 +123,8 @@ void LineReader::Finish() {
     if (regular_ && ::fstat(fd_, &info) == 0) {
         changed_ = info.st_size != startSize_ || info.st_mtim.tv_sec != startSeconds_ ||
                    info.st_mtim.tv_nsec != startNanoseconds_;
+        // The bytes of the file that were never read.
+        if (nulOffset_ >= 0 && info.st_size > offset_) bytesAfterNul_ += info.st_size - offset_;
     }
 }
 

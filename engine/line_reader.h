@@ -34,6 +34,12 @@ public:
     // modification time differ from those it had when the reader was made,
     // so that the lines may mix old and new content.
     bool Changed() const noexcept { return changed_; }
+    // Once Next has returned false: the offset in the input of the byte 0
+    // that ended the text, else -1; and how many bytes came after it, not
+    // read as text: for a regular file all of them to its end, for other
+    // inputs those that came with the same read (at least that many).
+    std::int64_t NulOffset() const noexcept { return nulOffset_; }
+    std::int64_t BytesAfterNul() const noexcept { return bytesAfterNul_; }
     // The buffer's size now, for measurements.
     std::size_t BufferSize() const noexcept { return capacity_; }
 
@@ -64,6 +70,10 @@ private:
     std::int64_t startSize_ = 0;
     std::int64_t startSeconds_ = 0;
     std::int64_t startNanoseconds_ = 0;
+    // The offset of the input's next byte; where the text ended at a byte 0.
+    std::int64_t offset_ = 0;
+    std::int64_t nulOffset_ = -1;
+    std::int64_t bytesAfterNul_ = 0;
 };
 
 }  // namespace corvala

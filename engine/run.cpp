@@ -11,6 +11,7 @@
 #include "engine/engine.h"
 #include "engine/extended.h"
 #include "engine/extended_values.h"
+#include "engine/record_set.h"
 #include "engine/failures.h"
 #include "engine/spans.h"
 #include "engine/text.h"
@@ -71,6 +72,10 @@ public:
     }
     std::int64_t Count() const noexcept override { return static_cast<std::int64_t>(lines_.size()); }
     bool LinesStay() const noexcept override { return true; }
+    bool Rewind() override {
+        next_ = 0;
+        return true;
+    }
 
 private:
     const std::string* path_ = nullptr;
@@ -345,11 +350,17 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
     bool cancelled = false;
     std::int32_t lineCount = 0;
     try {
-        RunState state(*this, MakeLineChecks(Settings));
-        std::optional<ExtendedRecords> extended;
-        if (Settings.extended) extended.emplace(*this, Settings);
         source.Open();
-        state.KeepViews(source.LinesStay());
+        // The settings for this file: with --rules=auto, the record set it
+        // declares.
+        CheckSettings settings = Settings;
+        std::unique_ptr<LineSource> replay;
+        LineSource& lines = settings.byFile ? DecideRecordSet(source, settings, replay) : source;
+        FileSettings = settings;
+        RunState state(*this, MakeLineChecks(settings));
+        std::optional<ExtendedRecords> extended;
+        if (settings.ExtendedLines()) extended.emplace(*this, settings);
+        state.KeepViews(lines.LinesStay());
         host_.SuspendLogPainting(true);
         suspended = true;
 
@@ -359,7 +370,7 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
         std::int32_t blockLine = 0;
         std::string_view raw;
         SplitLine split;
-        while (source.Next(raw)) {
+        while (lines.Next(raw)) {
             if (lineCount >= LineLimit) {
                 throw Failure("The file \"" + std::string(name) + "\" has more than " + std::to_string(LineLimit) +
                               " lines, more than Corvala can number.");

@@ -27,6 +27,9 @@ public:
     // True when a line stays valid until the run ends (the whole file is in
     // memory), so that the run need not copy the lines it holds back.
     virtual bool LinesStay() const noexcept { return false; }
+    // Starts again at the first line; false when the source cannot (a
+    // stream read only once).
+    virtual bool Rewind() { return false; }
 };
 
 // What the run takes from the window. Every call has a do-nothing default.

@@ -270,6 +270,40 @@ ByteSpan LocateSpan(const Finding& finding, std::string_view line) {
             return {argumentSpan.begin, argumentSpan.begin + static_cast<std::int32_t>(blank)};
         return whole;
     }
+    if (rule == "frequency-remark") {
+        // The text after the frequency.
+        const std::size_t blank = argument.find_first_of(" \t");
+        if (blank != std::string_view::npos) {
+            const std::string_view remark = TrimText(argument.substr(blank));
+            if (!remark.empty()) return Of(line, remark);
+        }
+        return whole;
+    }
+    if (rule == "coordinate-sixty") {
+        // The minutes or seconds of the coordinate the message quotes.
+        const std::size_t open = finding.message.find('"');
+        const std::size_t close = open == std::string::npos ? open : finding.message.find('"', open + 1);
+        if (close != std::string::npos) {
+            const std::string_view quoted = std::string_view(finding.message).substr(open + 1, close - open - 1);
+            const std::size_t at = quoted.empty() ? std::string_view::npos : argument.find(quoted);
+            if (at != std::string_view::npos) {
+                const std::string_view coordinate = argument.substr(at, quoted.size());
+                const std::size_t first = coordinate.find(':');
+                const bool seconds = Contains(finding.message, "seconds");
+                const std::size_t from = first == std::string_view::npos ? first
+                                         : seconds                      ? coordinate.find(':', first + 1)
+                                                                        : first;
+                if (from != std::string_view::npos) {
+                    const std::size_t to = coordinate.find_first_of(": \tNSEWnsew", from + 1);
+                    const std::string_view field =
+                        coordinate.substr(from + 1, (to == std::string_view::npos ? coordinate.size() : to) - from - 1);
+                    if (!field.empty()) return Of(line, field);
+                }
+                return Of(line, coordinate);
+            }
+        }
+        return whole;
+    }
     if (rule == "arc-radius-mismatch") {
         const std::size_t comma = argument.find(',');
         if (comma != std::string_view::npos) {

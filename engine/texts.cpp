@@ -109,11 +109,17 @@ SummaryLine SummaryLogLine(const RunEnd& end, TextStyle style) {
     SummaryLine line{Verdict::Ok, 0, {}};
     if (end.errors > 0) {
         line.verdict = Verdict::Error;
-    } else if (end.warnings > 0) {
+    } else if (end.warnings > 0 || end.cancelled) {
+        // A partial result never closes with " ok".
         line.verdict = Verdict::Warning;
     }
+    if (end.cancelled) {
+        line.text = "Cancelled at line ";
+        AppendNumber(line.text, end.lineCount);
+        line.text += ": ";
+    }
     AppendCounts(line.text, end);
-    line.text += '.';
+    line.text += end.cancelled ? " so far." : ".";
     return line;
 }
 

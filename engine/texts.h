@@ -50,7 +50,8 @@ struct SummaryLine {
 };
 // Classic: "err 2  errors found." or " ok 0 No errors found."; detailed:
 // "err 0 2 errors, 1 warning, 0 notes found." with the marker of the worst
-// severity found.
+// severity found. A cancelled run says where it stopped: "wrn 0 Cancelled at
+// line 120: 0 errors, 0 warnings, 1 note found so far." (at least "wrn").
 SummaryLine SummaryLogLine(const RunEnd& end, TextStyle style);
 
 }  // namespace corvala

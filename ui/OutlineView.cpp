@@ -2,8 +2,12 @@
 
 #include <QColor>
 #include <QEvent>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QRegularExpression>
+#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -16,6 +20,7 @@
 #include <numbers>
 #include <span>
 
+#include "engine/altitude.h"
 #include "engine/outline.h"
 #include "ui/LineDecoding.h"
 
@@ -42,6 +47,14 @@ constexpr double kMarkerPen = 2;
 constexpr double kMarkerLine = 2.5;
 // Followed rims of circles: one point per this many pixels of perimeter.
 constexpr double kRimStep = 4;
+// The edges a finding names are drawn this far to the right of their
+// direction, so that an edge and its retracing lie side by side.
+constexpr double kEdgeOffset = 2.5;
+// One wheel step zooms by this factor; a key press too.
+constexpr double kZoomStep = 1.25;
+// An arc whose ends lie closer together than this share of its radius
+// starts where it ends.
+constexpr double kLoopShare = 0.01;
 
 bool Finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
@@ -210,17 +223,28 @@ QPen Pen(const QColor& colour, double width, Qt::PenStyle style = Qt::SolidLine)
 
 QString Decoded(const std::string& bytes) { return DecodeLine(bytes).trimmed(); }
 
-QString Caption(const BlockAnalysis& block) {
-    if (block.kind == BlockKind::Preamble) return OutlineView::tr("Before the first airspace");
-    if (block.kind == BlockKind::Terrain) return OutlineView::tr("Terrain at line %1").arg(block.firstLine);
+// The caption's name part and its limits part ("" when the block has none).
+std::pair<QString, QString> Caption(const BlockAnalysis& block) {
+    if (block.kind == BlockKind::Preamble) return {OutlineView::tr("Before the first airspace"), {}};
+    if (block.kind == BlockKind::Terrain) return {OutlineView::tr("Terrain at line %1").arg(block.firstLine), {}};
     QString caption = (Decoded(block.airspaceClass) + u' ' + Decoded(block.name)).trimmed();
     if (caption.isEmpty()) caption = OutlineView::tr("Airspace at line %1").arg(block.firstLine);
+    QString limits;
     if (block.lowerLine != 0 || block.upperLine != 0) {
         const QString lower = block.lowerLine != 0 ? Decoded(block.lower) : QStringLiteral("?");
         const QString upper = block.upperLine != 0 ? Decoded(block.upper) : QStringLiteral("?");
-        caption += QStringLiteral(u"  \u00B7  ") + lower + QStringLiteral(u" \u2013 ") + upper;
+        limits = lower + QStringLiteral(u" \u2013 ") + upper;
     }
-    return caption;
+    return {caption, limits};
+}
+
+// "" when the limits are in order or cannot be compared, else what is wrong.
+QString LimitsProblem(const BlockAnalysis& block) {
+    if (block.kind != BlockKind::Airspace || block.lowerLine == 0 || block.upperLine == 0) return {};
+    const Altitude lower = ReadAltitude(block.lower), upper = ReadAltitude(block.upper);
+    if (!LimitsInverted(lower, upper).value_or(false)) return {};
+    return LimitsInverted(upper, lower).value_or(false) ? OutlineView::tr("the limits are equal")
+                                                        : OutlineView::tr("the lower limit is above the upper one");
 }
 
 // "0.5", "2", "50": the round lengths of the scale bar.
@@ -248,6 +272,7 @@ QString OutlineView::EmptyText() { return tr("Select an airspace to see its outl
 OutlineView::OutlineView(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setBackgroundRole(QPalette::Base);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 OutlineView::~OutlineView() = default;
@@ -260,8 +285,19 @@ QPointF OutlineView::Plane::operator()(GeoPoint point) const {
 }
 
 void OutlineView::SetBlock(const BlockAnalysis& block, std::vector<BlockAnalysis> neighbours, int finding) {
+    // Another block is shown whole; another finding of the same block keeps
+    // the view.
+    if (!hasBlock_ || block.firstLine != block_.firstLine || block.kind != block_.kind) {
+        zoom_ = 1;
+        pan_ = {};
+    }
     block_ = block;
     hasBlock_ = true;
+    unread_.clear();
+    unreadArcEnd_.clear();
+    missingCentres_.clear();
+    notes_.clear();
+    loops_.clear();
 
     // The plane: longitudes around the block's first position, the east
     // scale of its middle latitude.
@@ -321,6 +357,24 @@ void OutlineView::SetBlock(const BlockAnalysis& block, std::vector<BlockAnalysis
         ExtendBounds(shapes_.airway[i], shapes_.airwayWidths[i] / 2);
     for (const QPointF& p : shapes_.centres) ExtendBounds(p);
 
+    // Arcs whose ends meet: readers draw nothing of them or a full circle.
+    for (const ArcShape& arc : block_.arcs) {
+        if (arc.pointCount < 2 || arc.firstPoint + std::size_t{arc.pointCount} > block_.outline.size()) continue;
+        const GeoPoint start = block_.outline[arc.firstPoint].position;
+        const GeoPoint end = block_.outline[arc.firstPoint + arc.pointCount - 1].position;
+        const double radius = std::max(arc.startRadius, arc.endRadius);
+        if (!std::isfinite(radius) || radius * kMetresPerNauticalMile < 1) continue;
+        if (GeodesicTo(start, end).metres > kLoopShare * radius * kMetresPerNauticalMile) continue;
+        const Ellipse loop = CircleAround(arc.centre, radius);
+        loops_.push_back(loop);
+        ExtendBounds(loop.centre + QPointF(loop.rx, loop.ry));
+        ExtendBounds(loop.centre - QPointF(loop.rx, loop.ry));
+        notes_ << tr("The arc of line %1 starts where it ends: readers draw nothing or the full circle (dashed).")
+                      .arg(arc.line);
+    }
+    limitsNote_ = LimitsProblem(block_);
+    limitsMarked_ = !limitsNote_.isEmpty();
+
     // All findings count for the extent, so that the view stays put when
     // another one is marked.
     marks_.clear();
@@ -333,6 +387,7 @@ void OutlineView::SetBlock(const BlockAnalysis& block, std::vector<BlockAnalysis
             mark.points.push_back(plane_(p));
             ExtendBounds(mark.points.back());
         }
+        if (f.finding.rule == "self-intersection") mark.edges = EdgesNamed(f.finding.message);
     }
     marked_ = finding;
 
@@ -348,6 +403,15 @@ void OutlineView::MarkFinding(int finding) {
 
 void OutlineView::Clear() {
     hasBlock_ = false;
+    zoom_ = 1;
+    pan_ = {};
+    unread_.clear();
+    unreadArcEnd_.clear();
+    missingCentres_.clear();
+    notes_.clear();
+    loops_.clear();
+    limitsMarked_ = false;
+    limitsNote_.clear();
     block_ = {};
     shapes_ = {};
     kinds_.clear();
@@ -358,22 +422,141 @@ void OutlineView::Clear() {
     update();
 }
 
+void OutlineView::SetUnread(Unread unread) {
+    if (!hasBlock_) return;
+    for (std::size_t i = 0; i < unread.points.size(); ++i) {
+        const OutlinePoint& p = unread.points[i];
+        unread_.push_back(plane_(p.position));
+        unreadArcEnd_.push_back(std::find(unread.arcEnds.begin(), unread.arcEnds.end(), p.line) != unread.arcEnds.end());
+        ExtendBounds(unread_.back());
+    }
+    if (unread.centreLine != 0) {
+        // Between the ends of the first arc after the centre line.
+        for (std::size_t i = 0; i + 1 < unread.points.size(); ++i) {
+            if (unread.points[i].line > unread.centreLine && unread.points[i].line == unread.points[i + 1].line &&
+                unreadArcEnd_[i]) {
+                missingCentres_.push_back((unread_[i] + unread_[i + 1]) / 2);
+                break;
+            }
+        }
+        notes_ << tr("The centre at line %1 cannot be read (?): the points after it are drawn as read, hollow.")
+                      .arg(unread.centreLine);
+    } else if (unread.failedLine != 0) {
+        notes_ << tr("Line %1 cannot be read: the points after it are drawn as read, hollow.").arg(unread.failedLine);
+    }
+    update();
+}
+
+OutlineView::Ellipse OutlineView::CircleAround(GeoPoint centre, double miles) const {
+    // The rim's four quarter points along geodesics give the axes of the
+    // ellipse the circle is in the plane.
+    const double metres = std::isfinite(miles) ? std::abs(miles) * kMetresPerNauticalMile : 0;
+    const QPointF n = plane_(GeodesicDestination(centre, 0, metres));
+    const QPointF e = plane_(GeodesicDestination(centre, 90, metres));
+    const QPointF so = plane_(GeodesicDestination(centre, 180, metres));
+    const QPointF w = plane_(GeodesicDestination(centre, 270, metres));
+    return {QPointF((e.x() + w.x()) / 2, (n.y() + so.y()) / 2), std::abs(e.x() - w.x()) / 2,
+            std::abs(n.y() - so.y()) / 2};
+}
+
+std::vector<std::pair<QPointF, QPointF>> OutlineView::EdgesNamed(const std::string& message) const {
+    // The message names each part as "the edge from line A to line B" or
+    // "the arc of line C".
+    std::vector<std::pair<QPointF, QPointF>> edges;
+    const std::vector<OutlinePoint>& outline = block_.outline;
+    const std::size_t n = outline.size();
+    if (n < 2) return edges;
+    static const QRegularExpression parts(
+        QStringLiteral("the edge from line (\\d+) to line (\\d+)|the arc of line (\\d+)"));
+    QRegularExpressionMatchIterator it = parts.globalMatch(QString::fromStdString(message));
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const bool arc = match.capturedLength(3) > 0;
+        const int from = (arc ? match.captured(3) : match.captured(1)).toInt();
+        const int to = arc ? from : match.captured(2).toInt();
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t j = (i + 1) % n;
+            if (outline[i].line != from || outline[j].line != to) continue;
+            if (outline[i].position == outline[j].position) continue;
+            // Within an arc, the points it is followed by; an edge, once.
+            if (arc && !(outline[i].onArc && outline[j].onArc)) continue;
+            edges.emplace_back(shapes_.outline[i], shapes_.outline[j]);
+            if (!arc) break;
+        }
+    }
+    // Edges that go over a named one again: drawn too, so that the doubling
+    // shows.
+    const std::size_t named = edges.size();
+    for (std::size_t k = 0; k < named; ++k) {
+        const QPointF p = edges[k].first, q = edges[k].second;
+        const QPointF d = q - p;
+        const double length2 = QPointF::dotProduct(d, d);
+        if (!(length2 > 0)) continue;
+        const double tolerance = 1e-6 * std::sqrt(length2);
+        auto along = [&](QPointF r, double& t) {
+            t = QPointF::dotProduct(r - p, d) / length2;
+            const QPointF off = r - p - t * d;
+            return std::hypot(off.x(), off.y()) <= tolerance;
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            const QPointF r = shapes_.outline[i], t2 = shapes_.outline[(i + 1) % n];
+            if (r == t2) continue;
+            double a = 0, b = 0;
+            if (!along(r, a) || !along(t2, b)) continue;
+            if (std::min(std::max(a, b), 1.0) - std::max(std::min(a, b), 0.0) <= 1e-9) continue;
+            const std::pair<QPointF, QPointF> edge(r, t2);
+            // Each going over once, the named edge itself not again.
+            const auto named_end = edges.begin() + static_cast<std::ptrdiff_t>(named);
+            if (std::find(edges.begin(), named_end, edge) == named_end) edges.push_back(edge);
+        }
+    }
+    return edges;
+}
+
+std::vector<std::pair<QPointF, QPointF>> OutlineView::MarkedEdges(int finding) const {
+    std::vector<std::pair<QPointF, QPointF>> edges;
+    if (finding < 0 || static_cast<std::size_t>(finding) >= marks_.size()) return edges;
+    const Fit fit = CurrentFit();
+    for (const auto& [a, b] : marks_[static_cast<std::size_t>(finding)].edges) edges.emplace_back(fit(a), fit(b));
+    return edges;
+}
+
+QString OutlineView::CaptionText() const {
+    if (!hasBlock_) return {};
+    const auto [name, limits] = Caption(block_);
+    QString text = limits.isEmpty() ? name : name + QStringLiteral(u"  \u00B7  ") + limits;
+    if (limitsMarked_) text += QStringLiteral("  (") + limitsNote_ + u')';
+    return text;
+}
+
+void OutlineView::ZoomBy(double factor, QPointF at) {
+    if (!hasBlock_ || !std::isfinite(factor) || factor <= 0) return;
+    const double zoom = std::clamp(zoom_ * factor, kMinZoom, kMaxZoom);
+    const QPointF centre = PlotArea().center();
+    // The point under `at` stays: at = centre + (base - centre) * zoom + pan.
+    pan_ = at - centre - (at - centre - pan_) * (zoom / zoom_);
+    zoom_ = zoom;
+    update();
+}
+
+void OutlineView::PanBy(QPointF pixels) {
+    if (!hasBlock_) return;
+    pan_ += pixels;
+    update();
+}
+
+void OutlineView::FitBlock() {
+    zoom_ = 1;
+    pan_ = {};
+    update();
+}
+
 OutlineView::Shapes OutlineView::MakeShapes(const BlockAnalysis& block) const {
     Shapes s;
     s.outline.reserve(block.outline.size());
     for (const OutlinePoint& p : block.outline) s.outline.push_back(plane_(p.position));
     s.closingSolid = !block.arcs.empty();
-    for (const CircleShape& c : block.circles) {
-        // The rim's four quarter points along geodesics give the axes of the
-        // ellipse the circle is in the plane.
-        const double metres = std::isfinite(c.radius) ? std::abs(c.radius) * kMetresPerNauticalMile : 0;
-        const QPointF n = plane_(GeodesicDestination(c.centre, 0, metres));
-        const QPointF e = plane_(GeodesicDestination(c.centre, 90, metres));
-        const QPointF so = plane_(GeodesicDestination(c.centre, 180, metres));
-        const QPointF w = plane_(GeodesicDestination(c.centre, 270, metres));
-        s.circles.push_back({QPointF((e.x() + w.x()) / 2, (n.y() + so.y()) / 2), std::abs(e.x() - w.x()) / 2,
-                             std::abs(n.y() - so.y()) / 2});
-    }
+    for (const CircleShape& c : block.circles) s.circles.push_back(CircleAround(c.centre, c.radius));
     for (const AirwayPoint& p : block.airway) {
         s.airway.push_back(plane_(p.position));
         s.airwayWidths.push_back(std::isfinite(p.width) ? std::max(p.width, 0.0) : 0.0);
@@ -399,7 +582,8 @@ QRectF OutlineView::PlotArea() const {
     // Clear of the caption and the scale bar, and of the widget's edges by
     // more than a marker's ring.
     const double row = 5 + fontMetrics().height() + kMargin;
-    return {kMargin, row, std::max(1.0, width() - 2 * kMargin), std::max(1.0, height() - 2 * row)};
+    const double notes = static_cast<double>(notes_.size()) * fontMetrics().height();
+    return {kMargin, row + notes, std::max(1.0, width() - 2 * kMargin), std::max(1.0, height() - 2 * row - notes)};
 }
 
 OutlineView::Fit OutlineView::CurrentFit() const {
@@ -409,6 +593,10 @@ OutlineView::Fit OutlineView::CurrentFit() const {
     fit.scale = std::min(area.width() / spanX, area.height() / spanY);
     fit.left = area.center().x() - (minX_ + maxX_) / 2 * fit.scale;
     fit.top = area.center().y() + (minY_ + maxY_) / 2 * fit.scale;
+    // The zoom about the plot's centre, then the pan.
+    fit.scale *= zoom_;
+    fit.left = area.center().x() + (fit.left - area.center().x()) * zoom_ + pan_.x();
+    fit.top = area.center().y() + (fit.top - area.center().y()) * zoom_ + pan_.y();
     return fit;
 }
 
@@ -431,6 +619,7 @@ void OutlineView::paintEvent(QPaintEvent*) {
         if (marks_[i].shape == MarkShape::Gap && (marked_ == -1 || static_cast<std::size_t>(marked_) == i))
             gapMarked = true;
     PaintShapes(painter, fit, shapes_, false, !gapMarked);
+    PaintLoopsAndUnread(painter, fit);
     PaintPoints(painter, fit);
     PaintMarks(painter, fit);
     if (boundsSet_) {
@@ -572,6 +761,26 @@ void OutlineView::PaintMarks(QPainter& painter, const Fit& fit) const {
                 ClippedPath path(painter, clip);
                 path.Segment(fit(mark.points[0]), fit(mark.points[1]));
             }
+            // The edges it names, beside their line, each with an arrowhead
+            // in its middle: an edge gone over twice shows two, opposed.
+            painter.setPen(Pen(colour, kMarkerLine));
+            for (const auto& [from, to] : mark.edges) {
+                const QPointF a = fit(from), b = fit(to);
+                const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+                if (!std::isfinite(length) || length < 1) continue;
+                const QPointF along = (b - a) / length;
+                const QPointF right(-along.y(), along.x());
+                const QPointF shift = right * kEdgeOffset;
+                {
+                    ClippedPath path(painter, clip);
+                    path.Segment(a + shift, b + shift);
+                }
+                if (length < 12) continue;
+                const QPointF tip = (a + b) / 2 + shift + along * 4;
+                if (!clip.contains(tip)) continue;
+                painter.drawLine(tip, tip - along * 7 + right * 4);
+                painter.drawLine(tip, tip - along * 7 - right * 4);
+            }
             painter.setPen(Pen(colour, kMarkerPen));
             painter.setBrush(Qt::NoBrush);
             for (const QPointF& plane : mark.points) {
@@ -587,10 +796,78 @@ void OutlineView::PaintMarks(QPainter& painter, const Fit& fit) const {
 
 void OutlineView::PaintCaption(QPainter& painter) const {
     const QFontMetrics metrics = fontMetrics();
-    const QRectF row(kMargin / 2, 5, std::max(1.0, width() - kMargin), metrics.height());
+    QRectF row(kMargin / 2, 5, std::max(1.0, width() - kMargin), metrics.height());
+    const auto [name, limits] = Caption(block_);
+    const QString head = limits.isEmpty() ? name : name + QStringLiteral(u"  \u00B7  ");
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter,
-                     metrics.elidedText(Caption(block_), Qt::ElideRight, static_cast<int>(row.width())));
+    const QString shownHead = metrics.elidedText(head, Qt::ElideRight, static_cast<int>(row.width()));
+    painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter, shownHead);
+    if (!limits.isEmpty()) {
+        // Limits at or above each other in the colour of that finding.
+        const double used = metrics.horizontalAdvance(shownHead);
+        const QRectF rest(row.left() + used, row.top(), std::max(0.0, row.width() - used), row.height());
+        const QString text = limitsMarked_ ? limits + QStringLiteral("  (") + limitsNote_ + u')' : limits;
+        if (limitsMarked_) {
+            QFont bold = painter.font();
+            bold.setBold(true);
+            painter.setFont(bold);
+            painter.setPen(QColor(kErrorMarker));
+        }
+        painter.drawText(rest, Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetrics(painter.font()).elidedText(text, Qt::ElideRight, static_cast<int>(rest.width())));
+        painter.setFont(font());
+    }
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    for (const QString& note : notes_) {
+        row.translate(0, metrics.height());
+        painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(note, Qt::ElideRight, static_cast<int>(row.width())));
+    }
+}
+
+void OutlineView::PaintLoopsAndUnread(QPainter& painter, const Fit& fit) const {
+    const QColor text = palette().color(QPalette::Text);
+    const QRectF clip = QRectF(rect()).adjusted(-8, -8, 8, 8);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(Pen(text, 1.5, Qt::DashLine));
+    for (const Ellipse& e : loops_) {
+        ClippedPath path(painter, clip);
+        const QPointF centre = fit(e.centre);
+        const double rx = e.rx * fit.scale, ry = e.ry * fit.scale;
+        const int steps =
+            static_cast<int>(std::clamp(2 * std::numbers::pi * std::max(rx, ry) / kRimStep, 16.0, 1440.0));
+        QPointF last = centre + QPointF(rx, 0);
+        for (int k = 1; k <= steps; ++k) {
+            const double angle = 2 * std::numbers::pi * k / steps;
+            const QPointF next = centre + QPointF(rx * std::cos(angle), ry * std::sin(angle));
+            path.Segment(last, next);
+            last = next;
+        }
+    }
+    if (unread_.empty() && missingCentres_.empty()) return;
+    const QColor faint = Blend(text, palette().color(QPalette::Base), 0.6);
+    painter.setPen(Pen(faint, 1, Qt::DotLine));
+    {
+        ClippedPath path(painter, clip);
+        for (std::size_t i = 1; i < unread_.size(); ++i) path.Segment(fit(unread_[i - 1]), fit(unread_[i]));
+    }
+    painter.setPen(Pen(text, 1.2));
+    painter.setBrush(palette().color(QPalette::Base));
+    DotGrid dots(size());
+    for (std::size_t i = 0; i < unread_.size(); ++i) {
+        const QPointF p = fit(unread_[i]);
+        if (dots.Take(p)) painter.drawEllipse(p, unreadArcEnd_[i] ? 3.0 : 2.5, unreadArcEnd_[i] ? 3.0 : 2.5);
+    }
+    painter.setBrush(Qt::NoBrush);
+    QFont bold = painter.font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.setPen(QColor(kErrorMarker));
+    for (const QPointF& plane : missingCentres_) {
+        const QPointF p = fit(plane);
+        if (clip.contains(p)) painter.drawText(QRectF(p.x() - 10, p.y() - 10, 20, 20), Qt::AlignCenter, QStringLiteral("?"));
+    }
+    painter.setFont(font());
 }
 
 void OutlineView::PaintScaleBar(QPainter& painter, const Fit& fit) const {
@@ -714,15 +991,81 @@ bool OutlineView::event(QEvent* event) {
 }
 
 void OutlineView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        const int line = LineAt(event->position());
-        if (line > 0) {
-            emit lineActivated(line);
-            event->accept();
-            return;
-        }
+    if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    // A press that does not move is a click on a point; one that moves pans.
+    pressed_ = true;
+    dragged_ = false;
+    pressAt_ = lastMouse_ = event->position();
+    event->accept();
+}
+
+void OutlineView::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressed_ || !(event->buttons() & Qt::LeftButton)) return QWidget::mouseMoveEvent(event);
+    const QPointF at = event->position();
+    if (!dragged_ && (at - pressAt_).manhattanLength() < QApplication::startDragDistance()) return;
+    if (!dragged_) setCursor(Qt::ClosedHandCursor);
+    dragged_ = true;
+    PanBy(at - lastMouse_);
+    lastMouse_ = at;
+    event->accept();
+}
+
+void OutlineView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !pressed_) return QWidget::mouseReleaseEvent(event);
+    pressed_ = false;
+    if (dragged_) {
+        unsetCursor();
+        dragged_ = false;
+    } else if (const int line = LineAt(pressAt_); line > 0) {
+        emit lineActivated(line);
     }
-    QWidget::mousePressEvent(event);
+    event->accept();
+}
+
+void OutlineView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QWidget::mouseDoubleClickEvent(event);
+    FitBlock();
+    event->accept();
+}
+
+void OutlineView::wheelEvent(QWheelEvent* event) {
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps == 0 || !hasBlock_) return QWidget::wheelEvent(event);
+    ZoomBy(std::pow(kZoomStep, steps), event->position());
+    event->accept();
+}
+
+void OutlineView::keyPressEvent(QKeyEvent* event) {
+    const QPointF centre = PlotArea().center();
+    const double step = std::max(width(), height()) / 8.0;
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        ZoomBy(kZoomStep, centre);
+        break;
+    case Qt::Key_Minus:
+        ZoomBy(1 / kZoomStep, centre);
+        break;
+    case Qt::Key_Home:
+        FitBlock();
+        break;
+    // The arrows move the view over the airspace.
+    case Qt::Key_Left:
+        PanBy({step, 0});
+        break;
+    case Qt::Key_Right:
+        PanBy({-step, 0});
+        break;
+    case Qt::Key_Up:
+        PanBy({0, step});
+        break;
+    case Qt::Key_Down:
+        PanBy({0, -step});
+        break;
+    default:
+        return QWidget::keyPressEvent(event);
+    }
+    event->accept();
 }
 
 }  // namespace corvala::ui

@@ -2,7 +2,13 @@
 // north up and fitted into the widget, with the places of its findings
 // marked in the colours of their severities, and the blocks beside it in
 // faint grey. Hovering a point of the block shows its line and position;
-// clicking it asks the window to go to that line.
+// clicking it asks the window to go to that line. The wheel and + and -
+// zoom, dragging and the arrow keys pan, Home and a double click fit the
+// block again. The edges a crossing names are drawn in the finding's colour
+// with marks of their direction, beside the line they follow, so that an
+// edge retraced shows twice; an arc that starts where it ends is drawn as
+// the full circle some readers make of it, dashed, and a caption note says
+// so; limits that are equal or inverted are marked in the caption.
 //
 // The plane is equirectangular: x is nautical miles east at the middle
 // latitude of the block, y nautical miles north; longitudes are counted
@@ -27,7 +33,9 @@
 #include "engine/geo.h"
 
 class QEvent;
+class QKeyEvent;
 class QMouseEvent;
+class QWheelEvent;
 class QPaintEvent;
 class QPainter;
 
@@ -60,6 +68,43 @@ public:
     void MarkFinding(int finding);
     // Back to the empty view.
     void Clear();
+
+    // What the analysis could not read, read by the window from the block's
+    // lines: the points of the geometry lines after the first one that
+    // failed, the line that failed, and the line of a centre (V X=) that
+    // could not be read. Drawn as hollow dots joined by a dotted line; the
+    // missing centre is marked with "?" between the ends of the first arc
+    // that needed it. Call after SetBlock.
+    struct Unread {
+        std::vector<OutlinePoint> points;
+        std::vector<std::int32_t> arcEnds;  // the lines of DB ends among the points
+        std::int32_t failedLine = 0;
+        std::int32_t centreLine = 0;
+    };
+    void SetUnread(Unread unread);
+
+    // The view: 1 fits the block; the pan in pixels from the fitted place.
+    static constexpr double kMinZoom = 0.05;
+    static constexpr double kMaxZoom = 100000;
+    double Zoom() const noexcept { return zoom_; }
+    QPointF Pan() const noexcept { return pan_; }
+    // Zooms by `factor`, keeping the place under `at` (widget pixels) still.
+    void ZoomBy(double factor, QPointF at);
+    void PanBy(QPointF pixels);
+    // The whole block again.
+    void FitBlock();
+
+    // The caption: class and name, then the limits; with a note when the
+    // lower limit is at or above the upper one, which is drawn in the error
+    // colour (LimitsMarked).
+    QString CaptionText() const;
+    bool LimitsMarked() const noexcept { return limitsMarked_; }
+    // The lines under the caption: arcs that start where they end, a centre
+    // that cannot be read.
+    const QStringList& Notes() const noexcept { return notes_; }
+    // The edges of finding `finding` drawn in its colour, in the plane's
+    // widget pixels (from, to).
+    std::vector<std::pair<QPointF, QPointF>> MarkedEdges(int finding) const;
     bool HasBlock() const noexcept { return hasBlock_; }
     // The block shown, and the index of the finding marked (-1: all).
     const BlockAnalysis& Block() const noexcept { return block_; }
@@ -85,6 +130,11 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Nautical miles east and north in the block's plane.
@@ -124,6 +174,8 @@ private:
         Severity severity = Severity::Error;
         MarkShape shape = MarkShape::Rings;
         std::vector<QPointF> points;
+        // Edges the finding names, in the direction of the outline.
+        std::vector<std::pair<QPointF, QPointF>> edges;
     };
     enum class PickKind : std::uint8_t { Point, ArcEnd, Airway, Centre, Circle };
     struct Pick {
@@ -135,6 +187,8 @@ private:
     };
 
     Shapes MakeShapes(const BlockAnalysis& block) const;
+    Ellipse CircleAround(GeoPoint centre, double miles) const;
+    std::vector<std::pair<QPointF, QPointF>> EdgesNamed(const std::string& message) const;
     void ExtendBounds(QPointF p, double halfWidth = 0);
     Fit CurrentFit() const;
     QRectF PlotArea() const;
@@ -146,6 +200,7 @@ private:
     void PaintMarks(QPainter& painter, const Fit& fit) const;
     void PaintCaption(QPainter& painter) const;
     void PaintScaleBar(QPainter& painter, const Fit& fit) const;
+    void PaintLoopsAndUnread(QPainter& painter, const Fit& fit) const;
 
     bool hasBlock_ = false;
     BlockAnalysis block_;
@@ -158,6 +213,22 @@ private:
     // The block's extent in the plane: min and max of x and y.
     double minX_ = 0, maxX_ = 0, minY_ = 0, maxY_ = 0;
     bool boundsSet_ = false;
+    // Arcs that start where they end, as full circles.
+    std::vector<Ellipse> loops_;
+    // What the analysis could not read (SetUnread), in the plane.
+    std::vector<QPointF> unread_;
+    std::vector<bool> unreadArcEnd_;
+    std::vector<QPointF> missingCentres_;
+    QStringList notes_;
+    bool limitsMarked_ = false;
+    QString limitsNote_;
+    // The view and the mouse.
+    double zoom_ = 1;
+    QPointF pan_;
+    QPointF pressAt_;
+    QPointF lastMouse_;
+    bool pressed_ = false;
+    bool dragged_ = false;
 };
 
 }  // namespace corvala::ui

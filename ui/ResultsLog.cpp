@@ -186,6 +186,16 @@ void ResultsLog::JumpTo(int position) {
     MoveCaret(position);
 }
 
+void ResultsLog::SelectCentred(int begin, int end) {
+    Flush();
+    const int last = edit_->document()->characterCount() - 1;
+    QTextCursor cursor(edit_->document());
+    cursor.setPosition(std::clamp(end, 0, last));
+    cursor.setPosition(std::clamp(begin, 0, last), QTextCursor::KeepAnchor);
+    edit_->setTextCursor(cursor);
+    edit_->centerCursor();
+}
+
 void ResultsLog::WriteRtf(RtfWriter& writer) {
     Flush();
     QTextDocument* document = edit_->document();

@@ -84,6 +84,10 @@ public:
     // The jump of the error list: the end of the log first, then the line,
     // so that the line comes to the top unless it lies in the last screenful.
     void JumpTo(int position);
+    // Selects from `begin` to `end` with the caret at `begin`, and brings
+    // the caret's line to the middle of the view (as near as the ends of
+    // the log let it).
+    void SelectCentred(int begin, int end);
 
     // Every log line as a paragraph of `writer`, markers by verdict.
     void WriteRtf(RtfWriter& writer);

@@ -6,13 +6,16 @@
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QDir>
+#include <QDesktopServices>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFrame>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -21,12 +24,18 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
@@ -34,11 +43,14 @@
 #include <exception>
 #include <span>
 
+#include <sys/stat.h>
+
 #include "engine/block_lines.h"
 #include "engine/blocks.h"
 #include "engine/failures.h"
 #include "engine/io.h"
 #include "engine/lines.h"
+#include "engine/geo.h"
 #include "engine/text.h"
 #include "ui/ErrorList.h"
 #include "ui/LineDecoding.h"
@@ -58,22 +70,21 @@ constexpr int ClientHeight = 309;
 constexpr int LogHeight = 193;
 constexpr int ListTop = 196;
 constexpr int ListHeight = 109;
+constexpr int SplitterHandle = ListTop - LogHeight;
+// The smallest the log and the list are made by the splitter.
+constexpr int PaneMinimum = 40;
 
-// The client area: lays its children out by their anchors. The log keeps
-// its distance to all four edges, the list its height and its distance to
-// the bottom; the progress panel does not move.
+// The client area: the splitter of the log and the list fills it; the
+// progress panel stays where it is, above them.
 class ClientArea final : public QWidget {
 public:
     using QWidget::QWidget;
-    QWidget* log = nullptr;
-    QWidget* list = nullptr;
+    QWidget* splitter = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
-        const int grow = height() - ClientHeight;
-        if (log) log->setGeometry(0, 0, width(), LogHeight + grow);
-        if (list) list->setGeometry(0, ListTop + grow, width(), ListHeight);
+        if (splitter) splitter->setGeometry(rect());
     }
 };
 
@@ -85,6 +96,29 @@ const QString kExtendedRecordsKey = QStringLiteral("checks/extended");
 const QString kOutlineKey = QStringLiteral("view/outline");
 const QString kRecentFilesKey = QStringLiteral("files/recent");
 const QString kOpenFolderKey = QStringLiteral("files/openFolder");
+const QString kFollowKey = QStringLiteral("files/follow");
+const QString kEditorKey = QStringLiteral("editor/command");
+const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kStateKey = QStringLiteral("window/state");
+const QString kSplitterKey = QStringLiteral("window/splitter");
+
+// Editors known to take a line on their command line: the arguments after
+// the program, and whether it needs a terminal.
+struct KnownEditor {
+    const char* program;
+    const char* arguments;
+    bool terminal;
+};
+constexpr KnownEditor kKnownEditors[] = {
+    {"vi", "+%l %f", true},          {"vim", "+%l %f", true},         {"nvim", "+%l %f", true},
+    {"nano", "+%l %f", true},        {"micro", "+%l %f", true},       {"joe", "+%l %f", true},
+    {"kak", "+%l %f", true},         {"hx", "%f:%l", true},           {"mcedit", "+%l %f", true},
+    {"emacs", "+%l %f", false},      {"gvim", "+%l %f", false},       {"gedit", "+%l %f", false},
+    {"gnome-text-editor", "+%l %f", false}, {"xed", "+%l %f", false},  {"pluma", "+%l %f", false},
+    {"geany", "+%l %f", false},      {"kate", "--line %l %f", false}, {"kwrite", "--line %l %f", false},
+    {"code", "--goto %f:%l", false}, {"codium", "--goto %f:%l", false}, {"subl", "%f:%l", false},
+};
+
 
 // The local file a drag carries, or "" when it carries none.
 QString DroppedFile(const QMimeData* data) {
@@ -144,17 +178,48 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this), se
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Corvala"), message, QMessageBox::Ok, this);
         box.exec();
     };
+    AskEditorCommand = [this](const QString& suggested) -> std::optional<QString> {
+        bool ok = false;
+        const QString command = QInputDialog::getText(
+            this, tr("Editor command"),
+            tr("The command that opens a file at a line: %f stands for the file, %l for the line.\n"
+               "Leave it empty to open the file with the desktop's handler."),
+            QLineEdit::Normal, suggested, &ok);
+        if (!ok) return std::nullopt;
+        return command.trimmed();
+    };
+    OpenWithDesktop = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    ShowInformation = [this](const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+        box.setTextFormat(Qt::RichText);
+        box.setTextInteractionFlags(Qt::TextBrowserInteraction);
+        box.exec();
+    };
 
     CreateControls();
     CreateMenus();
     CreateChecksMenu();
     CreateOutlineView();
+    CreateHelpMenu();
+    CreateStatusBar();
     CreateDialogs();
     setAcceptDrops(true);
     engine_.ReadableKinds = FileKinds::RegularOnly;
 
+    watcher_ = new QFileSystemWatcher(this);
+    quietTimer_ = new QTimer(this);
+    quietTimer_->setSingleShot(true);
+    quietTimer_->setInterval(QuietMilliseconds);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &TForm1::FileMayHaveChanged);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &TForm1::FileMayHaveChanged);
+    connect(quietTimer_, &QTimer::timeout, this, &TForm1::CheckChangedFile);
+
+    // The design size: the status bar takes its height from the log, so
+    // that the window's least size stays 425 x 309 below the menu bar.
+    const int below = menuBar()->sizeHint().height();
+    centralWidget()->setMinimumSize(ClientWidth, ClientHeight - StatusBar1->sizeHint().height());
     move(339, 114);
-    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    resize(ClientWidth, ClientHeight + below);
 
     FormCreate();
 }
@@ -162,7 +227,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this), se
 TForm1::~TForm1() {
     // The controls go after this object's members: nothing they signal
     // while they go may reach it.
-    for (QObject* control : std::initializer_list<QObject*>{RichEdit1, ListBox1, Outline, Outline1})
+    for (QObject* control :
+         std::initializer_list<QObject*>{RichEdit1, ListBox1, Outline, Outline1, watcher_, quietTimer_})
         control->disconnect(this);
     FormDestroy();
     if (Form1 == this) Form1 = nullptr;
@@ -170,18 +236,35 @@ TForm1::~TForm1() {
 
 void TForm1::CreateControls() {
     auto* client = new ClientArea(this);
-    client->setMinimumSize(ClientWidth, ClientHeight);
     setCentralWidget(client);
 
-    log_ = std::make_unique<ResultsLog>(client);
-    RichEdit1 = log_->widget();
-    RichEdit1->setGeometry(0, 0, ClientWidth, LogHeight);
-    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The log takes what the window grows by; the list keeps the height the
+    // splitter gave it.
+    Splitter1 = new QSplitter(Qt::Vertical, client);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(SplitterHandle);
+    Splitter1->setChildrenCollapsible(false);
+    client->splitter = Splitter1;
 
-    list_ = std::make_unique<ErrorList>(client);
+    log_ = std::make_unique<ResultsLog>(Splitter1);
+    RichEdit1 = log_->widget();
+    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    RichEdit1->setMinimumHeight(PaneMinimum);
+    RichEdit1->setPlaceholderText(tr("Open an airspace file to check it:\n"
+                                     "  File \u203A Open (Ctrl+O),\n"
+                                     "  drop a file here,\n"
+                                     "  or pick one from File \u203A Open Recent (Ctrl+Shift+O)."));
+
+    list_ = std::make_unique<ErrorList>(Splitter1);
     ListBox1 = list_->widget();
-    ListBox1->setGeometry(0, ListTop, ClientWidth, ListHeight);
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    ListBox1->setMinimumHeight(PaneMinimum);
+
+    Splitter1->addWidget(RichEdit1);
+    Splitter1->addWidget(ListBox1);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    Splitter1->setSizes({LogHeight, ListHeight});
 
     Panel1 = new QFrame(client);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -201,8 +284,6 @@ void TForm1::CreateControls() {
     Button5->setObjectName(QStringLiteral("Button5"));
     Button5->setGeometry(208, 8, 75, 25);
 
-    client->log = RichEdit1;
-    client->list = ListBox1;
     Panel1->raise();
 
     setTabOrder(RichEdit1, Button5);
@@ -242,8 +323,10 @@ void TForm1::CreateMenus() {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
+    // The File menu's access keys are O, E, S, R, C, D and X: each item has
+    // its own ("Save errors" has none).
     Open1 = item(File1, "Open1", QStringLiteral("&Open"), &TForm1::Open1Click);
-    Openrecent1 = File1->addMenu(QStringLiteral("Open &Recent"));
+    Openrecent1 = File1->addMenu(QStringLiteral("Open Rec&ent"));
     Openrecent1->setObjectName(QStringLiteral("Openrecent1"));
     FillRecentMenu();
     Saveresults1 = item(File1, "Saveresults1", QStringLiteral("&Save results"), &TForm1::Saveresults1Click);
@@ -251,22 +334,128 @@ void TForm1::CreateMenus() {
     N2 = File1->addSeparator();
     N2->setObjectName(QStringLiteral("N2"));
     Revalidate1 = item(File1, "Revalidate1", QStringLiteral("&Revalidate"), &TForm1::Revalidate1Click);
+    Followfile1 = new QAction(tr("&Check again when the file changes"), this);
+    Followfile1->setObjectName(QStringLiteral("Followfile1"));
+    Followfile1->setCheckable(true);
+    Followfile1->setChecked(settings_->value(kFollowKey, true).toBool());
+    File1->addAction(Followfile1);
+    connect(Followfile1, &QAction::triggered, this, [this](bool on) {
+        settings_->setValue(kFollowKey, on);
+        if (on) {
+            FileMayHaveChanged();
+        } else {
+            quietTimer_->stop();
+        }
+    });
+    Editorcommand1 = item(File1, "Editorcommand1", tr("E&ditor command..."), &TForm1::Editorcommand1Click);
     N1 = File1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     Exit1 = item(File1, "Exit1", QStringLiteral("E&xit"), &TForm1::Exit1Click);
 
+    // The platform's keys: Ctrl+O, F5 and Ctrl+R, Ctrl+Q.
+    Open1->setShortcuts(QKeySequence::Open);
+    Revalidate1->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+    Exit1->setShortcuts(QKeySequence::Quit);
+    if (Exit1->shortcuts().isEmpty()) Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    // Keys without a menu item of their own.
+    auto key = [this](const char* name, const QString& text, const QKeySequence& sequence) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(sequence);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        return action;
+    };
+    Cancel1 = key("Cancel1", tr("Cancel the check"), QKeySequence(Qt::Key_Escape));
+    connect(Cancel1, &QAction::triggered, this, [this] {
+        if (engine_.Running()) Button5Click();
+    });
+    Openrecentkey1 = key("Openrecentkey1", tr("Open a recent file"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    connect(Openrecentkey1, &QAction::triggered, this, [this] {
+        if (!Openrecent1->isEnabled()) return;
+        Openrecent1->popup(centralWidget()->mapToGlobal(QPoint(8, 8)));
+    });
+    Nextpane1 = key("Nextpane1", tr("Next pane"), QKeySequence(Qt::Key_F6));
+    connect(Nextpane1, &QAction::triggered, this, [this] { FocusNextPane(true); });
+    Previouspane1 = key("Previouspane1", tr("Previous pane"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    connect(Previouspane1, &QAction::triggered, this, [this] { FocusNextPane(false); });
+
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Copy1 = item(PopupMenu1, "Copy1", QStringLiteral("&Copy"), &TForm1::Copy1Click);
+    Openineditor1 = item(PopupMenu1, "Openineditor1", tr("Open in &editor at this line"), &TForm1::Openineditor1Click);
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
     Copy2 = item(PopupMenu2, "Copy2", QStringLiteral("&Copy"), &TForm1::Copy2Click);
+    Openineditor2 = item(PopupMenu2, "Openineditor2", tr("Open in &editor at this line"), &TForm1::Openineditor2Click);
 
-    // Scroll areas report context-menu positions in their viewport.
-    connect(RichEdit1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(RichEdit1->viewport()->mapToGlobal(at)); });
-    connect(ListBox1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu2->popup(ListBox1->viewport()->mapToGlobal(at)); });
+    // Scroll areas report context-menu positions in their viewport. The
+    // line the menu is about: under the mouse, or at the caret and the
+    // current item when the keyboard opened it.
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        logMenuLine_ = LogLineFileLine(RichEdit1->cursorForPosition(at).blockNumber());
+        Openineditor1->setEnabled(logMenuLine_ > 0);
+        PopupMenu1->popup(RichEdit1->viewport()->mapToGlobal(at));
+    });
+    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        list_->Flush();
+        const QListWidgetItem* under = ListBox1->itemAt(at);
+        listMenuLine_ = ItemFileLine(under ? ListBox1->row(under) : ListBox1->currentRow());
+        Openineditor2->setEnabled(listMenuLine_ > 0);
+        PopupMenu2->popup(ListBox1->viewport()->mapToGlobal(at));
+    });
+}
+
+void TForm1::CreateHelpMenu() {
+    Help1 = MainMenu1->addMenu(tr("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    auto item = [this](const char* name, const QString& caption, void (TForm1::*handler)()) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        Help1->addAction(action);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    Rules1 = item("Rules1", tr("The &rules"), &TForm1::Rules1Click);
+    Shortcuts1 = item("Shortcuts1", tr("&Keyboard shortcuts"), &TForm1::Shortcuts1Click);
+    Help1->addSeparator();
+    About1 = item("About1", tr("&About Corvala"), &TForm1::About1Click);
+    Rules1->setShortcuts(QKeySequence::HelpContents);
+}
+
+void TForm1::CreateStatusBar() {
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    auto label = [this](const char* name) {
+        auto* l = new QLabel(StatusBar1);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+    // The file, its lines and the counts stay; notices (the file changed,
+    // a cancelled run) take the space to the left of them.
+    StatusFile = label("StatusFile");
+    StatusLines = label("StatusLines");
+    StatusCounts = label("StatusCounts");
+    StatusBar1->addPermanentWidget(StatusFile);
+    StatusBar1->addPermanentWidget(StatusLines);
+    StatusBar1->addPermanentWidget(StatusCounts);
+}
+
+void TForm1::FocusNextPane(bool forward) {
+    std::vector<QWidget*> panes{RichEdit1, ListBox1};
+    if (OutlineDock->isVisible()) panes.push_back(Outline);
+    QWidget* focus = QApplication::focusWidget();
+    std::size_t at = panes.size();
+    for (std::size_t i = 0; i < panes.size(); ++i)
+        if (focus && (focus == panes[i] || panes[i]->isAncestorOf(focus))) at = i;
+    std::size_t next = 0;
+    if (at == panes.size()) {
+        next = forward ? 0 : panes.size() - 1;
+    } else {
+        next = (at + (forward ? 1 : panes.size() - 1)) % panes.size();
+    }
+    panes[next]->setFocus(Qt::ShortcutFocusReason);
 }
 
 void TForm1::CreateDialogs() {
@@ -374,6 +563,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     closeRequested_ = false;
+    SaveWindowState();
     if (Label1) {
         Label1->hide();
         Panel1->resize(Panel1->width(), kPanelHeight);
@@ -393,8 +583,282 @@ void TForm1::Guarded(Body&& body) {
 // --- Commands -------------------------------------------------------------------
 
 void TForm1::Validate(const QString& path) {
+    Follow(path);
     Guarded([&] { engine_.ValidateFile(ToBytes(path)); });
     if (closeRequested_ && !engine_.Running()) close();
+}
+
+// --- Window state ------------------------------------------------------------------
+
+void TForm1::RestoreWindowState() {
+    const QByteArray geometry = settings_->value(kGeometryKey).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        // The first start: two thirds of the screen's width and three
+        // quarters of its height, in its middle; the list a quarter.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            const QSize size(std::max(minimumSizeHint().width(), std::min(area.width() * 2 / 3, 1200)),
+                             std::max(minimumSizeHint().height(), std::min(area.height() * 3 / 4, 900)));
+            resize(size);
+            move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+        }
+        const int total = std::max(Splitter1->height(), centralWidget()->height());
+        const int estimate = height() - menuBar()->sizeHint().height() - StatusBar1->sizeHint().height();
+        const int client = std::max(total, estimate);
+        Splitter1->setSizes({client - client / 4 - SplitterHandle, client / 4});
+    }
+    const QByteArray state = settings_->value(kStateKey).toByteArray();
+    if (!state.isEmpty()) restoreState(state);
+    const QByteArray splitter = settings_->value(kSplitterKey).toByteArray();
+    if (!splitter.isEmpty()) Splitter1->restoreState(splitter);
+}
+
+void TForm1::SaveWindowState() {
+    settings_->setValue(kGeometryKey, saveGeometry());
+    settings_->setValue(kStateKey, saveState());
+    settings_->setValue(kSplitterKey, Splitter1->saveState());
+}
+
+// --- Following the file --------------------------------------------------------------
+
+TForm1::FileStamp TForm1::StampOf(const QString& path) {
+    FileStamp stamp;
+    struct stat info {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0) return stamp;
+    stamp.exists = true;
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+    stamp.size = static_cast<std::int64_t>(info.st_size);
+    stamp.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changed = static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return stamp;
+}
+
+void TForm1::Follow(const QString& path) {
+    // What the file is now: a change from here on is a change to check.
+    followedStamp_ = StampOf(path);
+    if (path != followedPath_) {
+        if (!watcher_->files().isEmpty()) watcher_->removePaths(watcher_->files());
+        if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
+        followedPath_ = path;
+    }
+    if (path.isEmpty()) return;
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
+    if (QFileInfo(folder).isDir() && !watcher_->directories().contains(folder)) watcher_->addPath(folder);
+    // A file replaced by a rename is a new file: its watch went with the old one.
+    if (followedStamp_.exists && !watcher_->files().contains(path)) watcher_->addPath(path);
+}
+
+void TForm1::FileMayHaveChanged() {
+    if (Followfile1->isChecked() && !followedPath_.isEmpty()) quietTimer_->start();
+}
+
+void TForm1::CheckChangedFile() {
+    if (!Followfile1->isChecked() || followedPath_.isEmpty()) return;
+    // A run on the way (the user's, or one this started) is let finish, and
+    // a dialog answered first: a save would otherwise take the new results.
+    if (engine_.Running() || QApplication::activeModalWidget()) {
+        quietTimer_->start();
+        return;
+    }
+    const FileStamp now = StampOf(followedPath_);
+    if (now == followedStamp_) {
+        Follow(followedPath_);
+        return;
+    }
+    if (!now.exists) {
+        followedStamp_ = now;
+        StatusBar1->showMessage(tr("The file %1 is gone; the results shown are those of the last check.")
+                                    .arg(QFileInfo(followedPath_).fileName()));
+        return;
+    }
+    // The log comes back to the lines the user was looking at.
+    log_->Flush();
+    QScrollBar* bar = RichEdit1->verticalScrollBar();
+    const int top = bar->value();
+    const int pageLines = std::max(1, bar->pageStep());
+    const int caretLine = RichEdit1->textCursor().blockNumber();
+    const int horizontal = RichEdit1->horizontalScrollBar()->value();
+    Validate(followedPath_);
+    if (engine_.Running()) return;
+    log_->Flush();
+    const int lines = RichEdit1->document()->blockCount();
+    const int line = std::clamp(caretLine >= top && caretLine < top + pageLines ? caretLine : top, 0,
+                                std::max(0, lines - 1));
+    log_->MoveCaret(RichEdit1->document()->findBlockByNumber(line).position());
+    bar->setValue(std::min(top, bar->maximum()));
+    RichEdit1->horizontalScrollBar()->setValue(horizontal);
+    StatusBar1->showMessage(tr("Checked again: the file changed."));
+}
+
+// --- The editor -------------------------------------------------------------------------
+
+QString TForm1::EditorCommand() const { return settings_->value(kEditorKey).toString(); }
+
+bool TForm1::EditorCommandSet() const { return settings_->contains(kEditorKey); }
+
+void TForm1::SetEditorCommand(const QString& command) { settings_->setValue(kEditorKey, command.trimmed()); }
+
+QString TForm1::SuggestedEditorCommand(const QString& visual, const QString& editor) {
+    for (const QString& variable : {visual, editor}) {
+        QStringList words = QProcess::splitCommand(variable);
+        if (words.isEmpty()) continue;
+        const QString program = QFileInfo(words.first()).fileName();
+        for (const KnownEditor& known : kKnownEditors) {
+            if (program != QLatin1String(known.program)) continue;
+            const QString command = words.join(u' ') + u' ' + QLatin1String(known.arguments);
+            return known.terminal ? QStringLiteral("x-terminal-emulator -e ") + command : command;
+        }
+    }
+    return {};
+}
+
+QStringList TForm1::EditorArguments(const QString& command, const QString& path, int line) {
+    QStringList words = QProcess::splitCommand(command);
+    if (words.isEmpty()) return {};
+    bool named = false;
+    for (QString& word : words) {
+        // %% stands for a percent sign.
+        QString out;
+        for (qsizetype i = 0; i < word.size(); ++i) {
+            if (word[i] != u'%' || i + 1 == word.size()) {
+                out += word[i];
+                continue;
+            }
+            const QChar next = word[++i];
+            if (next == u'f') {
+                out += path;
+                named = true;
+            } else if (next == u'l') {
+                out += QString::number(line);
+            } else if (next == u'%') {
+                out += u'%';
+            } else {
+                out += u'%';
+                out += next;
+            }
+        }
+        word = out;
+    }
+    if (!named) words << path;
+    return words;
+}
+
+bool TForm1::OpenInEditor(const QString& path, int line) {
+    if (!EditorCommandSet()) {
+        const std::optional<QString> chosen = AskEditorCommand(
+            SuggestedEditorCommand(qEnvironmentVariable("VISUAL"), qEnvironmentVariable("EDITOR")));
+        if (!chosen) return false;
+        SetEditorCommand(*chosen);
+    }
+    const QStringList arguments = EditorArguments(EditorCommand(), path, line);
+    if (arguments.isEmpty()) {
+        if (OpenWithDesktop(path)) return true;
+        ReportFailure(tr("No program of the desktop opens \"%1\". Set an editor command in File \u203A Editor command.")
+                          .arg(path));
+        return false;
+    }
+    if (QProcess::startDetached(arguments.first(), arguments.mid(1))) {
+        StatusBar1->showMessage(tr("Opened %1 at line %2 in the editor.").arg(QFileInfo(path).fileName()).arg(line));
+        return true;
+    }
+    ReportFailure(tr("The editor command \"%1\" could not be started.").arg(EditorCommand()));
+    return false;
+}
+
+int TForm1::LogLineFileLine(int index) const {
+    // Log line n is file line n + 1, up to the last line of the run; the
+    // closing line is about no line.
+    const std::size_t lines = engine_.Running() ? runLineStarts_.size() : runLines_.size();
+    return index >= 0 && static_cast<std::size_t>(index) < lines ? index + 1 : 0;
+}
+
+int TForm1::ItemFileLine(int index) const {
+    if (index < 0 || index >= static_cast<int>(itemSources_.size())) return 0;
+    return itemSources_[static_cast<std::size_t>(index)].line;
+}
+
+void TForm1::Editorcommand1Click() {
+    const QString current = EditorCommandSet()
+                                ? EditorCommand()
+                                : SuggestedEditorCommand(qEnvironmentVariable("VISUAL"), qEnvironmentVariable("EDITOR"));
+    const std::optional<QString> chosen = AskEditorCommand(current);
+    if (chosen) SetEditorCommand(*chosen);
+}
+
+void TForm1::Openineditor1Click() {
+    if (logMenuLine_ > 0 && !runPath_.isEmpty()) OpenInEditor(runPath_, logMenuLine_);
+}
+
+void TForm1::Openineditor2Click() {
+    if (listMenuLine_ > 0 && !runPath_.isEmpty()) OpenInEditor(runPath_, listMenuLine_);
+}
+
+// --- Help ----------------------------------------------------------------------------------
+
+QString TForm1::RulesDocument() {
+    const QString name = QStringLiteral("corvala/rules.md");
+    // Beside the program's own prefix first (bin/../share), then the data folders.
+    const QString besides = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../share/") + name);
+    if (QFileInfo(besides).isFile()) return QDir::cleanPath(besides);
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, name);
+}
+
+QString TForm1::AboutText() const {
+    return tr("<h3>Corvala %1</h3>"
+              "<p>Checks airspace description files line by line, and each airspace as a whole.</p>"
+              "<p>MIT License. Copyright (c) 2026 The Corvala authors.</p>"
+              "<p>Built with Qt %2 (running on Qt %3), GeographicLib, Boost.Geometry and xxHash.</p>")
+        .arg(QCoreApplication::applicationVersion(), QStringLiteral(QT_VERSION_STR), QString::fromLatin1(qVersion()));
+}
+
+QString TForm1::ShortcutsText() const {
+    struct Row {
+        QString what;
+        QList<QKeySequence> keys;
+    };
+    auto caption = [](const QAction* action) {
+        QString text = action->text();
+        text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+        return text.replace(QStringLiteral("..."), QString());
+    };
+    const std::vector<Row> rows{
+        {caption(Open1), Open1->shortcuts()},
+        {tr("Open Recent"), Openrecentkey1->shortcuts()},
+        {caption(Revalidate1), Revalidate1->shortcuts()},
+        {tr("Cancel a check"), Cancel1->shortcuts()},
+        {caption(Exit1), Exit1->shortcuts()},
+        {tr("Next pane: log, list, outline"), Nextpane1->shortcuts()},
+        {tr("Previous pane"), Previouspane1->shortcuts()},
+        {tr("Context menu of the log or the list"), {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}},
+        {tr("Outline: zoom in, out"), {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Minus)}},
+        {tr("Outline: pan"), {QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Up),
+                              QKeySequence(Qt::Key_Down)}},
+        {tr("Outline: fit the airspace (or a double click)"), {QKeySequence(Qt::Key_Home)}},
+        {caption(Rules1), Rules1->shortcuts()},
+    };
+    QString html = QStringLiteral("<table cellspacing=\"4\">");
+    for (const Row& row : rows) {
+        QStringList keys;
+        for (const QKeySequence& key : row.keys) keys << key.toString(QKeySequence::NativeText).toHtmlEscaped();
+        html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(keys.join(QStringLiteral(", ")),
+                                                                          row.what.toHtmlEscaped());
+    }
+    return html + QStringLiteral("</table>");
+}
+
+void TForm1::About1Click() { ShowInformation(tr("About Corvala"), AboutText()); }
+
+void TForm1::Shortcuts1Click() { ShowInformation(tr("Keyboard shortcuts"), ShortcutsText()); }
+
+void TForm1::Rules1Click() {
+    const QString document = RulesDocument();
+    if (document.isEmpty()) {
+        ReportFailure(tr("The rules document (share/corvala/rules.md) is not installed."));
+        return;
+    }
+    if (!OpenWithDesktop(document)) ReportFailure(tr("No program of the desktop opens \"%1\".").arg(document));
 }
 
 void TForm1::Open1Click() {
@@ -520,7 +984,42 @@ void TForm1::ListBox1Click() {
     list_->Flush();
     const int selected = list_->Selected();
     if (selected < 0) return;
-    log_->JumpTo(list_->Position(selected));
+    const int line = ItemFileLine(selected);
+    // An item about a line selects it; one about the run or the whole file
+    // only brings its place into view.
+    const int position = list_->Position(selected);
+    if (line > 0) {
+        SelectLine(position, line, itemSources_[static_cast<std::size_t>(selected)].span);
+    } else {
+        log_->SelectCentred(position, position);
+    }
+}
+
+void TForm1::SelectLine(int position, std::int32_t line, std::optional<ByteSpan> span) {
+    log_->Flush();
+    const QTextBlock block = RichEdit1->document()->findBlock(position);
+    if (!block.isValid()) return;
+    int begin = block.position();
+    int end = block.position() + block.length() - 1;
+    const std::size_t index = static_cast<std::size_t>(line) - 1;
+    const bool known = line > 0 && index < (engine_.Running() ? runLineStarts_.size() : runLines_.size());
+    if (span && known && span->begin <= span->end) {
+        // The file's text starts after the marker, the number and two blanks;
+        // byte offsets become characters by decoding what comes before them.
+        std::string_view raw;
+        if (engine_.Running()) {
+            const std::size_t start = runLineStarts_[index];
+            const std::size_t stop = index + 1 < runLineStarts_.size() ? runLineStarts_[index + 1] : runText_.size();
+            raw = std::string_view(runText_).substr(start, stop - start);
+        } else {
+            raw = runLines_[index];
+        }
+        const int text = block.position() + 3 + 1 + static_cast<int>(std::to_string(line).size()) + 1;
+        const std::size_t from = std::min(span->begin, raw.size()), to = std::min(span->end, raw.size());
+        begin = std::min(end, text + static_cast<int>(DecodeLine(raw.substr(0, from)).size()));
+        end = std::min(end, text + static_cast<int>(DecodeLine(raw.substr(0, to)).size()));
+    }
+    log_->SelectCentred(begin, end);
 }
 
 void TForm1::Copy1Click() {
@@ -575,6 +1074,12 @@ void TForm1::AppendLine(Verdict verdict, std::int64_t number, std::string_view t
 void TForm1::RunStarted(const RunStart& start) {
     const std::string title = RunTitle(start.name);
     setWindowTitle(DecodeLine(title));
+    runPath_ = start.name.empty() ? QString() : QFileInfo(QFile::decodeName(QByteArray(start.name.data(), static_cast<qsizetype>(start.name.size())))).absoluteFilePath();
+    StatusFile->setText(QFileInfo(runPath_).fileName());
+    StatusFile->setToolTip(runPath_);
+    StatusLines->clear();
+    StatusCounts->clear();
+    StatusBar1->clearMessage();
     style_ = engine_.Settings.blocks || engine_.Settings.extended ? TextStyle::Detailed : TextStyle::Classic;
     log_->Clear();
     list_->Clear();
@@ -591,7 +1096,7 @@ void TForm1::Reported(const Finding& finding) {
     // A finding comes before the verdict of its line, which it then points
     // at; a finding about the whole file points at the top of the log.
     AddItem(ErrorItemText(finding, style_), finding.severity, finding.line > 0);
-    itemSources_.back() = {finding.line, std::string(finding.rule)};
+    itemSources_.back() = {finding.line, std::string(finding.rule), std::nullopt};
 }
 
 void TForm1::LineChecked(const LineVerdict& verdict) {
@@ -616,6 +1121,24 @@ void TForm1::RunFinished(const RunEnd& end) {
         runLines_.emplace_back(runText_.data() + runLineStarts_[i], end - runLineStarts_[i]);
     }
     std::vector<std::size_t>().swap(runLineStarts_);
+    ShowCounts(end);
+}
+
+void TForm1::ShowCounts(const RunEnd& end) {
+    StatusLines->setText(end.lineCount == 1 ? tr("1 line") : tr("%1 lines").arg(end.lineCount));
+    auto count = [](std::int64_t n, const QString& one, const QString& many) {
+        return n == 1 ? one : many.arg(n);
+    };
+    const QString errors = count(end.errors, tr("1 error"), tr("%1 errors"));
+    const QString warnings = count(end.warnings, tr("1 warning"), tr("%1 warnings"));
+    const QString notes = count(end.notes, tr("1 note"), tr("%1 notes"));
+    auto coloured = [](const QString& text, QRgb colour, bool any) {
+        return any ? QStringLiteral("<span style=\"color:%1\">%2</span>").arg(QColor(colour).name(), text) : text;
+    };
+    StatusCounts->setText(coloured(errors, OutlineView::kErrorMarker, end.errors > 0) + QStringLiteral(", ") +
+                          coloured(warnings, OutlineView::kWarningMarker, end.warnings > 0) + QStringLiteral(", ") +
+                          coloured(notes, OutlineView::kNoteMarker, end.notes > 0));
+    if (end.cancelled) StatusBar1->showMessage(tr("Cancelled at line %1: the results are not complete.").arg(end.lineCount));
 }
 
 // --- The outline view ----------------------------------------------------------------
@@ -624,7 +1147,18 @@ void TForm1::ShowOutlineOfItem() {
     const int selected = list_->Selected();
     if (selected < 0 || selected >= static_cast<int>(itemSources_.size())) return;
     const ItemSource& source = itemSources_[static_cast<std::size_t>(selected)];
-    if (source.line > 0) ShowOutlineOfLine(source.line, source.rule);
+    // An item about no line (the closing items, the file as a whole) has
+    // no airspace to show.
+    if (source.line > 0) {
+        ShowOutlineOfLine(source.line, source.rule);
+    } else {
+        ClearOutline();
+    }
+}
+
+void TForm1::ClearOutline() {
+    shownBlock_ = {};
+    if (Outline) Outline->Clear();
 }
 
 void TForm1::ShowOutlineOfCaret() {
@@ -635,7 +1169,7 @@ void TForm1::ShowOutlineOfCaret() {
 
 void TForm1::ShowOutlineOfLine(std::int32_t line, std::string_view rule) {
     if (!OutlineDock->isVisible() || engine_.Running() || runLines_.empty()) return;
-    if (line < 1 || static_cast<std::size_t>(line) > runLines_.size()) return;
+    if (line < 1 || static_cast<std::size_t>(line) > runLines_.size()) return ClearOutline();
     const std::span<const std::string_view> lines(runLines_);
     const BlockRange range = FindBlockRange(lines, line);
     // Moving the caret within the block shown changes nothing.
@@ -666,6 +1200,60 @@ void TForm1::ShowOutlineOfLine(std::int32_t line, std::string_view rule) {
         }
     }
     Outline->SetBlock(block, std::move(neighbours), marked);
+    if (!block.geometryChecked) Outline->SetUnread(UnreadGeometry(block, lines));
+}
+
+OutlineView::Unread TForm1::UnreadGeometry(const BlockAnalysis& block, std::span<const std::string_view> lines) {
+    // The analysis stops at the first geometry line it cannot read; what
+    // comes after it is read here point by point, for the view alone.
+    std::int32_t lastRead = block.firstLine;
+    for (const OutlinePoint& p : block.outline) lastRead = std::max(lastRead, p.line);
+    for (const AirwayPoint& p : block.airway) lastRead = std::max(lastRead, p.line);
+    for (const Centre& c : block.centres) lastRead = std::max(lastRead, c.line);
+    for (const CircleShape& c : block.circles) lastRead = std::max(lastRead, c.line);
+    OutlineView::Unread unread;
+    auto fail = [&](std::int32_t line) {
+        if (unread.failedLine == 0) unread.failedLine = line;
+    };
+    for (std::int32_t line = lastRead + 1; line <= block.lastLine && static_cast<std::size_t>(line) <= lines.size(); ++line) {
+        std::string_view text = lines[static_cast<std::size_t>(line) - 1];
+        text = TrimText(text.substr(0, text.find('*')));
+        const std::size_t blank = text.find(' ');
+        const std::string_view command = text.substr(0, blank);
+        const std::string_view argument = blank == std::string_view::npos ? std::string_view() : TrimText(text.substr(blank + 1));
+        auto is = [&](std::string_view word) {
+            return command.size() == word.size() &&
+                   std::equal(command.begin(), command.end(), word.begin(),
+                              [](char a, char b) { return (a | 0x20) == (b | 0x20); });
+        };
+        GeoPoint p;
+        if (is("DP") || is("DY")) {
+            if (ReadPoint(argument, p)) {
+                unread.points.push_back({p, line, false});
+            } else {
+                fail(line);
+            }
+        } else if (is("DB")) {
+            const std::size_t comma = argument.find(',');
+            GeoPoint q;
+            if (comma != std::string_view::npos && ReadPoint(TrimText(argument.substr(0, comma)), p) &&
+                ReadPoint(TrimText(argument.substr(comma + 1)), q)) {
+                unread.points.push_back({p, line, true});
+                unread.points.push_back({q, line, true});
+                unread.arcEnds.push_back(line);
+            } else {
+                fail(line);
+            }
+        } else if (is("V") && argument.size() >= 2 && (argument[0] | 0x20) == 'x' && argument[1] == '=') {
+            if (!ReadPoint(TrimText(argument.substr(2)), p) && unread.centreLine == 0) {
+                unread.centreLine = line;
+                fail(line);
+            }
+        } else if (is("DA") || is("DC")) {
+            fail(line);
+        }
+    }
+    return unread;
 }
 
 // --- Run host -------------------------------------------------------------------

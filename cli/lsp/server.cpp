@@ -56,7 +56,8 @@ private:
 CheckSettings ServerSettings::Checks() const {
     CheckSettings checks;
     checks.blocks = blocks;
-    checks.extended = rules != "classic";
+    checks.extended = rules == "extended";
+    checks.byFile = rules == "auto";
     return checks;
 }
 
@@ -235,10 +236,10 @@ void Server::ReadSettings(const Json& settings) {
     const Json& s = settings.contains("corvala") && settings["corvala"].is_object() ? settings["corvala"] : settings;
     if (const auto rules = s.find("rules"); rules != s.end() && rules->is_string()) {
         const std::string value = rules->get<std::string>();
-        if (value == "classic" || value == "extended") {
+        if (value == "classic" || value == "extended" || value == "auto") {
             settings_.rules = value;
         } else {
-            Log("corvala: rules must be classic or extended, not " + value + "; keeping " + settings_.rules);
+            Log("corvala: rules must be classic, extended or auto, not " + value + "; keeping " + settings_.rules);
         }
     }
     if (const auto blocks = s.find("blocks"); blocks != s.end() && blocks->is_boolean()) settings_.blocks = *blocks;

@@ -19,15 +19,18 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/lsp/document.h"
+#include "cli/rule_docs.h"
 #include "engine/checks.h"
 
 namespace corvala::lsp {
 
+using cli::kRulesDocumentUri;
 using Json = nlohmann::json;
 
 // What the checks take from the editor's settings.
 struct ServerSettings {
-    // "classic" or "extended": the record set of the line checks.
+    // "classic", "extended" or "auto" (each file by the record set it
+    // declares): the record set of the line checks.
     std::string rules;
     bool blocks = true;
     CheckSettings Checks() const;
@@ -36,9 +39,10 @@ struct ServerSettings {
 // The record set when the editor names none.
 inline constexpr std::string_view kDefaultRules = "extended";
 
-// Where the rules are documented (docs/rules.md as published): each
-// diagnostic links to its rule's section (anchor) of this page.
-inline constexpr std::string_view kDefaultRulesDocument = "https://corvala.github.io/corvala/rules.html";
+// Where the rules are documented (docs/rules.md as published, as in the
+// SARIF log): each diagnostic links to its rule's section (anchor) of this
+// page.
+inline constexpr std::string_view kDefaultRulesDocument = kRulesDocumentUri;
 
 class Server {
 public:

@@ -1,8 +1,8 @@
 // The real airspace files of the corpus keep their outputs: per file, the
 // line count, the error count and a hash of the errors and log outputs of
 // corvala-check. Real files catch the regressions that synthetic inputs
-// miss; the corpus lives outside the repository and the test is skipped
-// where it is absent.
+// miss; the corpus lives outside the repository (CORVALA_CORPUS_DIR), and
+// the tests fail where it is absent.
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -61,7 +61,8 @@ constexpr CorpusFile kFiles[] = {
 
 TEST(Corpus, RealFilesKeepTheirOutputs) {
     const std::string corpus = CORVALA_CORPUS_DIR;
-    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    ASSERT_TRUE(std::filesystem::is_directory(corpus))
+        << "no corpus at " << corpus << " (configure with -DCORVALA_CORPUS_DIR=...)";
     for (const CorpusFile& file : kFiles) {
         SCOPED_TRACE(file.name);
         const std::string path = corpus + "/" + file.name;
@@ -76,8 +77,9 @@ TEST(Corpus, RealFilesKeepTheirOutputs) {
     }
 }
 
-// With the block checks, and with the extended record set and the block
-// checks together, each file keeps its count of errors, warnings and notes.
+// With the block checks, and with the block checks and the extended record
+// set or each file's own record set, each file keeps its count of errors,
+// warnings and notes.
 struct Counts {
     int errors, warnings, notes;
     friend bool operator==(const Counts&, const Counts&) = default;
@@ -87,6 +89,7 @@ struct CorpusCounts {
     const char* name;
     Counts blocks;
     Counts extendedBlocks;
+    Counts autoBlocks;
 };
 
 constexpr CorpusCounts kCounts[] = {
@@ -127,12 +130,14 @@ Counts ClosingCounts(const std::string& errorsOutput) {
 
 TEST(Corpus, RealFilesKeepTheirCountsByRuleSet) {
     const std::string corpus = CORVALA_CORPUS_DIR;
-    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    ASSERT_TRUE(std::filesystem::is_directory(corpus))
+        << "no corpus at " << corpus << " (configure with -DCORVALA_CORPUS_DIR=...)";
     for (const CorpusCounts& file : kCounts) {
         SCOPED_TRACE(file.name);
         const std::string path = corpus + "/" + file.name;
         EXPECT_EQ(ClosingCounts(RunChecker({"--blocks", path}).out), file.blocks);
         EXPECT_EQ(ClosingCounts(RunChecker({"--rules=extended", "--blocks", path}).out), file.extendedBlocks);
+        EXPECT_EQ(ClosingCounts(RunChecker({"--rules=auto", "--blocks", path}).out), file.autoBlocks);
     }
 }
 

@@ -30,7 +30,7 @@ class GoldenRun : public ::testing::TestWithParam<GoldenCase> {};
 TEST_P(GoldenRun, WritesExpectedBytesAndStatus) {
     const GoldenCase& c = GetParam();
     RunResult r = RunChecker(c.args, *c.stdinFile ? DataPath(c.stdinFile) : "");
-    EXPECT_EQ(r.out, Golden(c.golden));
+    EXPECT_EQ(r.out, Golden(c.golden, &r.out));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, c.status);
 }
@@ -79,7 +79,9 @@ const GoldenCase kGoldenCases[] = {
     {"BlocksGnu", {"--blocks", "--format=gnu", "blocks.txt"}, "", "blocks.gnu", 1},
     {"BlocksJson", {"--blocks", "--format=json", "blocks.txt"}, "", "blocks.json", 1},
     {"BlocksSarif", {"--blocks", "--format=sarif", "blocks.txt"}, "", "blocks.sarif", 1},
-    {"ExtendedErrors", {"--rules=extended", "blocks.txt"}, "", "blocks-extended.errors", 1},
+    {"ExtendedErrors", {"--rules=extended", "blocks.txt"}, "", "blocks-extended.errors", 0},
+    {"AutoBlocksStatistics", {"--rules=auto", "--blocks", "--statistics", "blocks.txt"}, "", "blocks-auto.errors", 1},
+    {"AutoStdinGnu", {"--rules=auto", "--blocks", "--format=gnu", "-"}, "blocks.txt", "blocks-auto-stdin.gnu", 1},
     {"ExtendedBlocksJson", {"--rules", "extended", "--blocks", "--format=json", "blocks.txt"}, "", "blocks-extended.json",
      1},
     {"ListRules", {"--list-rules"}, "", "rules.list", 0},
@@ -92,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, GoldenRun, ::testing::ValuesIn(kGoldenCases),
 
 TEST(ColorEnvironment, AlwaysIgnoresNoColor) {
     RunResult r = RunChecker({"--format=log", "--color=always", "errors.txt"}, "", "1");
-    EXPECT_EQ(r.out, Golden("errors.log.color"));
+    EXPECT_EQ(r.out, Golden("errors.log.color", &r.out));
     EXPECT_EQ(r.status, 1);
 }
 
@@ -117,7 +119,7 @@ TEST_P(UnreadableRun, ReportsOnStandardErrorAndGoesOn) {
     RunResult r = RunChecker(c.args);
     std::string expectedErr;
     for (const auto& [file, error] : c.failures) expectedErr += CannotOpen(file, error);
-    EXPECT_EQ(r.out, Golden(c.golden));
+    EXPECT_EQ(r.out, Golden(c.golden, &r.out));
     EXPECT_EQ(r.err, expectedErr);
     EXPECT_EQ(r.status, 2);
 }
@@ -203,17 +205,17 @@ TEST_P(OptionError, ExitsWithTwo) {
 const OptionErrorCase kOptionErrorCases[] = {
     {"NoFile", {}, "no FILE given"},
     {"OnlyOptions", {"--format=log"}, "no FILE given"},
-    {"UnknownFormat", {"--format=xml", "clean.txt"}, "--format expects errors, log, gnu, json or sarif, not 'xml'"},
+    {"UnknownFormat", {"--format=xml", "clean.txt"}, "--format expects errors, log, gnu, json, sarif or markdown, not 'xml'"},
     {"FormatIsCaseSensitive",
      {"--format=LOG", "clean.txt"},
-     "--format expects errors, log, gnu, json or sarif, not 'LOG'"},
+     "--format expects errors, log, gnu, json, sarif or markdown, not 'LOG'"},
     {"UnknownColor", {"--color=sometimes", "clean.txt"}, "--color expects auto, always or never, not 'sometimes'"},
     // A value left empty after "=" does not take the next argument; a value
     // that follows must be one of the option's values, so a FILE taken for
     // one is named.
     {"EmptyAttachedValue", {"--format=", "clean.txt"}, "--format= needs a value after the '=' (see --help)"},
     {"FileTakenForAValue", {"--color", "clean.txt"}, "--color expects auto, always or never, not 'clean.txt'"},
-    {"UnknownRuleSet", {"--rules=strict", "clean.txt"}, "--rules expects classic or extended, not 'strict'"},
+    {"UnknownRuleSet", {"--rules=strict", "clean.txt"}, "--rules expects classic, extended or auto, not 'strict'"},
     {"UnknownSeverity", {"--fail-on=fatal", "clean.txt"}, "--fail-on expects error, warning or note, not 'fatal'"},
     {"UnknownRule",
      {"--disable=not-closed,no-such-rule", "clean.txt"},

@@ -2,6 +2,8 @@
 // status, standard output and standard error.
 #pragma once
 
+#include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,7 +22,18 @@ struct RunResult {
 inline std::string ReadAll(const std::string& path) { return test::ReadFile(path); }
 
 inline std::string DataPath(const std::string& name) { return std::string(CORVALA_CLI_DATA_DIR) + "/" + name; }
-inline std::string Golden(const std::string& name) { return ReadAll(std::string(CORVALA_CLI_GOLDEN_DIR) + "/" + name); }
+// The golden file `name`. With CORVALA_UPDATE_GOLDEN=1 in the environment
+// it is first rewritten with `actual`, so that a change of output on purpose
+// updates every golden file in one run of the tests.
+inline std::string Golden(const std::string& name, const std::string* actual = nullptr) {
+    const std::string path = std::string(CORVALA_CLI_GOLDEN_DIR) + "/" + name;
+    const char* update = std::getenv("CORVALA_UPDATE_GOLDEN");
+    if (actual && update && std::string(update) == "1") {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << *actual;
+    }
+    return ReadAll(path);
+}
 
 // `stdinPath` empty: standard input is /dev/null. `noColor`: the value of
 // NO_COLOR, or unset when absent. `stdoutPath`: where standard output goes

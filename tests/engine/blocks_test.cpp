@@ -57,12 +57,6 @@ std::vector<Finding> Check(const std::string& text, const CheckSettings& setting
     return Check(SplitFile(text), settings);
 }
 
-const RuleInfo* FindRule(std::string_view id) {
-    for (const RuleInfo& rule : BlockRules())
-        if (rule.id == id) return &rule;
-    return nullptr;
-}
-
 const std::string A = "45:00:00 N 009:00:00 E";
 const std::string B = "45:10:00 N 009:00:00 E";
 const std::string C = "45:10:00 N 009:10:00 E";
@@ -153,14 +147,9 @@ TEST(BlockChecks, EachRuleFindsItsFaultAndOnlyIt) {
     };
     for (const RuleCase& c : cases) {
         SCOPED_TRACE(c.rule + " in:\n" + c.file);
-        const RuleInfo* rule = FindRule(c.rule);
-        ASSERT_NE(rule, nullptr);
         std::vector<std::int32_t> lines;
-        for (const Finding& f : Check(c.file)) {
-            if (f.rule != c.rule) continue;
-            lines.push_back(f.line);
-            EXPECT_EQ(f.severity, rule->severity);
-        }
+        for (const Finding& f : Check(c.file))
+            if (f.rule == c.rule) lines.push_back(f.line);
         EXPECT_EQ(lines, c.lines);
     }
 }
@@ -227,18 +216,6 @@ TEST(BlockChecks, SettingsChangeSeverityAndSilenceRules) {
     EXPECT_EQ(Check(faulty).size(), 5u);
 }
 
-// The rule list: unique ids, each with a summary.
-TEST(BlockRules, ListsEveryRuleOnce) {
-    std::vector<std::string_view> ids;
-    for (const RuleInfo& rule : BlockRules()) {
-        EXPECT_FALSE(rule.summary.empty()) << rule.id;
-        ids.push_back(rule.id);
-    }
-    std::sort(ids.begin(), ids.end());
-    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
-    EXPECT_EQ(ids.size(), 20u);
-}
-
 // The analysis the outline view draws: the shape with its lines, and the
 // findings with their places; the checker reports the same findings.
 TEST(AnalyseBlock, GivesTheShapeAndTheMarkers) {
@@ -272,14 +249,16 @@ TEST(AnalyseBlock, GivesTheShapeAndTheMarkers) {
     EXPECT_EQ(a.outline.back().line, 9);
     EXPECT_FALSE(a.outline.back().onArc);
 
-    ASSERT_EQ(a.findings.size(), 1u);
+    // The outline ends at line 9 away from the arc's start.
+    ASSERT_EQ(a.findings.size(), 2u);
+    EXPECT_EQ(a.findings[1].finding.rule, "not-closed");
     EXPECT_EQ(a.findings[0].finding.rule, "arc-radius-mismatch");
     ASSERT_EQ(a.findings[0].markers.size(), 3u);
     EXPECT_EQ(a.findings[0].markers[0], (GeoPoint{45, 9}));
 
     const std::vector<Finding> checked = Check(file);
-    ASSERT_EQ(checked.size(), 1u);
-    EXPECT_EQ(checked[0].message, a.findings[0].finding.message);
+    ASSERT_EQ(checked.size(), a.findings.size());
+    for (std::size_t i = 0; i < checked.size(); ++i) EXPECT_EQ(checked[i].message, a.findings[i].finding.message);
 }
 
 TEST(AnalyseBlock, MarksTheCrossingAndTheGap) {

@@ -114,12 +114,12 @@ TEST_F(ExtendedTest, LineRules) {
         {"AC D", ""},
         {"AC UNC", ""},
         {"AC   UNC", ""},
-        {"AC R", "error:airspace-class", "write AC UNC (or the airspace's class letter) and AY R"},
-        {"AC CTR", "error:airspace-class", "and AY CTR"},
-        {"AC W", "error:airspace-class", "and AY GSEC"},
-        {"AC RESTRICTED", "error:airspace-class", "and AY R"},
+        {"AC R", "warning:airspace-class-spelling", "write AC UNC (or the airspace's class letter) and AY R"},
+        {"AC CTR", "warning:airspace-class-spelling", "and AY CTR"},
+        {"AC W", "warning:airspace-class-spelling", "and AY GSEC"},
+        {"AC RESTRICTED", "warning:airspace-class-spelling", "and AY R"},
         {"AC UNCLASSIFIED", "error:airspace-class", "write UNC"},
-        {"AC d", "error:airspace-class", "write D"},
+        {"AC d", "warning:airspace-class-spelling", "write D"},
         {"AC XYZ", "error:airspace-class", "write A, B, C, D, E, F, G or UNC"},
         {"AC", "error:airspace-class"},
         // AY: the listed types; long spellings name the short one.
@@ -140,7 +140,9 @@ TEST_F(ExtendedTest, LineRules) {
         {"AF 136.995", "error:frequency"},
         {"AF 115.450", "error:frequency", "outside the band"},
         {"AF 123.45", "error:frequency", "is not written NNN.NNN"},
-        {"AF 123.450 Tower", "error:frequency"},
+        {"AF 123.450 Tower", "warning:frequency-remark"},
+        {"AF 115.450", "error:frequency", "navigation band"},
+        {"AF 123.45 Tower", "error:frequency"},
         {"AF", "error:frequency"},
         {"AF 118.020", "warning:frequency-channel"},
         {"AF 136.945", "warning:frequency-channel"},
@@ -208,7 +210,12 @@ TEST_F(ExtendedTest, LineRules) {
         {"DP 53:47:61N 008:21:41E", "error:DP", "Not a coordinate: Seconds must be between 0 and 60."},
         {"DP 53:47:06N 008:21:41N", "error:DP", "Both points cannot be in the same time N"},
         {"DP 181:00:00N 0:0:0E", "error:DP", "Degrees must be between 0 and 180."},
-        {"DP 53:47:06n 008:21:41e", "error:DP", "DMS, DM or DD formats expected."},
+        {"DP 53:47:06n 008:21:41e", "warning:coordinate-spelling", "small letters"},
+        {"DP 53:47:06 N 008:21:41 E ; the mast", "warning:coordinate-spelling", "; remark"},
+        {"DP 53:47:31.N 008:21:41E", "warning:coordinate-spelling", "ends in a dot"},
+        {"DP 53:47:60 N 008:21:41 E", "warning:coordinate-sixty", "59:60 reads as the next minute"},
+        {"DB 53:60:00N 008:21:41E, 53:47:06N 008:21:41E", "warning:coordinate-sixty", "minutes of \"53:60:00 N\""},
+        {"DP 53:47:06x 008:21:41e", "error:DP"},
         {"V X=53:47:61N 008:21:41E", "error:V", "Variable assignment data is in unkown format (Not a coordinate"},
         {"DB 53:47:06N 008:21:41E", "error:DB"},
         // Only X is respaced: a W of 1E2 stays one number.
@@ -216,8 +223,8 @@ TEST_F(ExtendedTest, LineRules) {
         // The records kept with their classic checks.
         {"AN Paris", ""},
         {"AN", "error:AN", "Airspace floor cannot be empty."},
-        {"SP 0,1,0,0,0", ""},
-        {"SB 256,0,0", "error:SB"},
+        {"SP 0,1,0,0,0", "warning:unknown-record"},
+        {"SB 256,0,0", "warning:unknown-record"},
         {"DC 1001", "error:DC"},
         {"TO anything", ""},
         {"V D=-", ""},
@@ -258,7 +265,7 @@ TEST_F(ExtendedTest, DisabledRulesReportNothing) {
     std::vector<Finding> found;
     records.CheckLine(1, "DA", "0,0,90", 1, found);
     EXPECT_EQ(Summary(found), "");
-    EXPECT_EQ(Summary(CheckText("AC D\nAN x\n", Extended({"missing-header"}))), "1:warning:missing-type");
+    EXPECT_EQ(Summary(CheckText("AC D\nAN x\n", Extended({"missing-header"}))), "1:note:missing-type");
     EXPECT_EQ(Summary(CheckText("AC D\nAN x\n", Extended({"missing-header", "missing-type"}))), "");
 }
 
@@ -276,9 +283,9 @@ void ExpectFindings(std::span<const TextCase> cases, const CheckSettings& settin
 TEST_F(ExtendedTest, BlockRules) {
     const TextCase cases[] = {
         // AG needs an AF somewhere in its block.
-        {"AC D\nAY CTR\nAG TOWER\n", "3:error:station-without-frequency"},
+        {"AC D\nAY CTR\nAG TOWER\n", "3:warning:station-without-frequency"},
         {"AC D\nAY CTR\nAG TOWER\nAF 118.500\n", ""},
-        {"AC D\nAY CTR\nAF 118.500\nAC D\nAY CTR\nAG TOWER\n", "6:error:station-without-frequency"},
+        {"AC D\nAY CTR\nAF 118.500\nAC D\nAY CTR\nAG TOWER\n", "6:warning:station-without-frequency"},
         // AA NONE stands alone; intervals sorted by start, not overlapping
         // (touching is fine).
         {"AC D\nAY R\nAA NONE\nAA 2026-01-01T00:00Z/2026-01-02T00:00Z\n", "3:error:activation-none-with-times"},
@@ -294,7 +301,8 @@ TEST_F(ExtendedTest, BlockRules) {
          "4:warning:activation-unsorted 3:warning:activation-overlap"},
         // AY in every airspace block, directly after AC (comments and blank
         // lines aside); terrain blocks have none.
-        {"AC D\nAN x\n", "1:warning:missing-type"},
+        {"AC D\nAN x\n", "1:note:missing-type"},
+        {"AC A\nSP 0,2,255,0,0\nSB -1,-1,-1\nAC D\nAY CTR\n", "2:warning:unknown-record 3:warning:unknown-record"},
         {"AC D\nAN x\nAY R\n", "3:warning:type-not-after-class"},
         {"AC D\n* the type\n\nAY R\n", ""},
         {"AY R\nAC D\nAY R\n", "1:warning:type-not-after-class"},
@@ -373,7 +381,7 @@ TEST_F(ExtendedTest, ReadPointReadsTheLetterAfterTheNumber) {
 
 TEST_F(ExtendedTest, RuleIdsAreUnique) {
     std::map<std::string_view, int> ids;
-    for (const RuleInfo& rule : ExtendedRules()) EXPECT_EQ(++ids[rule.id], 1) << rule.id;
+    for (const RuleInfo& rule : AllRules()) EXPECT_EQ(++ids[rule.id], 1) << rule.id;
 }
 
 // The real files: per file the errors, warnings and notes under the

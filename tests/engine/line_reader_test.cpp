@@ -255,5 +255,43 @@ TEST(LineReader, TellsWhetherARegularFileChangedDuringTheRead) {
     }
 }
 
+// Where a byte 0 ended the text and how many bytes came after it: in a
+// regular file all of them, however small the buffer; through a pipe those
+// that came with the read that found it.
+TEST(LineReader, TellsWhereAByteZeroEndedTheText) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::int64_t offset;
+        std::int64_t after;  // in a regular file
+    } cases[] = {
+        {"no byte 0", "AC R\nAN x\n", -1, 0},
+        {"byte 0 in a line", "AC R\nAN\0x\nAC Q\n"s, 7, 7},
+        {"byte 0 first", "\0AC R\n"s, 0, 5},
+        {"byte 0 last", "AC R\n\0"s, 5, 0},
+        {"two bytes 0", "AC\0R\0\n"s, 2, 3},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::size_t bufferSize : {std::size_t(1), std::size_t(3), std::size_t(4096)}) {
+            const FileHandle file = OpenForReading(dir.Write("f.txt", c.bytes), FileKinds::RegularOnly);
+            LineReader reader(file.get(), bufferSize);
+            EXPECT_EQ(ReadAll(reader), LinesOf(c.bytes)) << bufferSize;
+            EXPECT_EQ(reader.NulOffset(), c.offset) << bufferSize;
+            EXPECT_EQ(reader.BytesAfterNul(), c.after) << bufferSize;
+        }
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        WriteAll(ends[1], c.bytes.data(), c.bytes.size());
+        ::close(ends[1]);
+        LineReader reader(ends[0], 4096);
+        ReadAll(reader);
+        EXPECT_EQ(reader.NulOffset(), c.offset);
+        EXPECT_EQ(reader.BytesAfterNul(), c.after);
+        ::close(ends[0]);
+    }
+}
+
 }  // namespace
 }  // namespace corvala

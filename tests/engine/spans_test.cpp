@@ -56,7 +56,8 @@ const std::string kOpen = "AC D\nAN A\nAH FL95\nAL GND\n";
 
 const SpanCase kSpanCases[] = {
     {"ClassWord", false, false, "AC  XX  * comment\n", 1, "AC", "XX"},
-    {"ExtendedClassWord", false, true, "AC R\n", 1, "airspace-class", "R"},
+    {"ExtendedClassWord", false, true, "AC XYZ\n", 1, "airspace-class", "XYZ"},
+    {"SixtyMinutes", false, true, "DP 52:60:00 N 013:00:00 E\n", 1, "coordinate-sixty", "60"},
     {"MinutesOutOfRange", false, false, "DP 52:61:00 N 013:00:00 E\n", 1, "DP", "61"},
     {"SecondsOfTheLongitude", false, false, "DP 52:30:00 N 013:00:60.5 E\n", 1, "DP", "60.5"},
     {"DecimalMinutes", false, false, "DP 52:60.5 N 013:00.0 E\n", 1, "DP", "60.5"},
@@ -70,7 +71,8 @@ const SpanCase kSpanCases[] = {
     {"AltitudeNumber", true, false, kOpen + "AC D\nAN B\nAH  2500\n", 7, "altitude-without-unit", "2500"},
     {"GroundAsUpperLimit", false, true, "AH GND\n", 1, "altitude", "GND"},
     {"Frequency", false, true, "AF 118.020\n", 1, "frequency-channel", "118.020"},
-    {"FrequencyWithWords", false, true, "AF 132.350 Dutch Mil\n", 1, "frequency", "132.350 Dutch Mil"},
+    {"FrequencyRemark", false, true, "AF 132.350 Dutch Mil\n", 1, "frequency-remark", "Dutch Mil"},
+    {"FrequencyNotNnnNnn", false, true, "AF 132.35\n", 1, "frequency", "132.35"},
     {"ArcEndPoint", true, false,
      "AC D\nAN A\nAH FL95\nAL GND\nV X=52:45:00 N 014:30:00 E\n"
      "DB 52:50:00 N 014:30:00 E,52:45:00 N 014:40:00 E\nDP 52:40:00 N 014:30:00 E\n",

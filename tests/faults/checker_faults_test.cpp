@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -86,13 +87,17 @@ TEST(CheckerFaults, LineEndsAndByteZero) {
         std::string bytes;
         int exitCode;
         std::string log;
+        // What standard error says after "corvala-check: " and the name.
+        std::string notice = "";
     } cases[] = {
         {"no final line end", "AC R\nAC Q", 0, " ok 1 AC R\n ok 2 AC Q\n ok 0 No errors found.\n"},
         {"CR only", "AC R\rXY 1\rAC Q\r", 1, " ok 1 AC R\nerr 2 XY 1\n ok 3 AC Q\nerr 1  errors found.\n"},
         {"mixed", "AC R\r\nAC Q\nAC P\rXY\n\rAN a", 1,
          " ok 1 AC R\n ok 2 AC Q\n ok 3 AC P\nerr 4 XY\n ok 5 \n ok 6 AN a\nerr 1  errors found.\n"},
         {"byte 0 ends the file", std::string("AC R\r\nAC\0 Q\r\nXY\r\n", 17), 1,
-         " ok 1 AC R\nerr 2 AC\nerr 1  errors found.\n"},
+         " ok 1 AC R\nerr 2 AC\nerr 1  errors found.\n",
+         ": the file ends at a byte 0 at offset 8; 8 bytes after it were not checked\n"},
+        {"a byte 0 at the very end", std::string("AC R\r\n\0", 7), 0, " ok 1 AC R\n ok 0 No errors found.\n"},
         {"empty file", "", 0, " ok 0 No errors found.\n"},
     };
     ScratchDir dir;
@@ -102,12 +107,65 @@ TEST(CheckerFaults, LineEndsAndByteZero) {
         ProgramRun run = Check({"--format=log", path});
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_EQ(run.out, c.log);
-        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.err, c.notice.empty() ? "" : "corvala-check: " + path + c.notice);
         // The same bytes on standard input.
         run = Check({"--format=log", "-"}, path);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_EQ(run.out, c.log);
+        EXPECT_EQ(run.err, c.notice.empty() ? "" : "corvala-check: -" + c.notice);
     }
+}
+
+// The text of a file ends at its first byte 0 and stays so; what follows is
+// not checked without a word: one line on standard error in every format,
+// and with the checks beyond single lines a warning about the file.
+TEST(CheckerFaults, TextAfterAByteZeroIsNamed) {
+    ScratchDir dir;
+    const std::string path = dir.Write("nul.txt", std::string("* head\nXY 1\n\0AC Q\nXY 2\n", 23));
+    const std::string notice = "the file ends at a byte 0 at offset 12; 10 bytes after it were not checked";
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+        bool stdinToo = true;
+    } cases[] = {
+        {"classic errors: standard output as before", {"--format=errors"}, 1,
+         "Line 2: XY not implemented.\n   *** 1 errors found\n"},
+        {"classic gnu", {"--format=gnu"}, 1, "NAME:2: error: XY not implemented.\n"},
+        {"blocks gnu", {"--format=gnu", "--blocks"}, 1,
+         "NAME:2: error: XY not implemented. [not-implemented]\n"
+         "NAME: warning: " + notice + " [text-after-nul]\n"},
+        {"blocks errors: counted", {"--format=errors", "--blocks"}, 1,
+         "Line 2: error: XY not implemented. [not-implemented]\nFile: warning: " + notice +
+             " [text-after-nul]\n   *** 1 error, 1 warning, 0 notes found\n"},
+        {"a warning fails with --fail-on=warning", {"--format=gnu", "--blocks", "--disable=not-implemented",
+         "--fail-on=warning"}, 1, "NAME: warning: " + notice + " [text-after-nul]\n"},
+        {"disabled", {"--format=gnu", "--blocks", "--disable=text-after-nul,not-implemented"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& name : {path, std::string("-")}) {
+            std::vector<std::string> args = c.args;
+            args.push_back(name);
+            const ProgramRun run = Check(args, path);
+            std::string out = c.out;
+            for (std::size_t at; (at = out.find("NAME")) != std::string::npos;) out.replace(at, 4, name);
+            EXPECT_EQ(run.exitCode, c.exitCode) << name;
+            EXPECT_EQ(run.out, out) << name;
+            EXPECT_EQ(run.err, "corvala-check: " + name + ": " + notice + "\n") << name;
+        }
+    }
+
+    // The JSON document counts it with the file's findings.
+    const ProgramRun json = Check({"--format=json", "--rules=extended", path});
+    const nlohmann::json file = nlohmann::json::parse(json.out)["files"][0];
+    int warnings = 0;
+    for (const auto& finding : file["findings"]) warnings += finding["severity"] == "warning";
+    EXPECT_EQ(file["warning_count"], warnings);
+    EXPECT_EQ(file["findings"].back()["line"], 0);
+    EXPECT_EQ(file["findings"].back()["rule"], "text-after-nul");
+    EXPECT_EQ(file["findings"].back()["message"], notice);
 }
 
 TEST(CheckerFaults, EveryByteValueInACommandWord) {
@@ -144,10 +202,12 @@ TEST(CheckerFaults, EveryByteValueInACommandWord) {
     expected += "   *** " + std::to_string(errors) + " errors found\n";
 
     ScratchDir dir;
-    const ProgramRun run = Check({"--format=errors", dir.Write("bytes.txt", bytes)});
+    const std::string path = dir.Write("bytes.txt", bytes);
+    const ProgramRun run = Check({"--format=errors", path});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, expected);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, "corvala-check: " + path + ": the file ends at a byte 0 at offset " +
+                           std::to_string(bytes.size() - 5) + "; 4 bytes after it were not checked\n");
 }
 
 TEST(CheckerFaults, SingleLineOfTwentyMegabytes) {

@@ -218,6 +218,44 @@ TEST(Hostile, ControlBytesAreShownNotObeyed) {
     EXPECT_EQ(shown, "err 1 " + shownLine + "\r\nerr 1  errors found.\r\n");
 }
 
+// Text from the file that could forge or disguise output is escaped
+// wherever escaping is on: with colour even through a pipe (as in
+// `| less -R`), in the gnu format always. A backslash is escaped too, so
+// that "\x1b" written in a file name cannot pass for an escaped byte.
+TEST(Hostile, TextThatCouldForgeOutputIsEscaped) {
+    ScratchDir dir;
+    const std::string title = "AC \x1b]0;PWNED\x07\x1b[2J";
+    const std::string bidi = "AC \xe2\x80\xae" "cod.exe\xe2\x80\xac \xe2\x81\xa6x\xe2\x81\xa9 a\xe2\x80\xa8" "b";
+    const std::string titlePath = dir.Write("title.txt", title + "\n");
+    const std::string bidiPath = dir.Write("bidi.txt", bidi + "\n");
+    const std::string slashPath = dir.Write("a\\x1b.txt", "XY 1\n");
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {"log with colour through a pipe", {"--format=log", "--color=always", titlePath},
+         "\x1b[1;31merr\x1b[0m 1 AC \\x1b]0;PWNED\\x07\\x1b[2J\n\x1b[1;31merr\x1b[0m 1  errors found.\n"},
+        {"errors with colour through a pipe", {"--format=errors", "--color=always", titlePath},
+         "Line 1: AC returned error: Class type \"\\x1b]0;PWNED\\x07\\x1b[2J\" unkown.\n   *** 1 errors found\n"},
+        {"log without colour through a pipe stays byte for byte", {"--format=log", "--color=never", titlePath},
+         "err 1 " + title + "\nerr 1  errors found.\n"},
+        {"gnu: bidirectional controls and separators", {"--format=gnu", bidiPath},
+         bidiPath + ":1: error: Class type \"\\u202ecod.exe\\u202c \\u2066x\\u2069 a\\u2028b\" unkown.\n"},
+        {"gnu: a backslash in a file name", {"--format=gnu", slashPath},
+         dir.path() + "/a\\\\x1b.txt:1: error: XY not implemented.\n"},
+        {"header: a backslash in a file name", {"--format=errors", slashPath, slashPath},
+         "==> " + dir.path() + "/a\\\\x1b.txt <==\nLine 1: XY not implemented.\n   *** 1 errors found\n\n==> " +
+             dir.path() + "/a\\\\x1b.txt <==\nLine 1: XY not implemented.\n   *** 1 errors found\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ProgramRun run = RunProgram(kChecker, c.args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, c.out);
+    }
+}
+
 }  // namespace
 }  // namespace corvala::faults
 

@@ -33,6 +33,7 @@ expected_files="bin/corvala
 bin/corvala-check
 share/applications/$app_id.desktop
 share/metainfo/$app_id.metainfo.xml
+share/mime/packages/$app_id.xml
 share/icons/hicolor/scalable/apps/corvala.svg
 share/icons/hicolor/48x48/apps/corvala.png
 share/icons/hicolor/64x64/apps/corvala.png
@@ -42,6 +43,7 @@ share/man/man1/corvala-check.1.gz
 share/man/man1/corvala.1.gz
 share/doc/corvala/copyright
 share/doc/corvala/changelog.gz
+share/corvala/rules.md
 share/lintian/overrides/corvala"
 
 # check_tree ROOT WHAT: the expected files are in ROOT, the programs executable.
@@ -137,7 +139,8 @@ expect_eq "desktop-file-validate report" "" "$report"
 key() { sed -n "s/^$1=//p" "$entry"; }
 expect_eq "Name" "Corvala" "$(key Name)"
 expect_eq "Exec" "corvala %f" "$(key Exec)"
-expect_eq "MimeType" "text/plain;" "$(key MimeType)"
+mime_type=text/x-corvala-airspace
+expect_eq "MimeType" "$mime_type;" "$(key MimeType)"
 exec_program=$(key Exec | cut -d' ' -f1)
 [ -x "$root/usr/bin/$exec_program" ] || fail "Exec names $exec_program, which the package does not install"
 icon=$(key Icon)
@@ -148,6 +151,7 @@ for size in 48 64 128 256; do
 done
 
 metainfo=$root/usr/share/metainfo/$app_id.metainfo.xml
+share/mime/packages/$app_id.xml
 report=$(appstreamcli validate --no-net --no-color "$metainfo" 2>&1) || fail "appstreamcli validate: $report"
 tag() { sed -n "s|.*<$1[^>]*>\(.*\)</$1>.*|\1|p" "$metainfo" | head -n 1; }
 expect_eq "metainfo id" "$app_id" "$(tag id)"
@@ -156,6 +160,33 @@ expect_eq "metainfo newest release" "$version" \
     "$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -n 1)"
 for program in corvala corvala-check; do
     grep -qF "<binary>$program</binary>" "$metainfo" || fail "the metainfo does not provide $program"
+done
+grep -qF "<mediatype>$mime_type</mediatype>" "$metainfo" || fail "the metainfo does not name $mime_type"
+
+# --- The MIME type ----------------------------------------------------------
+# A database of the system's types and the package's, in a scratch folder:
+# an airspace file is told by its first record line, with or without
+# leading comments or a byte-order mark, whatever its name; other text
+# named *.txt stays text/plain.
+mime_xml=$root/usr/share/mime/packages/$app_id.xml
+grep -qF "<mime-type type=\"$mime_type\">" "$mime_xml" || fail "the MIME package does not define $mime_type"
+mkdir -p "$scratch/data/mime/packages"
+cp /usr/share/mime/packages/freedesktop.org.xml "$mime_xml" "$scratch/data/mime/packages/"
+report=$(XDG_DATA_DIRS=$scratch/data update-mime-database "$scratch/data/mime" 2>&1) ||
+    fail "update-mime-database: $report"
+expect_eq "update-mime-database report" "" "$report"
+mkdir -p "$scratch/samples"
+printf 'AC D\nAN Zone\n' >"$scratch/samples/plain.txt"
+printf '* Airspace of somewhere\n*\nAC R\nAN Zone\n' >"$scratch/samples/comments.txt"
+printf '\357\273\277AC C\n' >"$scratch/samples/bom.txt"
+printf 'AC D\n' >"$scratch/samples/airspace"
+printf 'a shopping list\nACE bandage\n' >"$scratch/samples/other.txt"
+for sample in plain.txt comments.txt bom.txt airspace other.txt; do
+    expected=$mime_type
+    [ "$sample" = other.txt ] && expected=text/plain
+    expect_eq "MIME type of $sample" "$expected" \
+        "$(XDG_DATA_DIRS=$scratch/data XDG_DATA_HOME=$scratch/none gio info -a standard::content-type \
+            "$scratch/samples/$sample" | sed -n 's/^ *standard::content-type: //p')"
 done
 
 # --- The changelog and the copyright ---------------------------------------------

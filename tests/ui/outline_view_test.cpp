@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSignalSpy>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <cmath>
@@ -17,6 +18,7 @@
 #include "engine/outline.h"
 #include "engine/text.h"
 #include "ui/OutlineView.h"
+#include "ui/Unit1.h"
 
 using corvala::BlockAnalysis;
 using corvala::GeoPoint;
@@ -95,6 +97,14 @@ private slots:
     void degenerateBlocks_data();
     void degenerateBlocks();
     void antimeridianKeepsTheBlockTogether();
+    void zoomPanAndFit_data();
+    void zoomPanAndFit();
+    void crossingEdgesAreDrawn_data();
+    void crossingEdgesAreDrawn();
+    void arcThatStartsWhereItEnds();
+    void unreadCentreDrawsWhatItCan();
+    void limitsInTheCaption_data();
+    void limitsInTheCaption();
 };
 
 void OutlineViewTest::markers_data() {
@@ -289,6 +299,195 @@ void OutlineViewTest::antimeridianKeepsTheBlockTogether() {
     QVERIFY2(w.x() > e.x(), "west of 180 lies east of it");
     QVERIFY(std::abs((w.x() - e.x()) / (w.y() - n.y()) - std::cos(10 * std::numbers::pi / 180)) < 0.02);
     QVERIFY(DarkestNear(Render(view), Between(e, w, 0.5)) < 128);
+}
+
+// Zoom with the wheel and the keys keeps the place under the mouse (or the
+// middle) still, a drag pans, Home and a double click fit again; a click
+// without a drag still goes to its point's line.
+void OutlineViewTest::zoomPanAndFit_data() {
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<double>("zoom");  // afterwards
+    QTest::addColumn<bool>("pointStays");  // the point under the gesture stays put
+    QTest::newRow("wheel up") << "wheel 120" << 1.25 << true;
+    QTest::newRow("wheel down twice") << "wheel -240" << 1 / 1.5625 << true;
+    QTest::newRow("plus") << "key +" << 1.25 << false;
+    QTest::newRow("minus") << "key -" << 0.8 << false;
+    QTest::newRow("drag") << "drag" << 1.0 << false;
+    QTest::newRow("home after zoom") << "home" << 1.0 << false;
+    QTest::newRow("double click after zoom") << "double" << 1.0 << false;
+}
+
+void OutlineViewTest::zoomPanAndFit() {
+    QFETCH(QString, gesture);
+    QFETCH(double, zoom);
+    QFETCH(bool, pointStays);
+    OutlineView view;
+    view.resize(400, 400);
+    view.show();
+    view.SetBlock(Analyse(kHead + Dp(A) + Dp(B) + Dp(C) + Dp(D) + Dp(A)));
+    const QPointF fitted = view.Project(B);
+    const QPointF at = view.Project(C);
+    if (gesture.startsWith("wheel")) {
+        const int delta = gesture.section(u' ', 1).toInt();
+        QWheelEvent wheel(at, view.mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &wheel);
+    } else if (gesture.startsWith("key")) {
+        QTest::keyClick(&view, gesture.endsWith('+') ? Qt::Key_Plus : Qt::Key_Minus);
+    } else if (gesture == "drag") {
+        QSignalSpy activated(&view, &OutlineView::lineActivated);
+        const QPoint from = at.toPoint(), to = from + QPoint(-40, 30);
+        QTest::mousePress(&view, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(-20, 15)), view.mapToGlobal(QPointF(from)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(&view, &move);
+        QMouseEvent end(QEvent::MouseMove, QPointF(to), view.mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(&view, &end);
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, to);
+        QCOMPARE(view.Project(B), fitted + QPointF(-40, 30));
+        QCOMPARE(activated.size(), 0);  // a drag from a point is no click
+    } else {
+        view.ZoomBy(3, at);
+        view.PanBy({25, -10});
+        if (gesture == "home") {
+            QTest::keyClick(&view, Qt::Key_Home);
+        } else {
+            QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(5, 200));
+        }
+        QCOMPARE(view.Project(B), fitted);
+    }
+    QVERIFY(std::abs(view.Zoom() - zoom) < 1e-9);
+    if (pointStays) QVERIFY((view.Project(C) - at).manhattanLength() < 1e-6);
+    // Another block is shown fitted; a new finding of the same one keeps the view.
+    if (gesture != "home" && gesture != "double") {
+        view.SetBlock(view.Block(), {}, -1);
+        QVERIFY(std::abs(view.Zoom() - zoom) < 1e-9);
+        view.SetBlock(Analyse("* before\n" + kHead + Dp(A) + Dp(B) + Dp(C) + Dp(A)));
+        QCOMPARE(view.Zoom(), 1.0);
+        QCOMPARE(view.Pan(), QPointF());
+    }
+}
+
+// The two edges a crossing names are drawn in its colour, each beside its
+// line; an edge gone back over is drawn twice, on either side.
+void OutlineViewTest::crossingEdgesAreDrawn_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("edges");
+    QTest::addColumn<bool>("opposed");  // two of them run against each other
+    QTest::newRow("bow-tie") << QByteArray::fromStdString(kHead + Dp(A) + Dp(C) + Dp(B) + Dp(D) + Dp(A)) << 2 << false;
+    // B to C, back to B and to C again: the touch at B names A-B and C-B;
+    // both B-C edges lie on C-B and are drawn with it.
+    QTest::newRow("retraced") << QByteArray::fromStdString(kHead + Dp(A) + Dp(B) + Dp(C) + Dp(B) + Dp(C) + Dp(D) + Dp(A))
+                              << 4 << true;
+}
+
+void OutlineViewTest::crossingEdgesAreDrawn() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, edges);
+    QFETCH(bool, opposed);
+    const BlockAnalysis block = Analyse(file.toStdString());
+    const int finding = FindingOf(block, "self-intersection");
+    QVERIFY(finding >= 0);
+    OutlineView view;
+    view.resize(400, 400);
+    view.SetBlock(block, {}, finding);
+    const auto drawn = view.MarkedEdges(finding);
+    QCOMPARE(int(drawn.size()), edges);
+    const QImage image = Render(view);
+    bool against = false;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        const auto [a, b] = drawn[i];
+        const QPointF along = (b - a) / QLineF(a, b).length();
+        const QPointF right(-along.y(), along.x());
+        QVERIFY(ColourNear(image, Between(a, b, 0.3) + 2.5 * right, OutlineView::kErrorMarker, 1));
+        for (std::size_t j = 0; j < i; ++j) {
+            const auto [c, d] = drawn[j];
+            const QPointF other = (d - c) / QLineF(c, d).length();
+            if (QPointF::dotProduct(along, other) < -0.99) against = true;
+        }
+    }
+    QCOMPARE(against, opposed);
+    // Another finding marked: the edges are not drawn.
+    view.MarkFinding(FindingOf(block, "missing-name"));
+    QVERIFY(!ColourNear(Render(view), Between(drawn[0].first, drawn[0].second, 0.3), OutlineView::kErrorMarker, 3));
+}
+
+// An arc whose ends are a second apart is drawn as a dashed circle and said
+// to be one, instead of a dot.
+void OutlineViewTest::arcThatStartsWhereItEnds() {
+    const BlockAnalysis block = Analyse(kHead + "DP 46:01:48 N 012:28:40 E\nV D=+\nV X=46:01:48 N 012:35:51 E\n" +
+                                        "DB 46:01:48 N 012:28:40 E, 46:01:48 N 012:28:39 E\n");
+    OutlineView view;
+    view.resize(400, 400);
+    view.SetBlock(block);
+    QCOMPARE(view.Notes().size(), 1);
+    QVERIFY(view.Notes().front().startsWith("The arc of line 7 starts where it ends"));
+    // The circle's far side, some 10 miles east of its start, is in view and drawn.
+    const QPointF start = view.Project({46 + 1.8 / 60, 12 + 28 / 60.0 + 40 / 3600.0});
+    const QPointF far = view.Project({46 + 1.8 / 60, 12 + 43 / 60.0 + 2 / 3600.0});
+    QVERIFY(QLineF(start, far).length() > 150);
+    QVERIFY(DarkestNear(Render(view), far, 2) < 160);
+}
+
+// Geometry after a centre that cannot be read: the points are drawn as
+// read, the note says why, and the scale is that of those points.
+void OutlineViewTest::unreadCentreDrawsWhatItCan() {
+    const std::string text = kHead + "DP 44:14:20 N 005:02:49 E\nV D=-\nV X=43:23:11 N 005:05:13:E\n" +
+                             "DB 43:03:24 N 004:22:26 E, 42:46:23 N 005:10:40 E\nDP 42:46:23 N 005:10:40 E\n" +
+                             "DP 43:02:00 N 005:38:00 E\n";
+    const BlockAnalysis block = Analyse(text);
+    QVERIFY(!block.geometryChecked);
+    const corvala::Lines lines(text);
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    const OutlineView::Unread unread = corvala::ui::TForm1::UnreadGeometry(block, views);
+    QCOMPARE(unread.centreLine, 6);
+    QCOMPARE(int(unread.points.size()), 4);
+    QCOMPARE(unread.arcEnds, std::vector<std::int32_t>{7});
+    OutlineView view;
+    view.resize(400, 400);
+    view.SetBlock(block);
+    view.SetUnread(unread);
+    QVERIFY(view.Notes().join(u' ').contains("The centre at line 6 cannot be read"));
+    // The points a degree apart are drawn far apart, the missing centre between the arc's ends.
+    const QPointF first = view.Project({44 + 14 / 60.0 + 20 / 3600.0, 5 + 2 / 60.0 + 49 / 3600.0});
+    const QPointF last = view.Project({43 + 2 / 60.0, 5 + 38 / 60.0});
+    QVERIFY(QLineF(first, last).length() > 150);
+    const QImage image = Render(view);
+    QVERIFY(DarkestNear(image, last, 3) < 128);
+    const QPointF arcStart = view.Project({43 + 3 / 60.0 + 24 / 3600.0, 4 + 22 / 60.0 + 26 / 3600.0});
+    const QPointF arcEnd = view.Project({42 + 46 / 60.0 + 23 / 3600.0, 5 + 10 / 60.0 + 40 / 3600.0});
+    QVERIFY(ColourNear(image, Between(arcStart, arcEnd, 0.5), OutlineView::kErrorMarker, 6));
+}
+
+void OutlineViewTest::limitsInTheCaption_data() {
+    QTest::addColumn<QString>("lower");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("in order") << "GND" << "FL95" << QString::fromUtf8("R Zone  \u00B7  GND \u2013 FL95");
+    QTest::newRow("inverted") << "FL100" << "FL95"
+                              << QString::fromUtf8("R Zone  \u00B7  FL100 \u2013 FL95  (the lower limit is above the upper one)");
+    QTest::newRow("equal") << "FL95" << "FL95"
+                           << QString::fromUtf8("R Zone  \u00B7  FL95 \u2013 FL95  (the limits are equal)");
+    QTest::newRow("not comparable") << "1000 AGL" << "FL95" << QString::fromUtf8("R Zone  \u00B7  1000 AGL \u2013 FL95");
+}
+
+void OutlineViewTest::limitsInTheCaption() {
+    QFETCH(QString, lower);
+    QFETCH(QString, upper);
+    QFETCH(QString, caption);
+    OutlineView view;
+    view.resize(400, 400);
+    view.SetBlock(Analyse("AC R\nAN Zone\nAL " + lower.toStdString() + "\nAH " + upper.toStdString() + "\n" + Dp(A) +
+                          Dp(B) + Dp(C) + Dp(A)));
+    QCOMPARE(view.CaptionText(), caption);
+    const bool marked = caption.contains(u'(');
+    QCOMPARE(view.LimitsMarked(), marked);
+    // The limits in the error colour at the right of the caption's row.
+    const QImage image = Render(view);
+    bool red = false;
+    for (int x = 0; x < 400 && !red; ++x)
+        for (int y = 4; y < 8 + view.fontMetrics().height() && !red; ++y)
+            red = Near(image.pixel(x, y), OutlineView::kErrorMarker, 60);
+    QCOMPARE(red, marked);
 }
 
 int main(int argc, char** argv) {

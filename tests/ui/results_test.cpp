@@ -48,6 +48,17 @@ QString LineAt(QTextDocument* document, int position) {
     return block.text();
 }
 
+// True when the caret's line is in the middle of the log's view, or as near
+// to it as the ends of the log let it be.
+bool Centred(QPlainTextEdit* log) {
+    const QScrollBar* bar = log->verticalScrollBar();
+    const QRect caret = log->cursorRect();
+    const int middle = log->viewport()->height() / 2;
+    if (std::abs(caret.center().y() - middle) <= caret.height()) return true;
+    return (bar->value() == bar->maximum() && caret.center().y() > middle) ||
+           (bar->value() == 0 && caret.center().y() < middle);
+}
+
 QString RunUnrtf(const QString& format, const QString& file) {
     QProcess unrtf;
     unrtf.start(QStringLiteral("unrtf"), {QStringLiteral("--nopict"), QStringLiteral("--") + format, file});
@@ -73,8 +84,10 @@ private slots:
     void summaryItems_data();
     void summaryItems();
     void caretAfterRunAtNewestLine();
-    void jumpBringsLineToTop_data();
-    void jumpBringsLineToTop();
+    void jumpCentresAndSelectsTheLine_data();
+    void jumpCentresAndSelectsTheLine();
+    void selectionTakesAByteSpan_data();
+    void selectionTakesAByteSpan();
     void jumpByKeyboardAndMouse();
     void copyListItem_data();
     void copyListItem();
@@ -244,34 +257,65 @@ void ResultsTest::caretAfterRunAtNewestLine() {
     QVERIFY(h.form->RichEdit1->verticalScrollBar()->value() > 250);
 }
 
-void ResultsTest::jumpBringsLineToTop_data() {
+// A finding's line is selected and brought to the middle of the view; an
+// item about no line (the closing item) only brings its place into view.
+void ResultsTest::jumpCentresAndSelectsTheLine_data() {
     QTest::addColumn<int>("item");
-    QTest::addColumn<int>("expectedTopLine");  // 0-based line at the top, -1: the view stays at the end
-    QTest::newRow("early error") << 0 << 9;
-    QTest::newRow("middle error") << 1 << 499;
-    QTest::newRow("error in the last screenful") << 2 << -1;
-    QTest::newRow("summary item") << 3 << -1;
+    QTest::addColumn<QString>("selected");  // the selected text, "" for none
+    QTest::newRow("early error") << 0 << "err 10 XY 1";
+    QTest::newRow("middle error") << 1 << "err 500 XY 1";
+    QTest::newRow("error in the last screenful") << 2 << "err 998 XY 1";
+    QTest::newRow("summary item") << 3 << "";
 }
 
-void ResultsTest::jumpBringsLineToTop() {
+void ResultsTest::jumpCentresAndSelectsTheLine() {
     QFETCH(int, item);
-    QFETCH(int, expectedTopLine);
+    QFETCH(QString, selected);
     QByteArray file;
     for (int i = 1; i <= 1000; ++i) file += (i == 10 || i == 500 || i == 998) ? "XY 1\n" : "AC R\n";
     ScratchDir dir;
     Harness h;
     h.form->show();
     h.open(dir.write("f.txt", file));
-    QScrollBar* bar = h.form->RichEdit1->verticalScrollBar();
     const int position = h.form->ItemPosition(item);
 
     h.form->ListBox1->setCurrentRow(item);
     h.form->ListBox1Click();
     const QTextCursor caret = h.form->RichEdit1->textCursor();
-    QCOMPARE(caret.position(), position);
-    QVERIFY(!caret.hasSelection());
-    QCOMPARE(bar->value(), expectedTopLine < 0 ? bar->maximum() : expectedTopLine);
+    QCOMPARE(caret.position(), position);  // the caret at the line's start
+    QCOMPARE(caret.selectedText(), selected);
+    QVERIFY(Centred(h.form->RichEdit1));
     QCOMPARE(h.form->ListBox1->currentRow(), item);  // the selection stays in the list
+}
+
+// The part of a line at fault, in bytes of the file's line, is selected in
+// the log's characters (a two-byte character before it counts once).
+void ResultsTest::selectionTakesAByteSpan_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("begin");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("argument") << QByteArray("AN Zone X") << 3 << 7 << "Zone";
+    QTest::newRow("after a two-byte character") << QByteArray("AN \xC3\xA9t\xC3\xA9 1") << 3 << 8 << QString::fromUtf8("\xC3\xA9t\xC3\xA9");
+    QTest::newRow("past the end is cut") << QByteArray("AN Zone") << 5 << 99 << "ne";
+    QTest::newRow("empty span: the caret only") << QByteArray("AN Zone") << 3 << 3 << "";
+}
+
+void ResultsTest::selectionTakesAByteSpan() {
+    QFETCH(QByteArray, line);
+    QFETCH(int, begin);
+    QFETCH(int, end);
+    QFETCH(QString, selected);
+    ScratchDir dir;
+    Harness h;
+    h.form->show();
+    h.open(dir.write("f.txt", "AC R\n" + line + "\n"));
+    const int position = static_cast<int>(h.form->RichEdit1->document()->findBlockByNumber(1).position());
+    h.form->SelectLine(position, 2, corvala::ui::TForm1::ByteSpan{std::size_t(begin), std::size_t(end)});
+    QCOMPARE(h.form->RichEdit1->textCursor().selectedText(), selected);
+    // Without a span, the whole log line.
+    h.form->SelectLine(position, 2);
+    QCOMPARE(h.form->RichEdit1->textCursor().selectedText(), h.form->RichEdit1->document()->findBlockByNumber(1).text());
 }
 
 void ResultsTest::jumpByKeyboardAndMouse() {
@@ -291,14 +335,15 @@ void ResultsTest::jumpByKeyboardAndMouse() {
     const QRect first = list->visualItemRect(list->item(0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
     QCOMPARE(h.form->RichEdit1->textCursor().position(), h.form->ItemPosition(0));
-    QCOMPARE(h.form->RichEdit1->verticalScrollBar()->value(), 19);
+    QVERIFY(Centred(h.form->RichEdit1));
     QCOMPARE(QApplication::focusWidget(), list);  // the focus stays in the list
 
     // The arrow key selects the next item and jumps to its line.
     QTest::keyClick(list, Qt::Key_Down);
     QCOMPARE(list->currentRow(), 1);
     QCOMPARE(h.form->RichEdit1->textCursor().position(), h.form->ItemPosition(1));
-    QCOMPARE(h.form->RichEdit1->verticalScrollBar()->value(), 199);
+    QCOMPARE(h.form->RichEdit1->textCursor().selectedText(), QString("err 200 XY 1"));
+    QVERIFY(Centred(h.form->RichEdit1));
 
     // A new run fills the list without jumping: the caret ends at the last line.
     h.form->Revalidate1Click();

@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -48,32 +50,51 @@ private slots:
 void WindowTest::controlsAndCaptions_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("keys");  // the platform's standard keys
     QTest::newRow("File1") << "File1Action"
-                           << "&File";
+                           << "&File"
+                           << "";
     QTest::newRow("Open1") << "Open1"
-                           << "&Open";
+                           << "&Open"
+                           << "Ctrl+O";
     QTest::newRow("Saveresults1") << "Saveresults1"
-                                  << "&Save results";
+                                  << "&Save results"
+                                  << "";
     QTest::newRow("Saveerrors1") << "Saveerrors1"
-                                 << "Save errors";
+                                 << "Save errors"
+                                 << "";
     QTest::newRow("Revalidate1") << "Revalidate1"
-                                 << "&Revalidate";
+                                 << "&Revalidate"
+                                 << "F5; Ctrl+R";
     QTest::newRow("Exit1") << "Exit1"
-                           << "E&xit";
+                           << "E&xit"
+                           << "Ctrl+Q";
     QTest::newRow("Copy1") << "Copy1"
-                           << "&Copy";
+                           << "&Copy"
+                           << "";
     QTest::newRow("Copy2") << "Copy2"
-                           << "&Copy";
+                           << "&Copy"
+                           << "";
+    QTest::newRow("Cancel1") << "Cancel1"
+                             << "Cancel the check"
+                             << "Esc";
+    QTest::newRow("Openrecentkey1") << "Openrecentkey1"
+                                    << "Open a recent file"
+                                    << "Ctrl+Shift+O";
+    QTest::newRow("Nextpane1") << "Nextpane1"
+                               << "Next pane"
+                               << "F6";
 }
 
 void WindowTest::controlsAndCaptions() {
     QFETCH(QString, name);
     QFETCH(QString, caption);
+    QFETCH(QString, keys);
     Harness h;
     auto* action = h.form->findChild<QAction*>(name);
     QVERIFY2(action, qPrintable(name));
     QCOMPARE(action->text(), caption);
-    QVERIFY(action->shortcut().isEmpty());
+    QCOMPARE(QKeySequence::listToString(action->shortcuts(), QKeySequence::PortableText), keys);
     QVERIFY(action->isEnabled());
 }
 
@@ -211,25 +232,39 @@ void WindowTest::openDuringRunSupersedesIt() {
 void WindowTest::geometryAndMinimumSize() {
     Harness h;
     h.form->show();
+    // Below the menu bar 425 x 309: the log, the list and the status bar.
     QWidget* client = h.form->centralWidget();
-    QCOMPARE(client->size(), QSize(425, 309));
-    QCOMPARE(h.form->RichEdit1->geometry(), QRect(0, 0, 425, 193));
-    QCOMPARE(h.form->ListBox1->geometry(), QRect(0, 196, 425, 109));
+    const int status = h.form->StatusBar1->height();
+    const QSize design(425, 309 - status);
+    QCOMPARE(client->size(), design);
+    // The list keeps its design height at the bottom, the log takes the rest
+    // above the splitter's handle (3 pixels, the design's gap).
+    const int list = 309 - status - 109;
+    QCOMPARE(h.form->RichEdit1->geometry(), QRect(0, 0, 425, list - 3));
+    QCOMPARE(h.form->ListBox1->geometry(), QRect(0, list, 425, 109));
     QCOMPARE(h.form->Panel1->geometry(), QRect(64, 64, 289, 41));
     QCOMPARE(h.form->ProgressBar1->geometry(), QRect(8, 13, 193, 17));
     QCOMPARE(h.form->Button5->geometry(), QRect(208, 8, 75, 25));
+    const QSize window = h.form->size();
 
     // Smaller than the design size is refused.
     h.form->resize(200, 150);
-    QCOMPARE(client->size(), QSize(425, 309));
+    QCOMPARE(h.form->size(), window);
+    QCOMPARE(client->size(), design);
 
     // Larger: the log grows, the list keeps its height at the bottom, the
     // panel stays where it is.
     h.form->resize(h.form->width() + 175, h.form->height() + 91);
-    QCOMPARE(client->size(), QSize(600, 400));
-    QCOMPARE(h.form->RichEdit1->geometry(), QRect(0, 0, 600, 284));
-    QCOMPARE(h.form->ListBox1->geometry(), QRect(0, 287, 600, 109));
+    QCOMPARE(client->size(), design + QSize(175, 91));
+    QCOMPARE(h.form->RichEdit1->geometry(), QRect(0, 0, 600, list + 91 - 3));
+    QCOMPARE(h.form->ListBox1->geometry(), QRect(0, list + 91, 600, 109));
     QCOMPARE(h.form->Panel1->geometry(), QRect(64, 64, 289, 41));
+
+    // The splitter moves the boundary; the list keeps what it was given.
+    h.form->Splitter1->setSizes({client->height() - 3 - 200, 200});
+    QCOMPARE(h.form->ListBox1->height(), 200);
+    h.form->resize(h.form->width(), h.form->height() + 50);
+    QCOMPARE(h.form->ListBox1->height(), 200);
 }
 
 void WindowTest::regionalCommaStillReadsPointReals() {

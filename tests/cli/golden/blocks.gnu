@@ -4,6 +4,7 @@ blocks.txt:16:4: error: the outline crosses itself at 52:05:00 N 013:05:00 E: th
 blocks.txt:19:4: error: the airspace has no upper limit (AH) [missing-upper-limit]
 blocks.txt:27:4: error: the lower limit "3000ft MSL" (line 27) is at or above the upper limit "2000ft MSL" (line 26) [limits-inverted]
 blocks.txt:29:27: warning: the arc's end points lie 5.01 NM and 6.08 NM from its centre (line 28) [arc-radius-mismatch]
+blocks.txt:30:4: note: the outline ends at line 30 away from its first point (line 29); most readers close it, some refuse it [not-closed]
 blocks.txt:31:1: error: AY not implemented. [not-implemented]
 blocks.txt:32:1: error: AF not implemented. [not-implemented]
 blocks.txt:33:1: error: XY not implemented. [not-implemented]

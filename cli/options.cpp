@@ -68,9 +68,9 @@ Output formats:
   gnu     "FILE:LINE: error: MESSAGE" for each finding and nothing for a
           clean file, for editors and CI annotations; MESSAGE is the check's
           own message without the "Line N: CMD returned error: " prefix, or
-          "CMD not implemented."; with --blocks or --rules=extended
-          "FILE:LINE:COLUMN:" where the finding points into its line
-          (COLUMN counts bytes from 1)
+          "CMD not implemented."; with --blocks or --rules other than
+          classic "FILE:LINE:COLUMN:" where the finding points into its
+          line (COLUMN counts bytes from 1)
   json    one JSON document for all FILEs (below)
   sarif   one SARIF 2.1.0 log for all FILEs, the format code-scanning
           services annotate changes with: one run, the rules with their ids,

@@ -6,6 +6,7 @@
 
 #include "cli/checker.h"
 #include "cli/escape.h"
+#include "cli/lsp/server.h"
 #include "cli/options.h"
 #include "cli/rule_docs.h"
 #include "cli/output.h"
@@ -44,6 +45,9 @@ int main(int argc, char** argv) {
         } else if (options.showVersion) {
             out.Write(VersionText());
             status = kAllClean;
+        } else if (options.lsp) {
+            // Nothing but the protocol goes to standard output.
+            return corvala::lsp::RunLanguageServer(0, 1);
         } else if (options.listRules) {
             out.Write(options.format == Format::Json       ? RulesJson()
                       : options.format == Format::Markdown ? RulesMarkdown()

@@ -42,9 +42,13 @@ Options:
                        the least severity that makes the exit status 1:
                        error (the default), warning or note
       --list-rules     list every rule with its id, default severity and
-                       what it finds, and exit; with --format=json as a JSON
-                       array with each rule's documentation, with
-                       --format=markdown as the rules document
+                       what it finds, and exit; as a JSON array with each
+                       rule's documentation with the json format, as the
+                       rules document (docs/rules.md) with the markdown one
+      --lsp
+                       serve the language server protocol on standard input
+                       and output, for editors (see docs/editors.md); FILEs
+                       and the other options are not used
       --color=WHEN     colour the markers of the log format (" ok" green,
                        "wrn" orange, "err" red): auto (the default) only when
                        standard output is a terminal and NO_COLOR is unset or
@@ -64,7 +68,9 @@ Output formats:
   gnu     "FILE:LINE: error: MESSAGE" for each finding and nothing for a
           clean file, for editors and CI annotations; MESSAGE is the check's
           own message without the "Line N: CMD returned error: " prefix, or
-          "CMD not implemented."
+          "CMD not implemented."; with --blocks or --rules other than
+          classic "FILE:LINE:COLUMN:" where the finding points into its
+          line (COLUMN counts bytes from 1)
   json    one JSON document for all FILEs (below)
   sarif   one SARIF 2.1.0 log for all FILEs, the format code-scanning
           services annotate changes with: one run, the rules with their ids,
@@ -80,8 +86,11 @@ Findings:
   With --blocks, --rules=extended or --rules=auto every finding has a
   severity (error, warning or note) and a rule id, and the formats show both:
   errors items read "Line 12: error: MESSAGE [too-few-points]", gnu lines
-  "FILE:12: warning: MESSAGE [rule]", json findings carry "severity", "rule"
-  and "block_line", and the closing item counts errors, warnings and notes.
+  "FILE:12:4: warning: MESSAGE [rule]", json findings carry "severity",
+  "rule" and "block_line" (and "column" and "end_column", 1-based bytes,
+  the end just after the span, where the finding points into its line),
+  sarif results a region with columns, and the closing item counts errors,
+  warnings and notes.
   Without them the outputs are those of the Corvala window, byte for byte.
 
 Output:
@@ -244,6 +253,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     app.add_flag("-V,--version", options.showVersion);
     app.add_flag("--list-rules", options.listRules);
     app.add_flag("--blocks", options.checks.blocks);
+    app.add_flag("--lsp", options.lsp);
     app.add_flag("--statistics", options.statistics);
 
     std::string format = "errors";
@@ -305,7 +315,7 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
         result.error = "--format=markdown goes with --list-rules";
         return result;
     }
-    if (!options.showHelp && !options.showVersion && !options.listRules && options.files.empty()) {
+    if (!options.showHelp && !options.showVersion && !options.listRules && !options.lsp && options.files.empty()) {
         result.ok = false;
         result.error = "no FILE given";
     }

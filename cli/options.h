@@ -25,6 +25,8 @@ struct Options {
     bool showHelp = false;
     bool showVersion = false;
     bool listRules = false;
+    // Serve the language server protocol on standard input and output.
+    bool lsp = false;
     // A count of the findings of each rule after the findings.
     bool statistics = false;
 };

@@ -97,7 +97,8 @@ private:
     }
 };
 
-// FILE:LINE: SEVERITY: MESSAGE, as compilers write it. Always escaped: CI
+// FILE:LINE: SEVERITY: MESSAGE, as compilers write it (FILE:LINE:COLUMN: with
+// severities and rule ids, where the finding has a span). Always escaped: CI
 // logs that annotators read render escapes too, and a line end inside a
 // name or message would forge a line of its own.
 class GnuReport final : public Report {
@@ -113,6 +114,13 @@ public:
         if (finding.line > 0) {
             out_.Put(':');
             WriteNumber(out_, finding.line);
+            // The column (1-based, in bytes) where the rules beyond the
+            // classic line checks are on; the classic output stays as it
+            // always was.
+            if (style_.text == TextStyle::Detailed && finding.HasSpan()) {
+                out_.Put(':');
+                WriteNumber(out_, std::int64_t(finding.column) + 1);
+            }
         }
         out_.Write(": ");
         out_.Write(SeverityName(finding.severity));

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/checks.h"
+#include "engine/extended_values.h"
 #include "engine/rule_docs.h"
 
 namespace corvala::cli {
@@ -113,6 +114,32 @@ These rules look at lines, blocks and the file; the block and file rules are on 
 `--blocks`.
 )";
 
+// An example as the document shows it, always UTF-8: a byte 0 as the
+// symbol for it, a byte-order mark and the bytes of an example that is not
+// UTF-8 as \x escapes.
+std::string ShownExample(std::string_view example) {
+    std::string shown;
+    if (example.substr(0, 3) == "\xEF\xBB\xBF") {
+        shown += "\\xEF\\xBB\\xBF";
+        example.remove_prefix(3);
+    }
+    const bool utf8 = extended::IsUtf8(example);
+    for (const char c : example) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\0') {
+            shown += "\u2400";
+        } else if (byte >= 0x80 && !utf8) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void Section(std::string& text, const RuleInfo& rule) {
     const RuleDoc* doc = DocOf(IdOf(rule));
     if (!doc) return;
@@ -136,8 +163,7 @@ void Section(std::string& text, const RuleInfo& rule) {
     text += ".\n\n";
     text += doc->rationale;
     text += "\n\n```\n";
-    // A byte 0 shows as the symbol for it.
-    for (const char c : doc->example) text += c == '\0' ? std::string_view("\u2400") : std::string_view(&c, 1);
+    text += ShownExample(doc->example);
     text += "```\n\nFix: ";
     text += doc->fix;
     text += "\n";

@@ -19,6 +19,7 @@
 #include "engine/io.h"
 #include "engine/lines.h"
 #include "engine/rule_docs.h"
+#include "engine/spans.h"
 
 namespace corvala::cli {
 
@@ -198,6 +199,14 @@ public:
             items_->String(finding.rule);
             items_->Key("block_line");
             items_->Integer(finding.blockLine);
+            // The span on the line: 1-based byte columns, the end the
+            // column just after it; absent when unknown.
+            if (finding.line > 0 && finding.HasSpan()) {
+                items_->Key("column");
+                items_->Integer(std::int64_t(finding.column) + 1);
+                items_->Key("end_column");
+                items_->Integer(std::int64_t(finding.endColumn) + 1);
+            }
         }
         items_->EndObject();
         switch (finding.severity) {
@@ -399,7 +408,32 @@ public:
         Report::BeginFile(name, multiple);
         uri_ = FileUri(name);
     }
+    // A finding with a span waits for its line's bytes, which come with
+    // the line's verdict: SARIF counts columns in UTF-16 code units of
+    // the text. Those behind it wait too, to keep the order.
     void Reported(const Finding& finding) override {
+        if (!pending_.empty() || (style_.text == TextStyle::Detailed && finding.line > 0 && finding.HasSpan())) {
+            pending_.push_back(finding);
+            return;
+        }
+        Result(finding, {});
+    }
+    void LineChecked(const LineVerdict& verdict) override {
+        for (const Finding& finding : pending_) Result(finding, finding.line == verdict.line ? verdict.raw : std::string_view());
+        pending_.clear();
+    }
+    void RunFinished(const RunEnd& end) override {
+        Report::RunFinished(end);
+        for (const Finding& finding : pending_) Result(finding, {});
+        pending_.clear();
+    }
+    void FileFailed(std::string_view message) override {
+        // The results read so far stay, as the others did.
+        for (const Finding& finding : pending_) Result(finding, {});
+        pending_.clear();
+        failures_.emplace_back(uri_, message);
+    }
+    void Result(const Finding& finding, std::string_view raw) {
         writer_.BeginObject();
         writer_.Key("ruleId");
         writer_.String(finding.rule);
@@ -419,11 +453,17 @@ public:
         writer_.EndObject();
         writer_.Key("locations");
         writer_.BeginArray();
-        Location(finding.line);
+        if (raw.data() != nullptr && finding.HasSpan()) {
+            const auto begin = static_cast<std::size_t>(finding.column);
+            const auto end = static_cast<std::size_t>(finding.endColumn);
+            Location(finding.line, static_cast<std::int64_t>(DisplayOffset(raw, begin, TextUnit::Utf16)) + 1,
+                     static_cast<std::int64_t>(DisplayOffset(raw, end, TextUnit::Utf16, true)) + 1);
+        } else {
+            Location(finding.line);
+        }
         writer_.EndArray();
         writer_.EndObject();
     }
-    void FileFailed(std::string_view message) override { failures_.emplace_back(uri_, message); }
     void Finish() override {
         writer_.EndArray();
         writer_.Key("invocations");
@@ -460,7 +500,7 @@ public:
 
 private:
     // The file, and the line when there is one.
-    void Location(std::int32_t line) {
+    void Location(std::int32_t line, std::int64_t startColumn = 0, std::int64_t endColumn = 0) {
         writer_.BeginObject();
         writer_.Key("physicalLocation");
         writer_.BeginObject();
@@ -474,6 +514,12 @@ private:
             writer_.BeginObject();
             writer_.Key("startLine");
             writer_.Integer(line);
+            if (startColumn > 0) {
+                writer_.Key("startColumn");
+                writer_.Integer(startColumn);
+                writer_.Key("endColumn");
+                writer_.Integer(endColumn);
+            }
             writer_.EndObject();
         }
         writer_.EndObject();
@@ -483,6 +529,7 @@ private:
     JsonWriter writer_;
     std::string uri_;
     std::vector<std::pair<std::string, std::string>> failures_;
+    std::vector<Finding> pending_;
 };
 
 }  // namespace

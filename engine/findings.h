@@ -38,6 +38,14 @@ struct Finding {
     // The first line of the block the finding belongs to; 0 before the
     // first block (the file's preamble) and for the file as a whole.
     std::int32_t blockLine = 0;
+    // The bytes of the line at fault, [column, endColumn) as 0-based byte
+    // offsets into the raw line (comment and blanks included); both -1
+    // when unknown, and always for line 0. The run fills them in as the
+    // finding goes out (LocateSpan, engine/spans.h).
+    std::int32_t column = -1;
+    std::int32_t endColumn = -1;
+
+    bool HasSpan() const noexcept { return column >= 0 && endColumn >= column; }
 };
 
 // The outcome of one file line: its worst finding. Notes leave a line Ok.

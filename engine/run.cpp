@@ -14,6 +14,7 @@
 #include "engine/extended_values.h"
 #include "engine/record_set.h"
 #include "engine/failures.h"
+#include "engine/spans.h"
 #include "engine/text.h"
 
 namespace corvala {
@@ -127,7 +128,10 @@ public:
               std::span<const GeoPoint> positions = {}) {
         if (!checkThread_) {
             Verdict verdict = Verdict::Ok;
-            for (const Finding& finding : own) Emit(finding, verdict);
+            for (Finding& finding : own) {
+                AttachSpan(finding, raw);
+                Emit(finding, verdict);
+            }
             Conclude(number, raw, verdict);
             return;
         }
@@ -285,10 +289,15 @@ private:
                 if (held.place != kNotInLine)
                     held.finding.command =
                         held.place <= raw.size() ? raw.substr(held.place, held.finding.command.size()) : "";
+                AttachSpan(held.finding, raw);
                 Emit(held.finding, verdict);
             }
-            // A finding that names a line already gone out still goes out.
-            while (next < extra_.size() && extra_[next].line <= heldFrom_) Emit(extra_[next++], verdict);
+            // A finding that names a line already gone out still goes out
+            // (without a span: its bytes are gone).
+            while (next < extra_.size() && extra_[next].line <= heldFrom_) {
+                if (extra_[next].line == heldFrom_) AttachSpan(extra_[next], raw);
+                Emit(extra_[next++], verdict);
+            }
             Conclude(static_cast<std::int32_t>(heldFrom_), raw, verdict);
         }
         for (; next < extra_.size(); ++next) later.push_back(std::move(extra_[next]));

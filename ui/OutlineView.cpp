@@ -381,13 +381,16 @@ void OutlineView::SetBlock(const BlockAnalysis& block, std::vector<BlockAnalysis
     for (const BlockFinding& f : block_.findings) {
         Mark& mark = marks_.emplace_back();
         mark.severity = f.finding.severity;
-        if (f.finding.rule == "arc-radius-mismatch" && f.markers.size() == 3) mark.shape = MarkShape::Radii;
-        if (f.finding.rule == "not-closed" && f.markers.size() == 2) mark.shape = MarkShape::Gap;
+        // The rule decides how its places are drawn.
+        const RuleInfo* rule = FindRule(f.finding.rule);
+        const RuleId id = rule ? static_cast<RuleId>(rule - AllRules().data()) : RuleId::NotImplemented;
+        if (id == RuleId::ArcRadiusMismatch && f.markers.size() == 3) mark.shape = MarkShape::Radii;
+        if (id == RuleId::NotClosed && f.markers.size() == 2) mark.shape = MarkShape::Gap;
         for (const GeoPoint& p : f.markers) {
             mark.points.push_back(plane_(p));
             ExtendBounds(mark.points.back());
         }
-        if (f.finding.rule == "self-intersection") mark.edges = EdgesNamed(f.finding.message);
+        if (id == RuleId::SelfIntersection || id == RuleId::SelfTouching) mark.edges = EdgesNamed(f.finding.message);
     }
     marked_ = finding;
 

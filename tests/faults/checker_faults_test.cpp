@@ -134,7 +134,7 @@ TEST(CheckerFaults, TextAfterAByteZeroIsNamed) {
          "Line 2: XY not implemented.\n   *** 1 errors found\n"},
         {"classic gnu", {"--format=gnu"}, 1, "NAME:2: error: XY not implemented.\n"},
         {"blocks gnu", {"--format=gnu", "--blocks"}, 1,
-         "NAME:2: error: XY not implemented. [not-implemented]\n"
+         "NAME:2:1: error: XY not implemented. [not-implemented]\n"
          "NAME: warning: " + notice + " [text-after-nul]\n"},
         {"blocks errors: counted", {"--format=errors", "--blocks"}, 1,
          "Line 2: error: XY not implemented. [not-implemented]\nFile: warning: " + notice +

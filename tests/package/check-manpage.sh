@@ -39,11 +39,15 @@ for section in "${sections[@]}"; do
     grep -qxF "$section" <<<"$page" || fail "the page has no section $section"
 done
 
-# Every option of --help is an entry of the page, on a line of its own.
+# Every option of --help is an entry of the page, on a line of its own (or,
+# for a tag shorter than the indentation, such as --lsp, followed by its
+# description on the same line, as man sets such entries).
 options=$(sed -n '/^Options:/,/^[^ ]/p' <<<"$help" | grep -oE '^ +-[^ ].*' | sed -E 's/^ +//; s/  .*//')
 [ -n "$options" ] || fail "no options found in corvala-check --help"
 while IFS= read -r option; do
-    grep -qxF "       $option" <<<"$page" || fail "the page has no entry \"$option\""
+    grep -qxF "       $option" <<<"$page" ||
+        { [ ${#option} -lt 7 ] && grep -qF "       $option  " <<<"$page"; } ||
+        fail "the page has no entry \"$option\""
 done <<<"$options"
 
 # Every term of the lists under the other headings (the output formats, the

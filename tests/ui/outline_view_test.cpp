@@ -373,19 +373,22 @@ void OutlineViewTest::crossingEdgesAreDrawn_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("edges");
     QTest::addColumn<bool>("opposed");  // two of them run against each other
-    QTest::newRow("bow-tie") << QByteArray::fromStdString(kHead + Dp(A) + Dp(C) + Dp(B) + Dp(D) + Dp(A)) << 2 << false;
+    QTest::addColumn<QString>("rule");
+    QTest::newRow("bow-tie") << QByteArray::fromStdString(kHead + Dp(A) + Dp(C) + Dp(B) + Dp(D) + Dp(A)) << 2 << false
+                             << "self-intersection";
     // B to C, back to B and to C again: the touch at B names A-B and C-B;
     // both B-C edges lie on C-B and are drawn with it.
     QTest::newRow("retraced") << QByteArray::fromStdString(kHead + Dp(A) + Dp(B) + Dp(C) + Dp(B) + Dp(C) + Dp(D) + Dp(A))
-                              << 4 << true;
+                              << 4 << true << "self-touching";
 }
 
 void OutlineViewTest::crossingEdgesAreDrawn() {
     QFETCH(QByteArray, file);
     QFETCH(int, edges);
     QFETCH(bool, opposed);
+    QFETCH(QString, rule);
     const BlockAnalysis block = Analyse(file.toStdString());
-    const int finding = FindingOf(block, "self-intersection");
+    const int finding = FindingOf(block, rule);
     QVERIFY(finding >= 0);
     OutlineView view;
     view.resize(400, 400);
@@ -393,12 +396,14 @@ void OutlineViewTest::crossingEdgesAreDrawn() {
     const auto drawn = view.MarkedEdges(finding);
     QCOMPARE(int(drawn.size()), edges);
     const QImage image = Render(view);
+    // A crossing is an error, a touch a warning.
+    const QRgb colour = rule == "self-touching" ? OutlineView::kWarningMarker : OutlineView::kErrorMarker;
     bool against = false;
     for (std::size_t i = 0; i < drawn.size(); ++i) {
         const auto [a, b] = drawn[i];
         const QPointF along = (b - a) / QLineF(a, b).length();
         const QPointF right(-along.y(), along.x());
-        QVERIFY(ColourNear(image, Between(a, b, 0.3) + 2.5 * right, OutlineView::kErrorMarker, 1));
+        QVERIFY(ColourNear(image, Between(a, b, 0.3) + 2.5 * right, colour, 1));
         for (std::size_t j = 0; j < i; ++j) {
             const auto [c, d] = drawn[j];
             const QPointF other = (d - c) / QLineF(c, d).length();
@@ -408,7 +413,7 @@ void OutlineViewTest::crossingEdgesAreDrawn() {
     QCOMPARE(against, opposed);
     // Another finding marked: the edges are not drawn.
     view.MarkFinding(FindingOf(block, "missing-name"));
-    QVERIFY(!ColourNear(Render(view), Between(drawn[0].first, drawn[0].second, 0.3), OutlineView::kErrorMarker, 3));
+    QVERIFY(!ColourNear(Render(view), Between(drawn[0].first, drawn[0].second, 0.3), colour, 3));
 }
 
 // An arc whose ends are a second apart is drawn as a dashed circle and said

@@ -1,0 +1,426 @@
+// The language server's answers about a document: hover texts, the outline
+// of its airspaces, and the quick fix that closes an outline.
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include "cli/lsp/protocol.h"
+#include "cli/lsp/server.h"
+#include "engine/altitude.h"
+#include "engine/checks.h"
+#include "engine/coordinate_text.h"
+#include "engine/display.h"
+#include "engine/geo.h"
+#include "engine/outline.h"
+#include "engine/pattern.h"
+#include "engine/spans.h"
+#include "engine/text.h"
+
+namespace corvala::lsp {
+
+namespace {
+
+std::string Upper(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return upper;
+}
+
+std::string Fixed(double value, int digits) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", digits, value);
+    return buffer;
+}
+
+// One line of a document split as the run splits it.
+struct Record {
+    std::string command;  // upper case
+    std::string_view commandText;
+    std::string_view argument;  // trimmed
+    ByteSpan argumentSpan;
+};
+
+bool ReadRecord(std::string_view line, Record& record) {
+    LineParts parts;
+    if (!SplitRawLine(line, parts)) return false;
+    record.commandText = line.substr(static_cast<std::size_t>(parts.command.begin),
+                                     static_cast<std::size_t>(parts.command.end - parts.command.begin));
+    record.command = Upper(record.commandText);
+    record.argumentSpan = parts.argument;
+    record.argument = line.substr(static_cast<std::size_t>(parts.argument.begin),
+                                  static_cast<std::size_t>(parts.argument.end - parts.argument.begin));
+    return true;
+}
+
+// "52:30.000 N 013:20.000 E": degrees and decimal minutes.
+std::string FormatDm(GeoPoint point) {
+    auto angle = [](double value, int width, char positive, char negative) {
+        const char letter = value < 0 ? negative : positive;
+        value = std::fabs(value);
+        long long thousandths = std::llround(value * 60000.0);
+        const long long degrees = thousandths / 60000;
+        thousandths %= 60000;
+        char buffer[48];
+        std::snprintf(buffer, sizeof buffer, "%0*lld:%02lld.%03lld %c", width, degrees, thousandths / 1000,
+                      thousandths % 1000, letter);
+        return std::string(buffer);
+    };
+    return angle(point.latitude, 2, 'N', 'S') + " " + angle(point.longitude, 3, 'E', 'W');
+}
+
+std::string DescribePoint(GeoPoint point) {
+    return "Decimal degrees: " + Fixed(point.latitude, 6) + ", " + Fixed(point.longitude, 6) +
+           "  \nDegrees, minutes, seconds: " + FormatDms(point) + "  \nDegrees, decimal minutes: " + FormatDm(point);
+}
+
+std::string DescribeAltitude(std::string_view text) {
+    const Altitude altitude = ReadAltitude(text);
+    const std::string metres = Fixed(altitude.feet * 0.3048, 0);
+    const std::string feet = Fixed(altitude.feet, 0);
+    switch (altitude.kind) {
+    case AltitudeKind::Unreadable:
+        return "Not an altitude any reader takes.";
+    case AltitudeKind::Ground:
+        return "The ground (the surface).";
+    case AltitudeKind::Unlimited:
+        return "Unlimited: no upper limit.";
+    case AltitudeKind::FlightLevel:
+        return "Flight level: " + feet + " ft (" + metres + " m) pressure altitude (standard pressure, 1013.25 hPa).";
+    case AltitudeKind::AboveMsl:
+        return feet + " ft (" + metres + " m) above mean sea level" +
+               (altitude.WithoutUnit() ? " (no unit: read as feet)." : ".");
+    case AltitudeKind::AboveGround:
+        return feet + " ft (" + metres + " m) above ground level" +
+               (altitude.WithoutUnit() ? " (no unit: read as feet)." : ".");
+    case AltitudeKind::Standard:
+        return feet + " ft (" + metres + " m) pressure altitude (standard pressure).";
+    }
+    return {};
+}
+
+struct Meaning {
+    std::string_view word;
+    std::string_view text;
+};
+
+constexpr Meaning kClasses[] = {
+    {"A", "ICAO class A: IFR only, all flights under air traffic control."},
+    {"B", "ICAO class B: IFR and VFR, all flights under control and separated."},
+    {"C", "ICAO class C: IFR and VFR under control; VFR separated from IFR."},
+    {"D", "ICAO class D: IFR and VFR under control; traffic information only for VFR."},
+    {"E", "ICAO class E: IFR under control; VFR without clearance."},
+    {"F", "ICAO class F: advisory service for IFR."},
+    {"G", "ICAO class G: uncontrolled airspace."},
+    {"UNC", "Unclassified: the airspace has no ICAO class (its type is in AY)."},
+    {"R", "Restricted area (older files; today AC UNC with AY R)."},
+    {"Q", "Danger area (older files; today AY Q)."},
+    {"P", "Prohibited area (older files; today AY P)."},
+    {"CTR", "Control zone (older files; today AY CTR)."},
+    {"GP", "Gliders prohibited (older files; today AY P)."},
+    {"W", "Wave window (older files; today AY GSEC)."},
+    {"TMZ", "Transponder mandatory zone (older files; today AY TMZ)."},
+    {"RMZ", "Radio mandatory zone (older files; today AY RMZ)."},
+};
+
+constexpr Meaning kTypes[] = {
+    {"ACCSEC", "Airspace for gliders near an airfield, by arrangement with air traffic control."},
+    {"ADIZ", "Air defence identification zone."},
+    {"ALERT", "Alert area: unusual activity, no restriction."},
+    {"ASRA", "Aerial sporting and recreational area."},
+    {"ATZ", "Aerodrome traffic zone."},
+    {"AWY", "Airway."},
+    {"CTA", "Control area."},
+    {"CTR", "Control zone."},
+    {"CUSTOM", "An airspace type of the file's own."},
+    {"FIR", "Flight information region."},
+    {"FIS", "Flight information service sector."},
+    {"GSEC", "Gliding sector (wave window)."},
+    {"HTZ", "Helicopter traffic zone."},
+    {"LTA", "Lower traffic area."},
+    {"MATZ", "Military aerodrome traffic zone."},
+    {"MTA", "Military training area."},
+    {"MTR", "Military training route."},
+    {"N", "NOTAM-activated airspace."},
+    {"NONE", "No type."},
+    {"OFR", "Overflight restriction."},
+    {"P", "Prohibited area."},
+    {"Q", "Danger area."},
+    {"R", "Restricted area."},
+    {"RMZ", "Radio mandatory zone."},
+    {"TFR", "Temporary flight restriction."},
+    {"TIA", "Traffic information area."},
+    {"TIZ", "Traffic information zone."},
+    {"TMA", "Terminal manoeuvring area."},
+    {"TMZ", "Transponder mandatory zone."},
+    {"TRA", "Temporary reserved area."},
+    {"TRAFR", "Temporary reserved area for free routing."},
+    {"TRZ", "Transponder recommended zone."},
+    {"TSA", "Temporary segregated area."},
+    {"UIR", "Upper flight information region."},
+    {"UTA", "Upper traffic area."},
+    {"VFRR", "VFR route."},
+    {"VFRSEC", "VFR sector."},
+    {"WARNING", "Warning area."},
+};
+
+template <std::size_t N>
+std::string MeaningOf(const Meaning (&table)[N], std::string_view word) {
+    const std::string upper = Upper(word);
+    for (const Meaning& meaning : table)
+        if (meaning.word == upper) return std::string(meaning.text);
+    return {};
+}
+
+// The block around line `index`: the last line at or before it that
+// starts a block (or 0), and the line after the block's last.
+struct BlockLines {
+    std::size_t first = 0;
+    std::size_t end = 0;
+};
+
+BlockLines BlockAround(const Document& document, std::size_t index) {
+    BlockLines block{0, document.LineCount()};
+    Record record;
+    for (std::size_t i = index + 1; i-- > 0;) {
+        if (ReadRecord(document.Line(i), record) && StartsBlock(record.command)) {
+            block.first = i;
+            break;
+        }
+    }
+    for (std::size_t i = index + 1; i < document.LineCount(); ++i) {
+        if (ReadRecord(document.Line(i), record) && StartsBlock(record.command)) {
+            block.end = i;
+            break;
+        }
+    }
+    return block;
+}
+
+// The centre and direction in force at line `index`: the last V X= and
+// V D= of its block before it.
+struct ArcState {
+    std::optional<GeoPoint> centre;
+    bool clockwise = true;
+};
+
+ArcState ArcStateAt(const Document& document, std::size_t index) {
+    ArcState state;
+    const BlockLines block = BlockAround(document, index);
+    Record record;
+    for (std::size_t i = block.first; i < index; ++i) {
+        if (!ReadRecord(document.Line(i), record) || record.command != "V") continue;
+        const std::size_t equals = record.argument.find('=');
+        if (equals == std::string_view::npos) continue;
+        const std::string name = Upper(TrimText(record.argument.substr(0, equals)));
+        const std::string_view value = TrimText(record.argument.substr(equals + 1));
+        GeoPoint point;
+        if (name == "X" && ReadPoint(value, point)) state.centre = point;
+        if (name == "D") state.clockwise = value != "-";
+    }
+    return state;
+}
+
+double Normalised(double degrees) {
+    degrees = std::fmod(degrees, 360.0);
+    return degrees < 0 ? degrees + 360.0 : degrees;
+}
+
+std::string DescribeArc(const Document& document, std::size_t index, const Record& record) {
+    const ArcState state = ArcStateAt(document, index);
+    const std::string direction = state.clockwise ? "clockwise" : "counter-clockwise";
+    if (!state.centre) return "No centre: no `V X=` before this line in the block.";
+    std::string text = "Centre: " + FormatDms(*state.centre) + "  \n";
+    if (record.command == "DC") {
+        long double radius;
+        if (ScanReal(record.argument, radius))
+            text += "Circle of radius " + Fixed(static_cast<double>(radius), 2) + " NM (" +
+                    Fixed(static_cast<double>(radius) * kMetresPerNauticalMile / 1000, 2) + " km).";
+        return text;
+    }
+    if (record.command == "DA") {
+        FieldList fields;
+        long double values[3];
+        if (ScanFields(record.argument, "s,s,s", fields, true) != PatternCheck::Matched) return text;
+        for (int i = 0; i < 3; ++i)
+            if (!ScanReal(fields[static_cast<std::size_t>(i)], values[i])) return text;
+        const double from = static_cast<double>(values[1]), to = static_cast<double>(values[2]);
+        double sweep = state.clockwise ? Normalised(to - from) : Normalised(from - to);
+        text += "Radius " + Fixed(static_cast<double>(values[0]), 2) + " NM, from bearing " + Fixed(from, 1) +
+                "° to " + Fixed(to, 1) + "°, " + direction + ", sweep " + Fixed(sweep, 1) + "°.";
+        return text;
+    }
+    // DB: both ends.
+    const std::size_t comma = record.argument.find(',');
+    GeoPoint start, end;
+    if (comma == std::string_view::npos || !ReadPoint(TrimText(record.argument.substr(0, comma)), start) ||
+        !ReadPoint(TrimText(record.argument.substr(comma + 1)), end))
+        return text;
+    const Bearing a = GeodesicTo(*state.centre, start), b = GeodesicTo(*state.centre, end);
+    const double sweep = state.clockwise ? Normalised(b.degrees - a.degrees) : Normalised(a.degrees - b.degrees);
+    text += "Radius " + Fixed(a.metres / kMetresPerNauticalMile, 2) + " NM at the start, " +
+            Fixed(b.metres / kMetresPerNauticalMile, 2) + " NM at the end; from bearing " +
+            Fixed(Normalised(a.degrees), 1) + "° to " + Fixed(Normalised(b.degrees), 1) + "°, " + direction +
+            ", sweep " + Fixed(sweep, 1) + "°.";
+    return text;
+}
+
+}  // namespace
+
+Json Server::Hover(const Json& params) const {
+    const Document* document = Find(params);
+    if (!document) return nullptr;
+    const Position position = ReadPosition(params.at("position"));
+    if (position.line < 0 || static_cast<std::size_t>(position.line) >= document->LineCount()) return nullptr;
+    const auto index = static_cast<std::size_t>(position.line);
+    const std::string_view line = document->Line(index);
+    Record record;
+    if (!ReadRecord(line, record)) return nullptr;
+    const std::size_t at = ByteOffset(line, static_cast<std::size_t>(std::max<std::int64_t>(0, position.character)), unit_);
+    const auto argumentBegin = static_cast<std::size_t>(record.argumentSpan.begin);
+    std::string text;
+    const std::string& command = record.command;
+    if (command == "DP" || command == "DY" || command == "AT" || command == "DB" || command == "V") {
+        std::string_view coordinate = record.argument;
+        if (command == "V") {
+            const std::size_t equals = coordinate.find('=');
+            if (equals == std::string_view::npos || Upper(TrimText(coordinate.substr(0, equals))) != "X")
+                return nullptr;
+            coordinate = TrimText(coordinate.substr(equals + 1));
+        }
+        if (command == "DB") {
+            // The end under the cursor, and the arc.
+            const std::size_t comma = coordinate.find(',');
+            if (comma != std::string_view::npos)
+                coordinate = TrimText(at > argumentBegin + comma ? coordinate.substr(comma + 1) : coordinate.substr(0, comma));
+        }
+        GeoPoint point;
+        if (ReadPoint(coordinate, point)) {
+            text = "**" + std::string(DecodeForDisplay(coordinate)) + "**  \n" + DescribePoint(point);
+        } else {
+            text = "Not a position on the earth.";
+        }
+        if (command == "DB") text += "\n\n" + DescribeArc(*document, index, record);
+    } else if (command == "AH" || command == "AL") {
+        text = std::string(command == "AH" ? "Upper limit: " : "Lower limit: ") + DescribeAltitude(record.argument);
+    } else if (command == "AC") {
+        text = MeaningOf(kClasses, record.argument);
+        if (text.empty()) text = "Not a class Corvala knows.";
+    } else if (command == "AY") {
+        text = MeaningOf(kTypes, record.argument);
+        if (text.empty()) text = "Not a type of the extended record set.";
+    } else if (command == "DA" || command == "DC") {
+        text = DescribeArc(*document, index, record);
+    } else {
+        return nullptr;
+    }
+    return {{"contents", {{"kind", "markdown"}, {"value", text}}},
+            {"range",
+             {{"start", ToJson(document->PositionOf(index, static_cast<std::size_t>(record.argumentSpan.begin), unit_))},
+              {"end", ToJson(document->PositionOf(index, static_cast<std::size_t>(record.argumentSpan.end), unit_,
+                                                  true))}}}};
+}
+
+Json Server::DocumentSymbols(const Json& params) const {
+    const Document* document = Find(params);
+    if (!document) return nullptr;
+    Json symbols = Json::array();
+    struct Open {
+        std::size_t first = 0, last = 0, nameLine = 0;
+        std::string kind, name, upper, lower;
+        ByteSpan nameSpan;
+    };
+    std::optional<Open> open;
+    auto close = [&] {
+        if (!open) return;
+        std::string name = open->name.empty() ? "(" + open->kind + " without AN)" : open->name;
+        std::string detail = open->kind;
+        if (!open->lower.empty() || !open->upper.empty())
+            detail += ", " + (open->lower.empty() ? "?" : open->lower) + " to " + (open->upper.empty() ? "?" : open->upper);
+        const Position lastEnd = document->PositionOf(open->last, document->Line(open->last).size(), unit_);
+        const Position selectionStart =
+            document->PositionOf(open->nameLine, static_cast<std::size_t>(open->nameSpan.begin), unit_);
+        const Position selectionEnd =
+            document->PositionOf(open->nameLine, static_cast<std::size_t>(open->nameSpan.end), unit_, true);
+        symbols.push_back({{"name", DecodeForDisplay(name)},
+                           {"detail", DecodeForDisplay(detail)},
+                           {"kind", 3},  // Namespace: a space with things in it
+                           {"range", {{"start", ToJson({static_cast<std::int64_t>(open->first), 0})}, {"end", ToJson(lastEnd)}}},
+                           {"selectionRange", {{"start", ToJson(selectionStart)}, {"end", ToJson(selectionEnd)}}}});
+        open.reset();
+    };
+    Record record;
+    for (std::size_t i = 0; i < document->LineCount(); ++i) {
+        if (!ReadRecord(document->Line(i), record)) continue;
+        if (StartsBlock(record.command)) {
+            close();
+            open.emplace();
+            open->first = open->last = open->nameLine = i;
+            open->kind = record.command == "AC" ? "class " + std::string(record.argument) : record.command;
+            if (record.command != "AC") open->name = std::string(record.argument);
+            open->nameSpan = record.argument.empty() ? ByteSpan{0, static_cast<std::int32_t>(record.commandText.size())}
+                                                     : record.argumentSpan;
+            continue;
+        }
+        if (!open) continue;
+        open->last = i;
+        if (record.command == "AN" && open->name.empty() && !record.argument.empty()) {
+            open->name = std::string(record.argument);
+            open->nameLine = i;
+            open->nameSpan = record.argumentSpan;
+        } else if (record.command == "AH" && open->upper.empty()) {
+            open->upper = std::string(record.argument);
+        } else if (record.command == "AL" && open->lower.empty()) {
+            open->lower = std::string(record.argument);
+        }
+    }
+    close();
+    return symbols;
+}
+
+Json Server::CodeActions(const Json& params) const {
+    const Document* document = Find(params);
+    if (!document) return nullptr;
+    const std::string uri = params["textDocument"]["uri"].get<std::string>();
+    Json actions = Json::array();
+    const Json diagnostics = params.value("context", Json::object()).value("diagnostics", Json::array());
+    for (const Json& diagnostic : diagnostics) {
+        if (!diagnostic.is_object() || diagnostic.value("code", Json()) != "not-closed") continue;
+        const std::int64_t line = IntegerOf(diagnostic.at("range").at("start").at("line"));
+        if (line < 0 || static_cast<std::size_t>(line) >= document->LineCount()) continue;
+        // The outline's first DP and its last DP, in the block of the line.
+        const BlockLines block = BlockAround(*document, static_cast<std::size_t>(line));
+        std::optional<std::size_t> first, last;
+        Record record;
+        for (std::size_t i = block.first; i < block.end; ++i) {
+            if (!ReadRecord(document->Line(i), record) || record.command != "DP") continue;
+            if (!first) first = i;
+            last = i;
+        }
+        if (!first || *last == *first) continue;
+        ReadRecord(document->Line(*first), record);
+        const std::string point(record.argument);
+        ReadRecord(document->Line(*last), record);
+        const std::string text = std::string(record.commandText) + " " + point;
+        // The new line goes after the last point, with the file's line end.
+        const std::string_view lineEnd = document->LineEnd();
+        Json edit;
+        const std::string& bytes = document->Bytes();
+        const bool endsWithLineEnd = !bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r');
+        if (*last + 1 < document->LineCount() || endsWithLineEnd) {
+            const Json at = ToJson({static_cast<std::int64_t>(*last + 1), 0});
+            edit = {{"range", {{"start", at}, {"end", at}}}, {"newText", text + std::string(lineEnd)}};
+        } else {
+            const Json at = ToJson(document->PositionOf(*last, document->Line(*last).size(), unit_));
+            edit = {{"range", {{"start", at}, {"end", at}}}, {"newText", std::string(lineEnd) + text}};
+        }
+        actions.push_back({{"title", "Close the outline: repeat the first point (line " + std::to_string(*first + 1) + ")"},
+                           {"kind", "quickfix"},
+                           {"diagnostics", Json::array({diagnostic})},
+                           {"isPreferred", true},
+                           {"edit", {{"changes", {{uri, Json::array({edit})}}}}}});
+    }
+    return actions;
+}
+
+}  // namespace corvala::lsp

@@ -1,6 +1,7 @@
 #include "ui/Unit1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -92,7 +93,8 @@ std::string ToBytes(const QString& path) { return QFile::encodeName(path).toStdS
 
 // The keys of what the window remembers between sessions.
 const QString kBlockChecksKey = QStringLiteral("checks/blocks");
-const QString kExtendedRecordsKey = QStringLiteral("checks/extended");
+const QString kExtendedRecordsKey = QStringLiteral("checks/extended");  // before the record set was a choice
+const QString kRecordSetKey = QStringLiteral("checks/records");
 const QString kOutlineKey = QStringLiteral("view/outline");
 const QString kRecentFilesKey = QStringLiteral("files/recent");
 const QString kOpenFolderKey = QStringLiteral("files/openFolder");
@@ -489,10 +491,29 @@ void TForm1::CreateChecksMenu() {
         return action;
     };
     Blockchecks1 = check("Blockchecks1", QStringLiteral("&Block checks"), kBlockChecksKey, &TForm1::Blockchecks1Click);
-    Extendedrecords1 = check("Extendedrecords1", QStringLiteral("&Extended records"), kExtendedRecordsKey,
-                             &TForm1::Extendedrecords1Click);
+    Checks1->addSeparator();
+    // The record set: remembered by name; a setting of the time when it was
+    // one check box (on: extended) still counts.
+    auto* recordSets = new QActionGroup(this);
+    auto choice = [&](const char* name, const QString& caption) {
+        auto* action = new QAction(caption, recordSets);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setCheckable(true);
+        Checks1->addAction(action);
+        connect(action, &QAction::triggered, this, &TForm1::Extendedrecords1Click);
+        return action;
+    };
+    Classicrecords1 = choice("Classicrecords1", QStringLiteral("&Classic records"));
+    Extendedrecords1 = choice("Extendedrecords1", QStringLiteral("&Extended records"));
+    Recordsbythefile1 = choice("Recordsbythefile1", QStringLiteral("Records by the &file"));
+    const QString recordSet =
+        settings_->value(kRecordSetKey, settings_->value(kExtendedRecordsKey, false).toBool() ? "extended" : "classic")
+            .toString();
+    (recordSet == "extended" ? Extendedrecords1 : recordSet == "auto" ? Recordsbythefile1 : Classicrecords1)
+        ->setChecked(true);
     engine_.Settings.blocks = Blockchecks1->isChecked();
     engine_.Settings.extended = Extendedrecords1->isChecked();
+    engine_.Settings.byFile = Recordsbythefile1->isChecked();
 }
 
 void TForm1::CreateOutlineView() {
@@ -914,8 +935,12 @@ void TForm1::FillRecentMenu() {
 void TForm1::ApplyChecks() {
     engine_.Settings.blocks = Blockchecks1->isChecked();
     engine_.Settings.extended = Extendedrecords1->isChecked();
+    engine_.Settings.byFile = Recordsbythefile1->isChecked();
     settings_->setValue(kBlockChecksKey, engine_.Settings.blocks);
-    settings_->setValue(kExtendedRecordsKey, engine_.Settings.extended);
+    settings_->setValue(kRecordSetKey, engine_.Settings.extended ? "extended"
+                                       : engine_.Settings.byFile ? "auto"
+                                                                 : "classic");
+    settings_->remove(kExtendedRecordsKey);
     // The open file is checked again by the new rules.
     if (!openFileName_.isEmpty()) Validate(openFileName_);
 }
@@ -1080,7 +1105,8 @@ void TForm1::RunStarted(const RunStart& start) {
     StatusLines->clear();
     StatusCounts->clear();
     StatusBar1->clearMessage();
-    style_ = engine_.Settings.blocks || engine_.Settings.extended ? TextStyle::Detailed : TextStyle::Classic;
+    style_ = engine_.Settings.blocks || engine_.Settings.extended || engine_.Settings.byFile ? TextStyle::Detailed
+                                                                                           : TextStyle::Classic;
     log_->Clear();
     list_->Clear();
     itemsAwaitingLine_.clear();
@@ -1096,7 +1122,10 @@ void TForm1::Reported(const Finding& finding) {
     // A finding comes before the verdict of its line, which it then points
     // at; a finding about the whole file points at the top of the log.
     AddItem(ErrorItemText(finding, style_), finding.severity, finding.line > 0);
-    itemSources_.back() = {finding.line, std::string(finding.rule), std::nullopt};
+    std::optional<ByteSpan> span;
+    if (finding.HasSpan())
+        span = ByteSpan{static_cast<std::size_t>(finding.column), static_cast<std::size_t>(finding.endColumn)};
+    itemSources_.back() = {finding.line, std::string(finding.rule), span};
 }
 
 void TForm1::LineChecked(const LineVerdict& verdict) {
@@ -1176,9 +1205,10 @@ void TForm1::ShowOutlineOfLine(std::int32_t line, std::string_view rule) {
     if (rule.empty() && shownBlock_.first == range.first && shownBlock_.rule.empty()) return;
     shownBlock_ = {range.first, std::string(rule)};
 
-    // The settings of the run that made the list; its findings are marked
-    // only when the block checks made them.
-    const CheckSettings& settings = engine_.Settings;
+    // The settings of the run that made the list (with the record set it
+    // judged the file by); its findings are marked only when the block
+    // checks made them.
+    const CheckSettings& settings = engine_.FileSettings;
     auto analyse = [&](BlockRange r) {
         BlockAnalysis a = AnalyseBlockLines(
             lines.subspan(static_cast<std::size_t>(r.first - 1), static_cast<std::size_t>(r.last - r.first + 1)),

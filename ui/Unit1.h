@@ -106,7 +106,11 @@ public:
     QAction* Previouspane1 = nullptr;  // Shift+F6
     QMenu* Checks1 = nullptr;
     QAction* Blockchecks1 = nullptr;
+    // The record set, one of three: classic (the classic line checks), the
+    // extended record set for every file, or each file by what it declares.
+    QAction* Classicrecords1 = nullptr;
     QAction* Extendedrecords1 = nullptr;
+    QAction* Recordsbythefile1 = nullptr;
     QMenu* View1 = nullptr;
     QAction* Outline1 = nullptr;
     QDockWidget* OutlineDock = nullptr;

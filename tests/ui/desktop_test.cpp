@@ -61,10 +61,13 @@ void DesktopTest::menusInOrder() {
     QCOMPARE(menus, (QStringList{"&File", "&Checks", "&View", "&Help"}));
     QCOMPARE(h.form->Blockchecks1->text(), QString("&Block checks"));
     QCOMPARE(h.form->Extendedrecords1->text(), QString("&Extended records"));
-    for (QAction* check : {h.form->Blockchecks1, h.form->Extendedrecords1}) {
+    QCOMPARE(h.form->Classicrecords1->text(), QString("&Classic records"));
+    QCOMPARE(h.form->Recordsbythefile1->text(), QString("Records by the &file"));
+    for (QAction* check : {h.form->Blockchecks1, h.form->Extendedrecords1, h.form->Recordsbythefile1}) {
         QVERIFY(check->isCheckable());
         QVERIFY(!check->isChecked());
     }
+    QVERIFY(h.form->Classicrecords1->isChecked());
     QVERIFY(h.form->File1->actions().contains(h.form->Openrecent1->menuAction()));
     QVERIFY(!h.form->Openrecent1->isEnabled());  // nothing opened yet
 }
@@ -100,7 +103,7 @@ void DesktopTest::checksGiveTheCheckersFindings() {
     // classic list comes back.
     for (int i = 0; i + 1 < h.form->ListBox1->count(); ++i)
         QVERIFY2(!h.form->ListBox1->item(i)->icon().isNull(), qPrintable(h.items()[i]));
-    (blocks ? h.form->Blockchecks1 : h.form->Extendedrecords1)->trigger();
+    (blocks ? h.form->Blockchecks1 : h.form->Classicrecords1)->trigger();
     QCOMPARE(h.items(), classic);
     QVERIFY(h.form->ListBox1->item(0)->icon().isNull());
 }
@@ -117,8 +120,21 @@ void DesktopTest::checksAreRememberedAndOffLeaveTheClassicOutput() {
     QVERIFY(!h.form->Extendedrecords1->isChecked());
     QVERIFY(h.form->engine().Settings.blocks);
     h.form->Blockchecks1->trigger();
+    h.form->Recordsbythefile1->trigger();
+    {
+        // The record set chosen comes back, and the file is judged by what
+        // it declares: blocks.txt declares version 2.1.
+        Harness byFile;
+        QVERIFY(byFile.form->Recordsbythefile1->isChecked());
+        QVERIFY(byFile.form->engine().Settings.byFile);
+        byFile.open(CliData("blocks.txt"));
+        QVERIFY(byFile.form->engine().FileSettings.extended);
+        QVERIFY(byFile.items().join('\n').contains("[record-set]"));
+        byFile.form->Classicrecords1->trigger();
+    }
     Harness next;
     QVERIFY(!next.form->engine().Settings.blocks);
+    QVERIFY(!next.form->engine().Settings.byFile);
     next.open(CliData("blocks.txt"));
     QCOMPARE(next.items().last(), QString("   *** 3 errors found"));
 }

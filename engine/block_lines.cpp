@@ -6,36 +6,17 @@
 
 #include "engine/engine.h"
 #include "engine/extended.h"
-#include "engine/extended_values.h"
+#include "engine/record_line.h"
 #include "engine/text.h"
 
 namespace corvala {
 
 namespace {
 
-struct Split {
-    std::string_view command;
-    std::string_view argument;
-};
-
-// The run's reading of a line (engine/run.cpp): the comment cut at the first
-// "*", bytes 0 to 32 trimmed, the command word up to the first blank (a tab
-// does not end it), the argument after it untrimmed. With the extended
-// record set a byte-order mark on line 1 is dropped, and a line that held
-// only the mark is empty. False for an empty line.
-bool SplitLine(std::string_view raw, std::int32_t number, bool extended, Split& out) {
-    const std::string_view text = TrimText(raw.substr(0, raw.find('*')));
-    if (text.empty()) return false;
-    const std::size_t blank = text.find(' ');
-    out.command = text.substr(0, blank);
-    out.argument = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
-    return !(extended && number == 1 && !extended::WithoutByteOrderMark(out.command, out.argument));
-}
-
 // Line 1 always begins a range, so the byte-order mark never matters here.
 bool LineStartsBlock(std::string_view raw) {
-    Split split;
-    return SplitLine(raw, 0, false, split) && StartsBlock(split.command);
+    RecordText split;
+    return ReadRecordLine(raw, 0, false, split) && StartsBlock(split.command);
 }
 
 }  // namespace
@@ -65,8 +46,8 @@ BlockAnalysis AnalyseBlockLines(std::span<const std::string_view> lines, std::in
         RecordLine& r = records.emplace_back();
         r.line = number++;
         r.raw = raw;
-        Split split;
-        if (!SplitLine(raw, r.line, settings.ExtendedLines(), split)) continue;
+        RecordText split;
+        if (!ReadRecordLine(raw, r.line, settings.ExtendedLines(), split)) continue;
         r.command = split.command;
         r.argument = split.argument;
         if (StartsBlock(split.command)) {

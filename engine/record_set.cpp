@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "engine/extended_values.h"
+#include "engine/record_line.h"
 #include "engine/text.h"
 
 namespace corvala {
@@ -89,15 +90,11 @@ private:
 // What a stream that cannot be read twice may hold back at most.
 constexpr std::size_t kMostBytesAhead = std::size_t{16} << 20;
 
-// The command word of a line as the run splits it: the comment cut at the
-// first "*", blanks trimmed, the word up to the first blank; on line 1
-// without a byte-order mark.
+// The command word of a line as the run splits it, read without a
+// byte-order mark; empty for an empty line.
 std::string_view CommandWord(std::string_view raw, std::int32_t number) {
-    if (number == 1 && raw.substr(0, extended::kByteOrderMark.size()) == extended::kByteOrderMark)
-        raw.remove_prefix(extended::kByteOrderMark.size());
-    std::string_view text = raw.substr(0, raw.find('*'));
-    text = TrimText(text);
-    return text.substr(0, text.find(' '));
+    RecordText record;
+    return ReadRecordLine(raw, number, true, record) ? record.command : std::string_view();
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "engine/check_thread.h"
 #include "engine/engine.h"
 #include "engine/extended.h"
-#include "engine/extended_values.h"
+#include "engine/record_line.h"
 #include "engine/record_set.h"
 #include "engine/failures.h"
 #include "engine/spans.h"
@@ -29,31 +29,6 @@ RunHost& NullHostInstance() {
 FindingSink& NullSinkInstance() {
     static NullFindingSink sink;
     return sink;
-}
-
-struct SplitLine {
-    std::string_view command;
-    std::string_view argument;
-};
-
-// The comment (from the first "*") is removed and the rest trimmed; the
-// command word ends at the first blank (only the blank: a tab does not
-// separate) and the argument is everything after it, untrimmed.
-bool ReadLine(std::string_view raw, SplitLine& out) noexcept {
-    std::string_view text = raw;
-    const std::size_t star = text.find('*');
-    if (star != std::string_view::npos) text = text.substr(0, star);
-    text = TrimText(text);
-    if (text.empty()) return false;
-    const std::size_t blank = text.find(' ');
-    if (blank == std::string_view::npos) {
-        out.command = text;
-        out.argument = {};
-    } else {
-        out.command = text.substr(0, blank);
-        out.argument = text.substr(blank + 1);
-    }
-    return true;
 }
 
 // A file held in memory, split into lines, as a source. With a path it
@@ -124,7 +99,7 @@ public:
     }
 
     // One line of the file with the findings of its line check.
-    void Line(std::int32_t number, std::string_view raw, const SplitLine* split, std::vector<Finding>& own,
+    void Line(std::int32_t number, std::string_view raw, const RecordText* split, std::vector<Finding>& own,
               std::span<const GeoPoint> positions = {}) {
         if (!checkThread_) {
             Verdict verdict = Verdict::Ok;
@@ -398,7 +373,7 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
         std::vector<Finding> own;
         std::int32_t blockLine = 0;
         std::string_view raw;
-        SplitLine split;
+        RecordText split;
         while (lines.Next(raw)) {
             if (lineCount >= LineLimit) {
                 throw Failure("The file \"" + std::string(name) + "\" has more than " + std::to_string(LineLimit) +
@@ -407,8 +382,7 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
             const std::int32_t lineNumber = ++lineCount;
             own.clear();
             // The extended rules read the first line without a byte-order mark.
-            if (!ReadLine(raw, split) ||
-                (extended && lineNumber == 1 && !extended::WithoutByteOrderMark(split.command, split.argument))) {
+            if (!ReadRecordLine(raw, lineNumber, extended.has_value(), split)) {
                 // Empty lines: no progress, no events, no cancel check.
                 state.Line(lineNumber, raw, nullptr, own);
                 continue;

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "engine/block_lines.h"
-#include "engine/extended_values.h"
 #include "engine/outline.h"
+#include "engine/record_line.h"
 #include "engine/text.h"
 
 namespace corvala {
@@ -194,23 +194,6 @@ void AddRoute(const std::vector<GeoPoint>& points, MapShape& shape) {
     shape.kind = shape.parts.empty() ? ShapeKind::None : ShapeKind::Route;
 }
 
-struct Split {
-    std::string_view command;
-    std::string_view argument;
-};
-
-// The run's reading of a line: the comment cut at the first "*", bytes 0 to
-// 32 trimmed, the command word up to the first blank; with the extended
-// record set a byte-order mark on line 1 dropped. False for an empty line.
-bool SplitLine(std::string_view raw, std::int32_t number, bool extended, Split& out) {
-    const std::string_view text = TrimText(raw.substr(0, raw.find('*')));
-    if (text.empty()) return false;
-    const std::size_t blank = text.find(' ');
-    out.command = text.substr(0, blank);
-    out.argument = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
-    return !(extended && number == 1 && !extended::WithoutByteOrderMark(out.command, out.argument));
-}
-
 bool IsCommand(std::string_view command, char second) {
     return command.size() == 2 && (command[0] | 0x20) == 'a' && (command[1] | 0x20) == second;
 }
@@ -278,14 +261,14 @@ MapBlocks::MapBlocks(const CheckSettings& run) {
 MapBlocks::~MapBlocks() = default;
 
 bool MapBlocks::StartsBlockLine(std::string_view raw, std::int32_t number, bool extended) {
-    Split split;
-    return SplitLine(raw, number, extended, split) && StartsBlock(split.command);
+    RecordText split;
+    return ReadRecordLine(raw, number, extended, split) && StartsBlock(split.command);
 }
 
 bool MapBlocks::Line(std::int32_t number, std::string_view raw) {
     bool ended = false;
-    Split split;
-    if (SplitLine(raw, number, settings_.ExtendedLines(), split) && StartsBlock(split.command)) {
+    RecordText split;
+    if (ReadRecordLine(raw, number, settings_.ExtendedLines(), split) && StartsBlock(split.command)) {
         ended = EndBlock();
         inAirspace_ = (split.command[0] | 0x20) == 'a';
         firstLine_ = number;
@@ -316,8 +299,8 @@ bool MapBlocks::EndBlock() {
     block_.station.clear();
     bool type = false, frequency = false, station = false;
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        Split split;
-        if (!SplitLine(lines[i], firstLine_ + static_cast<std::int32_t>(i), settings_.ExtendedLines(), split)) continue;
+        RecordText split;
+        if (!ReadRecordLine(lines[i], firstLine_ + static_cast<std::int32_t>(i), settings_.ExtendedLines(), split)) continue;
         auto take = [&](char letter, bool& seen, std::string& text) {
             if (seen || !IsCommand(split.command, letter)) return;
             seen = true;

@@ -104,6 +104,13 @@ GeoPoint Back(const Flat& p, int window) {
     return {p.y, std::clamp(p.x - 360.0 * window, -180.0, 180.0)};
 }
 
+// The least and greatest unwrapped longitude of some points (at least one).
+std::pair<double, double> Extent(const std::vector<Flat>& points) {
+    const auto [west, east] =
+        std::minmax_element(points.begin(), points.end(), [](const Flat& a, const Flat& b) { return a.x < b.x; });
+    return {west->x, east->x};
+}
+
 // Adds an outline (not closed, no two consecutive points equal, at least 3
 // distinct points) as one or more closed counterclockwise rings.
 void AddArea(const std::vector<GeoPoint>& points, MapShape& shape) {
@@ -123,11 +130,7 @@ void AddArea(const std::vector<GeoPoint>& points, MapShape& shape) {
         ring.push_back({first.x, pole});
     }
     if (TwiceArea(ring) < 0) std::reverse(ring.begin(), ring.end());
-    double low = ring[0].x, high = ring[0].x;
-    for (const Flat& p : ring) {
-        low = std::min(low, p.x);
-        high = std::max(high, p.x);
-    }
+    const auto [low, high] = Extent(ring);
     // An outline that reaches around the earth further than once (winding
     // east and back west) bounds no area; each cut would also cost time in
     // its points.
@@ -155,11 +158,7 @@ void AddArea(const std::vector<GeoPoint>& points, MapShape& shape) {
 // or more lines cut at the antimeridian.
 void AddRoute(const std::vector<GeoPoint>& points, MapShape& shape) {
     const std::vector<Flat> line = Unwrap(points);
-    double low = line[0].x, high = line[0].x;
-    for (const Flat& p : line) {
-        low = std::min(low, p.x);
-        high = std::max(high, p.x);
-    }
+    const auto [low, high] = Extent(line);
     if (high - low > kMostLongitudes) return;
     const auto [first, last] = Windows(low, high);
     for (int w = first; w <= last; ++w) {

@@ -141,6 +141,9 @@ void AddArea(const std::vector<GeoPoint>& points, MapShape& shape) {
         std::vector<Flat> part = ring;
         if (low < west) part = ClipRing(part, west, true);
         if (high > east) part = ClipRing(part, east, false);
+        // The cut of an outline that crosses itself may leave a piece that
+        // runs the other way.
+        if (TwiceArea(part) < 0) std::reverse(part.begin(), part.end());
         std::vector<GeoPoint> geo;
         geo.reserve(part.size() + 1);
         for (const Flat& p : part) geo.push_back(Back(p, w));

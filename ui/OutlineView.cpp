@@ -253,6 +253,20 @@ QString Miles(double miles) {
     return QString::number(miles, 'f', decimals);
 }
 
+// An ellipse around `centre` with radii `rx` and `ry` (pixels) as a
+// polygon of segments about kRimStep long, so that a rim far larger than the
+// widget is clipped like any outline.
+void TraceEllipse(ClippedPath& path, QPointF centre, double rx, double ry) {
+    const int steps = static_cast<int>(std::clamp(2 * std::numbers::pi * std::max(rx, ry) / kRimStep, 16.0, 1440.0));
+    QPointF last = centre + QPointF(rx, 0);
+    for (int k = 1; k <= steps; ++k) {
+        const double angle = 2 * std::numbers::pi * k / steps;
+        const QPointF next = centre + QPointF(rx * std::cos(angle), ry * std::sin(angle));
+        path.Segment(last, next);
+        last = next;
+    }
+}
+
 }  // namespace
 
 QRgb OutlineView::MarkerColour(Severity severity) noexcept {
@@ -685,17 +699,7 @@ void OutlineView::PaintShapes(QPainter& painter, const Fit& fit, const Shapes& s
             if (!Finite(centre) || !std::isfinite(rx) || !std::isfinite(ry)) continue;
             if (!clip.intersects(QRectF(centre.x() - rx, centre.y() - ry, 2 * rx, 2 * ry).adjusted(-1, -1, 1, 1)))
                 continue;
-            // Followed as a polygon, so that a rim far larger than the widget
-            // is clipped like any outline.
-            const int steps =
-                static_cast<int>(std::clamp(2 * std::numbers::pi * std::max(rx, ry) / kRimStep, 16.0, 1440.0));
-            QPointF last = centre + QPointF(rx, 0);
-            for (int k = 1; k <= steps; ++k) {
-                const double angle = 2 * std::numbers::pi * k / steps;
-                const QPointF next = centre + QPointF(rx * std::cos(angle), ry * std::sin(angle));
-                path.Segment(last, next);
-                last = next;
-            }
+            TraceEllipse(path, centre, rx, ry);
             path.Flush();
         }
     }
@@ -837,15 +841,7 @@ void OutlineView::PaintLoopsAndUnread(QPainter& painter, const Fit& fit) const {
         ClippedPath path(painter, clip);
         const QPointF centre = fit(e.centre);
         const double rx = e.rx * fit.scale, ry = e.ry * fit.scale;
-        const int steps =
-            static_cast<int>(std::clamp(2 * std::numbers::pi * std::max(rx, ry) / kRimStep, 16.0, 1440.0));
-        QPointF last = centre + QPointF(rx, 0);
-        for (int k = 1; k <= steps; ++k) {
-            const double angle = 2 * std::numbers::pi * k / steps;
-            const QPointF next = centre + QPointF(rx * std::cos(angle), ry * std::sin(angle));
-            path.Segment(last, next);
-            last = next;
-        }
+        TraceEllipse(path, centre, rx, ry);
     }
     if (unread_.empty() && missingCentres_.empty()) return;
     const QColor faint = Blend(text, palette().color(QPalette::Base), 0.6);

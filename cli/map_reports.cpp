@@ -49,7 +49,8 @@ public:
             out.Write(memory_);
             return;
         }
-        std::fflush(file_);
+        // The last buffered block is written now: a failure here loses it.
+        if (std::fflush(file_) != 0) throw Failure("Cannot keep the map's findings in a temporary file");
         std::rewind(file_);
         char buffer[1 << 16];
         std::size_t got;

@@ -90,7 +90,7 @@ void ExtendedLines(benchmark::State& state, const SplitText& text) {
             findings.clear();
             if (!r.command.empty()) {
                 if (corvala::StartsBlock(r.command)) block = r.line;
-                records.CheckLine(r.line, r.command, r.argument, block, findings);
+                records.CheckLine(r.line, r.raw, r.command, r.argument, block, findings);
                 for (const corvala::Finding& f : findings) r.lineOk = r.lineOk && f.severity == corvala::Severity::Note;
             }
             checks.Line(r, findings);
@@ -130,7 +130,7 @@ void BM_ExtendedLine(benchmark::State& state, std::string_view command, std::str
     std::vector<corvala::Finding> findings;
     for (auto _ : state) {
         findings.clear();
-        records.CheckLine(2, command, argument, 1, findings);
+        records.CheckLine(2, {}, command, argument, 1, findings);
         benchmark::DoNotOptimize(findings.data());
     }
     state.SetItemsProcessed(state.iterations());

@@ -6,6 +6,7 @@
 
 #include "cli/checker.h"
 #include "cli/escape.h"
+#include "cli/fixing.h"
 #include "cli/lsp/server.h"
 #include "cli/options.h"
 #include "cli/rule_docs.h"
@@ -53,6 +54,16 @@ int main(int argc, char** argv) {
                       : options.format == Format::Markdown ? RulesMarkdown()
                                                            : RulesText());
             status = kAllClean;
+        } else if (options.fix || options.diff) {
+            // Mend first, then report what remains in the saved files.
+            const FixResult fixed = FixFiles(options, out, err);
+            status = fixed.status;
+            if (!options.diff && !fixed.toReport.empty()) {
+                Options remaining = options;
+                remaining.files = fixed.toReport;
+                const int checked = CheckFiles(remaining, UseColor(options.color), ::isatty(1) == 1, out, err);
+                if (status != kTrouble) status = checked;
+            }
         } else {
             status = CheckFiles(options, UseColor(options.color), ::isatty(1) == 1, out, err);
         }

@@ -36,6 +36,16 @@ Options:
       --statistics     after the findings, one line per rule with its count
                        and severity, the most frequent first (on standard
                        error with the json and sarif formats)
+      --fix            mend what is certain: apply every safe fix of the
+                       rules that run (--list-rules shows which have one),
+                       check again until nothing changes, save each FILE in
+                       place (a FILE of "-": write the fixed text to
+                       standard output) and report what remains
+      --unsafe-fixes   with --fix or --diff, also apply the fixes that match
+                       the evident intent but change what some reader draws
+      --diff           show what the fixes would change as a unified diff
+                       on standard output and save nothing; the exit status
+                       is 1 when there is something to fix
       --disable=RULE[,RULE...]
                        report nothing for these rules (see --list-rules)
       --fail-on=SEVERITY
@@ -163,6 +173,22 @@ Maps:
 
   Memory grows with the largest airspace block, not with the file.
 
+Fixes:
+  A fix is safe when no reader that read the line before reads it
+  differently afterwards: only the spelling changes (MSL becomes AMSL, a
+  repeated DP goes, an outline of DP points is closed by repeating its first
+  point). An unsafe fix matches the evident intent but changes what some
+  reader does (an AF moved before the circle it followed). Fixes whose edits
+  touch the same line wait for the next round; --fix makes at most 8 rounds.
+  Everything outside the edits stays byte for byte: line ends, encoding,
+  blanks, comments and any bytes after a byte 0. The save goes through a
+  new file in the same folder that is renamed over the FILE, so a failure
+  leaves it as it was; FIFOs, devices and files that cannot be written are
+  refused and left unchanged. Standard error tells for each FILE how many
+  fixes were applied and how many findings remain; the exit status follows
+  what remains. With --diff the hunks are those of "diff -u", headed by
+  "--- FILE" and "+++ FILE".
+
 Exit status:
   0  no finding of the --fail-on severity or worse in any FILE
   1  at least one such finding
@@ -255,6 +281,9 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     app.add_flag("--blocks", options.checks.blocks);
     app.add_flag("--lsp", options.lsp);
     app.add_flag("--statistics", options.statistics);
+    app.add_flag("--fix", options.fix);
+    app.add_flag("--diff", options.diff);
+    app.add_flag("--unsafe-fixes", options.unsafeFixes);
 
     std::string format = "errors";
     std::string color = "auto";
@@ -313,6 +342,17 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     if (options.format == Format::Markdown && !options.listRules) {
         result.ok = false;
         result.error = "--format=markdown goes with --list-rules";
+        return result;
+    }
+    if (options.unsafeFixes && !options.fix && !options.diff) {
+        result.ok = false;
+        result.error = "--unsafe-fixes goes with --fix or --diff";
+        return result;
+    }
+    if (options.fix && !options.diff && options.files.size() > 1 &&
+        std::find(options.files.begin(), options.files.end(), "-") != options.files.end()) {
+        result.ok = false;
+        result.error = "--fix writes the fixed standard input to standard output, so \"-\" must be the only FILE";
         return result;
     }
     if (!options.showHelp && !options.showVersion && !options.listRules && !options.lsp && options.files.empty()) {

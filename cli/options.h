@@ -29,6 +29,11 @@ struct Options {
     bool lsp = false;
     // A count of the findings of each rule after the findings.
     bool statistics = false;
+    // Apply the fixes and save each FILE (--fix); show them as a unified
+    // diff and save nothing (--diff); the unsafe fixes too (--unsafe-fixes).
+    bool fix = false;
+    bool diff = false;
+    bool unsafeFixes = false;
 };
 
 // The outcome of parsing: either options to act on, or a message for

@@ -59,7 +59,7 @@ BlockAnalysis AnalyseBlockLines(std::span<const std::string_view> lines, std::in
         if (extended) {
             // As in the run: a line passes when none of its findings is an error.
             own.clear();
-            extended->CheckLine(r.line, split.command, split.argument, blockLine, own);
+            extended->CheckLine(r.line, raw, split.command, split.argument, blockLine, own);
             r.lineOk =
                 std::none_of(own.begin(), own.end(), [](const Finding& f) { return f.severity == Severity::Error; });
         } else {

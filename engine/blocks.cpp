@@ -11,6 +11,7 @@
 #include <xxhash.h>
 
 #include "engine/altitude.h"
+#include "engine/block_fixes.h"
 #include "engine/outline.h"
 #include "engine/pattern.h"
 #include "engine/text.h"
@@ -179,9 +180,11 @@ public:
     BlockAnalysis& Result() { return a_; }
     // A record besides the block's first line.
     bool HasRecords() const { return hasRecords_; }
+    std::int32_t LastRecordLine() const { return lastRecordLine_; }
 
 private:
-    void Report(Rule rule, std::int32_t line, std::string message, std::vector<GeoPoint> markers = {});
+    // The finding made, or null when the rule does not report here.
+    Finding* Report(Rule rule, std::int32_t line, std::string message, std::vector<GeoPoint> markers = {});
     void HeaderRecord(Record record, const RecordLine& line);
     void Shape(Record record, const RecordLine& line);
     void CheckMixing(Record record, std::int32_t line);
@@ -237,6 +240,12 @@ private:
     bool styleSeen_ = false;
     bool zeroSweep_ = false;
     bool lastWasPoint_ = false;
+    // For the fixes: the first geometry line (V X=, V D= or a shape), the
+    // shape lines, the last line with a record and the first DP as written.
+    std::int32_t firstGeometryLine_ = 0;
+    std::int32_t shapeLines_ = 0;
+    std::int32_t lastRecordLine_ = 0;
+    std::string firstPoint_;
     // The arcs' points are followed once the block has ended and its size
     // is known: each arc to follow, and the points it needs.
     struct PendingArc {
@@ -277,6 +286,8 @@ void Analyser::Start(const RecordLine* first) {
     }
 
     hasRecords_ = false;
+    firstGeometryLine_ = shapeLines_ = lastRecordLine_ = 0;
+    firstPoint_.clear();
     upperOk_ = lowerOk_ = false;
     lastShapeLine_ = runStart_ = 0;
     repeats_.clear();
@@ -296,15 +307,16 @@ void Analyser::Start(const RecordLine* first) {
     failedWhy_.clear();
 }
 
-void Analyser::Report(Rule rule, std::int32_t line, std::string message, std::vector<GeoPoint> markers) {
+Finding* Analyser::Report(Rule rule, std::int32_t line, std::string message, std::vector<GeoPoint> markers) {
     Finding finding;
-    if (!MakeFinding(rule, settings_, finding)) return;
+    if (!MakeFinding(rule, settings_, finding)) return nullptr;
     BlockFinding& f = a_.findings.emplace_back();
     f.finding = std::move(finding);
     f.finding.line = line;
     f.finding.message = std::move(message);
     f.finding.blockLine = a_.firstLine;
     f.markers = std::move(markers);
+    return &f.finding;
 }
 
 void Analyser::Add(const RecordLine& line) {
@@ -333,11 +345,19 @@ void Analyser::Add(const RecordLine& line) {
         const bool repeat = (record == Record::AN && a_.nameLine != 0) || (record == Record::AH && a_.upperLine != 0) ||
                             (record == Record::AL && a_.lowerLine != 0);
         if (!repeat)
-            Report(Rule::RecordAfterGeometry, line.line,
-                   std::string(RecordName(record)) + " follows the circle of line " + std::to_string(circleLine_) +
-                       ": readers that take the circle at its DC line give " + std::string(RecordName(record)) +
-                       " to the next airspace; write it before the geometry");
+            if (Finding* f = Report(Rule::RecordAfterGeometry, line.line,
+                                    std::string(RecordName(record)) + " follows the circle of line " +
+                                        std::to_string(circleLine_) +
+                                        ": readers that take the circle at its DC line give " +
+                                        std::string(RecordName(record)) +
+                                        " to the next airspace; write it before the geometry"))
+                f->fix = MoveBeforeGeometry(line.line, line.raw, firstGeometryLine_);
     }
+    if (firstGeometryLine_ == 0 &&
+        (IsShape(record) || (record == Record::V && IsGeometryVariable(ReadVariable(line.argument).name))))
+        firstGeometryLine_ = line.line;
+    if (IsShape(record)) ++shapeLines_;
+    lastRecordLine_ = line.line;
     if (IsShape(record)) {
         lastShapeLine_ = line.line;
         runStart_ = 0;
@@ -486,9 +506,18 @@ void Analyser::Shape(Record record, const RecordLine& line) {
 void Analyser::Point(const RecordLine& line) {
     GeoPoint p;
     if (!PositionAt(line, 0, line.argument, p)) return GeometryFailed(line.line, "holds no position on the earth");
-    if (lastWasPoint_ && !a_.outline.empty() && a_.outline.back().position == p)
-        Report(Rule::RepeatedPoint, line.line,
-               "the same position as the point before it (line " + std::to_string(a_.outline.back().line) + ")", {p});
+    if (lastWasPoint_ && !a_.outline.empty() && a_.outline.back().position == p) {
+        if (Finding* f = Report(Rule::RepeatedPoint, line.line,
+                                "the same position as the point before it (line " +
+                                    std::to_string(a_.outline.back().line) + ")",
+                                {p}))
+            f->fix = RemoveRepeatedPoint(line.line);
+    }
+    if (a_.outline.empty()) {
+        firstPoint_.assign(line.command);
+        firstPoint_ += ' ';
+        firstPoint_.append(TrimText(line.argument));
+    }
     a_.outline.push_back({p, line.line, false});
     lastWasPoint_ = true;
 }
@@ -583,6 +612,11 @@ void Analyser::Arc(Record record, const RecordLine& line) {
                !ReadPoint(fields_[0], start) || !ReadPoint(fields_[1], end)) {
         return GeometryFailed(line.line, "holds no position on the earth");
     }
+    // An outline that starts with this arc is closed by a DP at its start.
+    if (a_.outline.empty()) {
+        firstPoint_ = "DP ";
+        firstPoint_.append(TrimText(line.argument.substr(0, line.argument.find(','))));
+    }
     if (!measureArcs_) {
         // Nothing measures this arc: its ends are all that is kept.
         AddArc(line.line, start, end, 0, 0, 0, 0);
@@ -596,11 +630,17 @@ void Analyser::Arc(Record record, const RecordLine& line) {
     // for none; ends a hair apart in the arc's direction, next to none.
     if (larger >= 1 && (start == end || std::abs(Sweep(toStart.degrees, toEnd.degrees, clockwise_)) < kLeastArcTurn)) {
         zeroSweep_ = true;
-        Report(Rule::ZeroSweepArc, line.line,
-               "the arc starts where it ends: readers draw either nothing or a full circle; write DC (the centre at "
-               "line " +
-                   std::to_string(centreLine_) + ")",
-               {centre_, start, end});
+        if (Finding* f = Report(Rule::ZeroSweepArc, line.line,
+                                "the arc starts where it ends: readers draw either nothing or a full circle; write DC "
+                                "(the centre at line " +
+                                    std::to_string(centreLine_) + ")",
+                                {centre_, start, end})) {
+            // A circle only where the arc is the block's one shape line.
+            const std::string_view record(line.command.data(),
+                                          static_cast<std::size_t>(line.argument.data() + line.argument.size() -
+                                                                   line.command.data()));
+            if (shapeLines_ == 1) f->fix = ArcAsCircle(line.line, line.raw, TrimText(record), larger);
+        }
     }
     if (larger < 1) {
         Report(Rule::ZeroRadius, line.line,
@@ -675,9 +715,9 @@ void Analyser::FinishLimits() {
     const std::string limits = "the lower limit " + Quoted(a_.lower) + " (line " + std::to_string(a_.lowerLine) + ") ";
     const std::string upperText = Quoted(a_.upper) + " (line " + std::to_string(a_.upperLine) + ")";
     if (settings_.Judged() == Judging::Classic)
-        return Report(Rule::LimitsInverted, a_.lowerLine, limits + "is at or above the upper limit " + upperText);
+        return (void)Report(Rule::LimitsInverted, a_.lowerLine, limits + "is at or above the upper limit " + upperText);
     if (lower.kind == upper.kind && lower.feet == upper.feet)
-        return Report(Rule::LimitsEqual, a_.lowerLine,
+        return (void)Report(Rule::LimitsEqual, a_.lowerLine,
                       limits + "equals the upper limit " + upperText + ": the airspace has no height");
     Report(Rule::LimitsInverted, a_.lowerLine, limits + "is above the upper limit " + upperText);
 }
@@ -717,10 +757,13 @@ void Analyser::FinishOutline() {
     }
 
     if (!Closed(outline.front(), outline.back()))
-        Report(Rule::NotClosed, lastLine,
-               "the outline ends at line " + std::to_string(lastLine) + " away from its first point (line " +
-                   std::to_string(firstLine) + "); most readers close it, some refuse it",
-               {outline.back().position, outline.front().position});
+        if (Finding* f = Report(Rule::NotClosed, lastLine,
+                                "the outline ends at line " + std::to_string(lastLine) +
+                                    " away from its first point (line " + std::to_string(firstLine) +
+                                    "); most readers close it, some refuse it",
+                                {outline.back().position, outline.front().position});
+            f != nullptr && !firstPoint_.empty())
+            f->fix = CloseOutline(lastLine, firstPoint_);
 
     if (!settings_.Enabled(Info(Rule::SelfIntersection).id) && !settings_.Enabled(Info(Rule::SelfTouching).id))
         return;
@@ -771,6 +814,11 @@ void Analyser::FinishOutline() {
 }
 
 BlockAnalysis& Analyser::Finish(bool endOfFile) {
+    // A zero-sweep arc becomes a circle only where it is the block's one
+    // shape line.
+    if (shapeLines_ > 1)
+        for (BlockFinding& f : a_.findings)
+            if (f.finding.rule == Info(Rule::ZeroSweepArc).id) f.finding.fix.reset();
     if (a_.kind == BlockKind::Airspace) {
         if (!hasRecords_) {
             Report(Rule::EmptyBlock, a_.firstLine,
@@ -925,6 +973,7 @@ struct BlockChecks::State {
             const std::int32_t earlier = seen.FindOrAdd(hash.Digest(), a.firstLine);
             Finding f;
             if (earlier != 0 && MakeFinding(Rule::DuplicateBlock, settings, f)) {
+                f.fix = RemoveBlock(a.firstLine, analyser.LastRecordLine());
                 f.line = a.firstLine;
                 f.message =
                     "the block repeats the block at line " + std::to_string(earlier) + " record for record";

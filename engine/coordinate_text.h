@@ -41,6 +41,18 @@ enum TolerantSpelling : unsigned {
 // a view of `text` or of `buffer`.
 unsigned TolerantCoordinate(std::string_view text, std::string& buffer, std::string_view& out);
 
+// `text` with what TolerantCoordinate puts right written as strict readers
+// read it, everything else kept as it is: the ; of a remark made the * of
+// a comment, the small hemisphere letters capitals, the dot before a
+// hemisphere letter dropped.
+std::string StrictSpelling(std::string_view text);
+
+// `angle` ("45:59:60", "009:60:00 E", ...), whose minutes or seconds are
+// exactly 60, with the 60 carried over as readers read it ("46:00:00",
+// "010:00:00 E"), each number keeping its width; empty when a field is not
+// a plain number or the 60 has other digits than zeros after its dot.
+std::string CarrySixty(std::string_view angle);
+
 // In a coordinate text in the classic spacing, the first angle whose
 // minutes or seconds are 60 or more (which the classic check lets pass);
 // empty when there is none. `seconds` tells which of the two.

@@ -35,18 +35,32 @@ public:
     // unchanged; it must outlive this object. Rules disabled in `settings`
     // report nothing.
     ExtendedRecords(Engine& engine, const CheckSettings& settings);
+    ~ExtendedRecords();
 
     // Appends to `out` every finding of one line: `command` and `argument`
-    // as the run split them (comment cut, argument untrimmed), `blockLine`
-    // the first line of its block (0 in the preamble).
-    void CheckLine(std::int32_t line, std::string_view command, std::string_view argument, std::int32_t blockLine,
-                   std::vector<Finding>& out);
+    // as the run split them (comment cut, argument untrimmed) from `raw`,
+    // the line as read, `blockLine` the first line of its block (0 in the
+    // preamble).
+    void CheckLine(std::int32_t line, std::string_view raw, std::string_view command, std::string_view argument,
+                   std::int32_t blockLine, std::vector<Finding>& out);
 
 private:
-    void Report(std::vector<Finding>& out, extended::Rule rule, std::string message) const;
+    void Report(std::vector<Finding>& out, extended::Rule rule, std::string message,
+                std::shared_ptr<const Fix> fix = nullptr) const;
+    // The fix of `rule` that writes `text` in place of `part`, a view of
+    // the line being checked; null when `part` is not one.
+    std::shared_ptr<const Fix> Rewrite(extended::Rule rule, std::string_view part, std::string text,
+                                       std::string title) const;
+    // The argument with `text` in place of `part`, a view of it; "" when
+    // `part` is not one.
+    std::string Rewritten(std::string_view part, std::string_view text) const;
+    // Whether the line check reads `argument` as it is, without a spelling
+    // that strict readers refuse.
+    bool ReadsAsCoordinate(std::string_view argument);
+    std::shared_ptr<const Fix> AltitudeFix(std::string_view value, std::string_view written) const;
     void CheckClassic(std::string_view argument, std::vector<Finding>& out);
     void CheckCoordinates(std::string_view argument, std::vector<Finding>& out);
-    void ReportSpelling(unsigned spelling, std::vector<Finding>& out) const;
+    void ReportSpelling(unsigned spelling, std::string_view argument, std::vector<Finding>& out);
     void CheckClass(std::string_view value, std::vector<Finding>& out) const;
     void CheckType(std::string_view value, std::vector<Finding>& out) const;
     void CheckFrequency(std::string_view value, std::vector<Finding>& out) const;
@@ -64,6 +78,11 @@ private:
     std::int32_t line_ = 0;
     std::int32_t blockLine_ = 0;
     std::string_view command_;
+    std::string_view raw_;
+    std::string_view argument_;
+    // Judges the text of a fix, apart from the run's engine and the
+    // positions it keeps of the line.
+    std::unique_ptr<Engine> scratch_;
 };
 
 // The block and file rules. With settings.extended it reports every rule of

@@ -7,6 +7,7 @@
 
 #include "engine/coordinate_text.h"
 #include "engine/extended.h"
+#include "engine/rule_docs.h"
 #include "engine/extended_values.h"
 #include "engine/record_set.h"
 #include "engine/text.h"
@@ -38,6 +39,7 @@ struct ExtendedChecks::State {
     // The file.
     bool inHeader = true;
     bool versionSeen = false;
+    bool markSeen = false;
     bool writerSeen = false;
     bool suggested = false;
     bool utf8Reported = false;
@@ -59,13 +61,14 @@ struct ExtendedChecks::State {
     std::int32_t otherActivation = 0;  // the first other valid AA
     std::vector<Interval> intervals;  // the valid AA intervals, in file order
 
-    void Report(std::vector<Finding>& out, Rule rule, std::int32_t line, std::int32_t block,
-                std::string message) const {
+    void Report(std::vector<Finding>& out, Rule rule, std::int32_t line, std::int32_t block, std::string message,
+                std::shared_ptr<const Fix> fix = nullptr) const {
         Finding finding;
         if (!MakeFinding(rule, settings, finding)) return;
         finding.line = line;
         finding.message = std::move(message);
         finding.blockLine = block;
+        finding.fix = std::move(fix);
         out.push_back(std::move(finding));
     }
 
@@ -238,6 +241,7 @@ void ExtendedChecks::Line(const RecordLine& r, std::vector<Finding>& out) {
         s.blockLine = r.line;
         s.afterClass = airspace;
     }
+    if (mark) s.markSeen = true;
     if (mark)
         s.Report(out, Rule::ByteOrderMark, r.line, s.blockLine,
                  "the file starts with a byte-order mark; files of the extended record set are UTF-8 without one");
@@ -265,7 +269,12 @@ void ExtendedChecks::Finish(std::vector<Finding>& out) {
     if (!s.versionSeen) message += "*VERSION: 2.1";
     if (!s.versionSeen && !s.writerSeen) message += " and ";
     if (!s.writerSeen) message += "*WRITTEN_BY: with the program or person that wrote it";
-    s.Report(out, Rule::MissingHeader, 0, 0, std::move(message));
+    // The version goes before the first line; after a byte-order mark it
+    // is left to the hand.
+    std::shared_ptr<const Fix> fix;
+    if (!s.versionSeen && !s.markSeen)
+        fix = MakeRuleFix(Rule::MissingHeader, "add *VERSION: 2.1", {InsertLine(1, "*VERSION: 2.1")});
+    s.Report(out, Rule::MissingHeader, 0, 0, std::move(message), std::move(fix));
 }
 
 }  // namespace corvala

@@ -11,6 +11,7 @@
 #include "engine/engine.h"
 #include "engine/extended.h"
 #include "engine/extended_values.h"
+#include "engine/rule_docs.h"
 
 namespace corvala {
 
@@ -81,14 +82,54 @@ ExtendedRecords::ExtendedRecords(Engine& engine, const CheckSettings& settings) 
     canonical_.reserve(64);
 }
 
-void ExtendedRecords::Report(std::vector<Finding>& out, Rule rule, std::string message) const {
+ExtendedRecords::~ExtendedRecords() = default;
+
+void ExtendedRecords::Report(std::vector<Finding>& out, Rule rule, std::string message,
+                             std::shared_ptr<const Fix> fix) const {
     Finding finding;
     if (!MakeFinding(rule, settings_, finding)) return;
     finding.line = line_;
     finding.command = command_;
     finding.message = std::move(message);
     finding.blockLine = blockLine_;
+    finding.fix = std::move(fix);
     out.push_back(std::move(finding));
+}
+
+namespace {
+
+// Whether `part` lies within `whole` (both views of the same bytes).
+bool Within(std::string_view part, std::string_view whole) noexcept {
+    return std::less_equal<>()(whole.data(), part.data()) &&
+           std::less_equal<>()(part.data() + part.size(), whole.data() + whole.size());
+}
+
+}  // namespace
+
+std::string ExtendedRecords::Rewritten(std::string_view part, std::string_view text) const {
+    if (!Within(part, argument_)) return {};
+    std::string argument(argument_.substr(0, static_cast<std::size_t>(part.data() - argument_.data())));
+    argument += text;
+    argument.append(argument_.substr(static_cast<std::size_t>(part.data() + part.size() - argument_.data())));
+    return argument;
+}
+
+std::shared_ptr<const Fix> ExtendedRecords::Rewrite(Rule rule, std::string_view part, std::string text,
+                                                    std::string title) const {
+    if (!Within(part, raw_)) return nullptr;
+    const auto column = static_cast<std::size_t>(part.data() - raw_.data());
+    return MakeRuleFix(rule, std::move(title), {ReplaceBytes(line_, column, column + part.size(), std::move(text))});
+}
+
+bool ExtendedRecords::ReadsAsCoordinate(std::string_view argument) {
+    // What the classic check reads of the text before a comment.
+    argument = argument.substr(0, argument.find('*'));
+    std::string buffer;
+    const std::string_view canonical = CanonicalCoordinate(argument, buffer);
+    std::string tolerant;
+    std::string_view unused;
+    if (!scratch_) scratch_ = std::make_unique<Engine>();
+    return scratch_->ScanLine(command_, canonical).ok() && TolerantCoordinate(argument, tolerant, unused) == 0;
 }
 
 namespace {
@@ -144,24 +185,32 @@ void ExtendedRecords::CheckCoordinates(std::string_view argument, std::vector<Fi
             const Outcome read = engine_.ScanLine(command_, canonical = CanonicalCoordinate(tolerant, canonical_));
             if (read.ok()) {
                 outcome = read;
-                ReportSpelling(spelling, out);
+                ReportSpelling(spelling, argument, out);
             }
         }
         if (!outcome.ok())
             return Report(out, ClassicRule(extended::RecordKey(command_)), std::move(outcome.message));
     } else if (spelling & kTrailingDot) {
-        ReportSpelling(kTrailingDot, out);
+        ReportSpelling(kTrailingDot, argument, out);
     }
     bool seconds = false;
-    if (const std::string_view angle = SixtyAngle(canonical, seconds); !angle.empty())
+    if (const std::string_view angle = SixtyAngle(canonical, seconds); !angle.empty()) {
+        // The carry is offered where the angle is written as the check read
+        // it, and only when the line reads the same afterwards.
+        std::shared_ptr<const Fix> fix;
+        if (std::string carried = CarrySixty(angle); !carried.empty() && Within(angle, argument))
+            if (const std::string after = Rewritten(angle, carried); !after.empty() && ReadsAsCoordinate(after))
+                fix = Rewrite(Rule::CoordinateSixty, angle, carried, "write " + carried);
         Report(out, Rule::CoordinateSixty,
                extended::Join({"the ", seconds ? "seconds" : "minutes", " of \"", angle,
                                "\" are 60: readers carry them over (59:60 reads as the next minute); write the "
                                "next ",
-                               seconds ? "minute" : "degree", " and 00"}));
+                               seconds ? "minute" : "degree", " and 00"}),
+               std::move(fix));
+    }
 }
 
-void ExtendedRecords::ReportSpelling(unsigned spelling, std::vector<Finding>& out) const {
+void ExtendedRecords::ReportSpelling(unsigned spelling, std::string_view argument, std::vector<Finding>& out) {
     std::vector<std::string_view> what;
     if (spelling & kRemarkCut) what.push_back("a ; remark after it (put it behind a * comment)");
     if (spelling & kSmallLetter) what.push_back("a hemisphere letter in small letters (write N, S, E or W)");
@@ -171,7 +220,14 @@ void ExtendedRecords::ReportSpelling(unsigned spelling, std::vector<Finding>& ou
         if (i > 0) message += i + 1 == what.size() ? " and " : ", ";
         message += what[i];
     }
-    Report(out, Rule::CoordinateSpelling, std::move(message));
+    std::shared_ptr<const Fix> fix;
+    const std::string_view written = TrimText(argument);
+    if (std::string strict = StrictSpelling(written); strict != written) {
+        const std::string after = Rewritten(written, strict);
+        if (!after.empty() && ReadsAsCoordinate(after))
+            fix = Rewrite(Rule::CoordinateSpelling, written, std::move(strict), "write the coordinate as strict readers read it");
+    }
+    Report(out, Rule::CoordinateSpelling, std::move(message), std::move(fix));
 }
 
 void ExtendedRecords::CheckClass(std::string_view value, std::vector<Finding>& out) const {
@@ -189,7 +245,8 @@ void ExtendedRecords::CheckClass(std::string_view value, std::vector<Finding>& o
     if (classicFile ? Contains(kClassicClasses, upper) : Contains(kClasses, upper)) {
         message += " is written in small letters: write ";
         message += upper;
-        return Report(out, Rule::AirspaceClassSpelling, std::move(message));
+        return Report(out, Rule::AirspaceClassSpelling, std::move(message),
+                      Rewrite(Rule::AirspaceClassSpelling, value, upper, "write AC " + upper));
     }
     if (upper == "UNCLASSIFIED") {
         message += " is not a class: readers take it for some other class and lose the airspace's type; write ";
@@ -284,10 +341,12 @@ void ExtendedRecords::CheckTransponder(std::string_view value, std::vector<Findi
                Join({"transponder code \"", value, "\" is not four octal digits (0 to 7)"}));
 }
 
-void ExtendedRecords::CheckLine(std::int32_t line, std::string_view command, std::string_view argument,
-                                std::int32_t blockLine, std::vector<Finding>& out) {
+void ExtendedRecords::CheckLine(std::int32_t line, std::string_view raw, std::string_view command,
+                                std::string_view argument, std::int32_t blockLine, std::vector<Finding>& out) {
     using extended::RecordKey;
     if (line == 1 && !extended::WithoutByteOrderMark(command, argument)) return;
+    raw_ = raw;
+    argument_ = argument;
     line_ = line;
     blockLine_ = blockLine;
     command_ = command;
@@ -395,14 +454,16 @@ void ExtendedRecords::CheckAltitude(bool upper, std::string_view value, std::vec
             return Report(out, Rule::Altitude, Join({"\"", value, "\" is the ground, which cannot be an upper limit"}));
         if (!IsWord(word, "GND"))
             Report(out, Rule::AltitudeSpelling,
-                   Join({"limit \"", value, "\" is a spelling readers only tolerate: write GND"}));
+                   Join({"limit \"", value, "\" is a spelling readers only tolerate: write GND"}),
+                   AltitudeFix(value, "GND"));
         return;
     case AltitudeKind::Unlimited:
         if (!upper)
             return Report(out, Rule::Altitude, Join({"\"", value, "\" is unlimited, which cannot be a lower limit"}));
         if (!IsWord(word, "UNL"))
             Report(out, Rule::AltitudeSpelling,
-                   Join({"limit \"", value, "\" is a spelling readers only tolerate: write UNL"}));
+                   Join({"limit \"", value, "\" is a spelling readers only tolerate: write UNL"}),
+                   AltitudeFix(value, "UNL"));
         return;
     case AltitudeKind::FlightLevel:
         return;
@@ -417,15 +478,30 @@ void ExtendedRecords::CheckAltitude(bool upper, std::string_view value, std::vec
     if (unitWritten && referenceWritten) return;
     if (altitude.kind == AltitudeKind::AboveGround && altitude.feet == 0 && !upper)
         return Report(out, Rule::AltitudeSpelling,
-                      Join({"limit \"", value, "\" is the ground, in a spelling readers only tolerate: write GND"}));
+                      Join({"limit \"", value, "\" is the ground, in a spelling readers only tolerate: write GND"}),
+                      AltitudeFix(value, "GND"));
     // The form to write instead: a missing unit is feet, a missing
     // reference mean sea level, as readers take them.
     const std::string_view reference = altitude.kind == AltitudeKind::AboveGround ? "AGL"
                                        : altitude.kind == AltitudeKind::Standard  ? "STD"
                                                                                   : "AMSL";
+    const std::string written = Join({LeadingNumber(value), IsWord(unit, "M") ? "m " : "ft ", reference});
     Report(out, Rule::AltitudeSpelling,
-           Join({"limit \"", value, "\" is a spelling readers only tolerate: write ", LeadingNumber(value),
-                 IsWord(unit, "M") ? "m " : "ft ", reference}));
+           Join({"limit \"", value, "\" is a spelling readers only tolerate: write ", written}),
+           AltitudeFix(value, written));
+}
+
+// The limit `value` written as `written`, when the altitude reader reads
+// both as the same height.
+std::shared_ptr<const Fix> ExtendedRecords::AltitudeFix(std::string_view value, std::string_view written) const {
+    const Altitude before = ReadAltitude(value), after = ReadAltitude(written);
+    const bool ground = [](const Altitude& a) {
+        return a.kind == AltitudeKind::Ground || (a.kind == AltitudeKind::AboveGround && a.feet == 0);
+    }(before);
+    const bool same = ground ? after.kind == AltitudeKind::Ground
+                             : after.kind == before.kind && after.feet == before.feet;
+    if (!same) return nullptr;
+    return Rewrite(Rule::AltitudeSpelling, value, std::string(written), Join({"write ", written}));
 }
 
 }  // namespace corvala

@@ -6,10 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace corvala {
+
+struct Fix;
 
 enum class Severity : std::uint8_t { Error, Warning, Note };
 
@@ -44,6 +47,9 @@ struct Finding {
     // finding goes out (LocateSpan, engine/spans.h).
     std::int32_t column = -1;
     std::int32_t endColumn = -1;
+    // What mends the fault, when the rule knows it for certain or by the
+    // evident intent (engine/fixes.h); null when nothing does.
+    std::shared_ptr<const Fix> fix;
 
     bool HasSpan() const noexcept { return column >= 0 && endColumn >= column; }
 };

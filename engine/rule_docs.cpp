@@ -21,7 +21,31 @@ constexpr auto kDocs = [] {
     return docs;
 }();
 
+struct FixEntry {
+    bool known = false;
+    RuleFix fix{FixSafety::Safe, {}};
+};
+
+constexpr auto kFixes = [] {
+    std::array<FixEntry, kRuleCount> fixes{};
+#define RULE_FIX(name, safety, does) \
+    fixes[static_cast<std::size_t>(RuleId::name)] = {true, {FixSafety::safety, does}};
+#include "engine/rule_fixes.def"
+#undef RULE_FIX
+    return fixes;
+}();
+
 }  // namespace
+
+const RuleFix* FixOf(RuleId rule) noexcept {
+    const FixEntry& entry = kFixes[static_cast<std::size_t>(rule)];
+    return entry.known ? &entry.fix : nullptr;
+}
+
+std::shared_ptr<const Fix> MakeRuleFix(RuleId rule, std::string title, std::vector<Edit> edits) {
+    const RuleFix* fix = FixOf(rule);
+    return fix == nullptr ? nullptr : MakeFix(std::move(title), fix->safety, std::move(edits));
+}
 
 const RuleDoc* DocOf(RuleId rule) noexcept {
     const RuleDoc& doc = kDocs[static_cast<std::size_t>(rule)];

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/checks.h"
+#include "engine/fixes.h"
 
 namespace corvala {
 
@@ -21,5 +22,17 @@ struct RuleDoc {
 
 // The rule's documentation, or null for the classic line checks.
 const RuleDoc* DocOf(RuleId rule) noexcept;
+
+// What a rule's fix does and how safe it is (engine/rule_fixes.def).
+struct RuleFix {
+    FixSafety safety;
+    std::string_view does;
+};
+
+// The rule's fix, or null when its findings offer none.
+const RuleFix* FixOf(RuleId rule) noexcept;
+
+// A fix of `rule` with the safety the rule table gives it.
+std::shared_ptr<const Fix> MakeRuleFix(RuleId rule, std::string title, std::vector<Edit> edits);
 
 }  // namespace corvala

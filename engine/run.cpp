@@ -390,7 +390,7 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
             if (StartsBlock(split.command)) blockLine = lineNumber;
             linePositions_.clear();
             if (extended) {
-                extended->CheckLine(lineNumber, split.command, split.argument, blockLine, own);
+                extended->CheckLine(lineNumber, raw, split.command, split.argument, blockLine, own);
             } else {
                 CheckLine(lineNumber, split.command, split.argument, blockLine, own);
             }

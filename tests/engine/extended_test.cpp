@@ -74,7 +74,7 @@ std::vector<Finding> CheckText(std::string_view text, const CheckSettings& setti
         if (Split(r.raw, r.command, r.argument)) {
             if (StartsBlock(r.command)) blockLine = r.line;
             found.clear();
-            if (settings.extended) records.CheckLine(r.line, r.command, r.argument, blockLine, found);
+            if (settings.extended) records.CheckLine(r.line, r.raw, r.command, r.argument, blockLine, found);
             for (const Finding& f : found) r.lineOk = r.lineOk && f.severity == Severity::Note;
             all.insert(all.end(), found.begin(), found.end());
         }
@@ -245,7 +245,7 @@ TEST_F(ExtendedTest, LineRules) {
         std::string_view command, argument;
         ASSERT_TRUE(Split(c.line, command, argument));
         std::vector<Finding> found;
-        records.CheckLine(7, command, argument, 3, found);
+        records.CheckLine(7, {}, command, argument, 3, found);
         EXPECT_EQ(Summary(found, false), c.expected) << c.line;
         if (!c.message.empty() && !found.empty()) {
             EXPECT_NE(found[0].message.find(c.message), std::string::npos) << c.line << ": " << found[0].message;
@@ -263,7 +263,7 @@ TEST_F(ExtendedTest, DisabledRulesReportNothing) {
     Engine engine;
     ExtendedRecords records(engine, Extended({"discouraged-record", "DA"}));
     std::vector<Finding> found;
-    records.CheckLine(1, "DA", "0,0,90", 1, found);
+    records.CheckLine(1, {}, "DA", "0,0,90", 1, found);
     EXPECT_EQ(Summary(found), "");
     EXPECT_EQ(Summary(CheckText("AC D\nAN x\n", Extended({"missing-header"}))), "1:note:missing-type");
     EXPECT_EQ(Summary(CheckText("AC D\nAN x\n", Extended({"missing-header", "missing-type"}))), "");

@@ -43,7 +43,8 @@ Options:
                        standard output) and report what remains
       --unsafe-fixes   with --fix or --diff, also apply the fixes that match
                        the evident intent but change what some reader draws
-      --diff           show what the fixes would change as a unified diff
+      --diff
+                       show what the fixes would change as a unified diff
                        on standard output and save nothing; the exit status
                        is 1 when there is something to fix
       --disable=RULE[,RULE...]

@@ -59,6 +59,15 @@ Errors make `corvala-check` exit with status 1; warnings and notes do not, unles
 or `--fail-on=note` says so. Without `--blocks` and with the classic rules every output is what it has
 always been.
 
+## Fixes (`--fix`, `--diff`)
+
+Some findings offer a fix, and each rule's section says which. A **safe** fix changes only the
+spelling: no reader that read the line before reads it differently afterwards. `corvala-check --fix`
+applies them, checks the file again until nothing changes and saves it in place; `--diff` shows the
+change as a unified diff and saves nothing. An **unsafe** fix matches the evident intent but changes
+what some reader draws; only `--unsafe-fixes` applies it. A finding offers its fix only where the fix
+is certain (an outline is closed only when its first point is written, not computed from a `DA`).
+
 ## Every rule
 
 The severity in each way of judging a file: with the classic rules, in a classic file and in an
@@ -167,6 +176,15 @@ void Section(std::string& text, const RuleInfo& rule) {
     text += "```\n\nFix: ";
     text += doc->fix;
     text += "\n";
+    if (const RuleFix* fix = FixOf(IdOf(rule))) {
+        text += "\n`--fix`";
+        if (fix->safety == FixSafety::Unsafe) text += " `--unsafe-fixes`";
+        text += " (";
+        text += FixSafetyName(fix->safety);
+        text += "): ";
+        text += fix->does;
+        text += ".\n";
+    }
 }
 
 }  // namespace
@@ -196,6 +214,8 @@ std::string RulesJson() {
             entry["fix"] = doc->fix;
             entry["help_uri"] = RuleHelpUri(rule.id);
         }
+        if (const RuleFix* fix = FixOf(IdOf(rule)))
+            entry["automatic_fix"] = {{"safety", FixSafetyName(fix->safety)}, {"does", fix->does}};
         rules.push_back(std::move(entry));
     }
     return rules.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";

@@ -46,6 +46,7 @@ Mended Mend(std::string_view name, std::string bytes, const CheckSettings& setti
         Applied applied = ApplyFixes(mended.bytes, collector.fixes);
         if (applied.fixes == 0) break;
         mended.fixes += applied.fixes;
+        ++mended.rounds;
         mended.bytes = std::move(applied.bytes);
         if (!identity)
             for (std::int32_t& line : applied.origin)

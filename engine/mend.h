@@ -20,8 +20,9 @@ inline constexpr int kMaxFixRounds = 8;
 struct Mended {
     // The text after the fixes.
     std::string bytes;
-    // The fixes applied over all rounds.
+    // The fixes applied over all rounds, and the rounds that applied any.
     std::int64_t fixes = 0;
+    int rounds = 0;
     // The findings that remain in `bytes`, by severity.
     RunEnd remaining;
     // For each line of `bytes`, the 1-based line of the original text it

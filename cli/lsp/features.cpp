@@ -10,6 +10,7 @@
 #include "engine/checks.h"
 #include "engine/coordinate_text.h"
 #include "engine/display.h"
+#include "engine/mend.h"
 #include "engine/geo.h"
 #include "engine/outline.h"
 #include "engine/pattern.h"
@@ -382,43 +383,65 @@ Json Server::CodeActions(const Json& params) const {
     const Document* document = Find(params);
     if (!document) return nullptr;
     const std::string uri = params["textDocument"]["uri"].get<std::string>();
+    const Json context = params.value("context", Json::object());
+    const Json only = context.value("only", Json());
+    auto asked = [&](std::string_view kind) {
+        if (!only.is_array()) return kind == "quickfix";
+        for (const Json& k : only) {
+            if (!k.is_string()) continue;
+            const std::string& wanted = k.get_ref<const std::string&>();
+            // A kind asks for the kinds below it ("source" for "source.fixAll").
+            if (kind == wanted || (kind.size() > wanted.size() && kind.substr(0, wanted.size()) == wanted &&
+                                   kind[wanted.size()] == '.'))
+                return true;
+        }
+        return false;
+    };
     Json actions = Json::array();
-    const Json diagnostics = params.value("context", Json::object()).value("diagnostics", Json::array());
-    for (const Json& diagnostic : diagnostics) {
-        if (!diagnostic.is_object() || diagnostic.value("code", Json()) != "not-closed") continue;
-        const std::int64_t line = IntegerOf(diagnostic.at("range").at("start").at("line"));
-        if (line < 0 || static_cast<std::size_t>(line) >= document->LineCount()) continue;
-        // The outline's first DP and its last DP, in the block of the line.
-        const BlockLines block = BlockAround(*document, static_cast<std::size_t>(line));
-        std::optional<std::size_t> first, last;
-        Record record;
-        for (std::size_t i = block.first; i < block.end; ++i) {
-            if (!ReadRecord(document->Line(i), record) || record.command != "DP") continue;
-            if (!first) first = i;
-            last = i;
+    // Each diagnostic brings its fix, made on the text it was found in.
+    if (asked("quickfix")) {
+        for (const Json& diagnostic : context.value("diagnostics", Json::array())) {
+            if (!diagnostic.is_object()) continue;
+            const Json data = diagnostic.value("data", Json::object());
+            if (!data.is_object() || !data.contains("fix") || !data["fix"].is_object()) continue;
+            const Json& fix = data["fix"];
+            const Json edits = fix.value("edits", Json());
+            if (!edits.is_array() || edits.empty()) continue;
+            const std::string title = fix.value("title", std::string("fix"));
+            const bool safe = fix.value("safety", std::string()) == "safe";
+            std::string shown = title;
+            if (!shown.empty()) shown[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(shown[0])));
+            if (!safe) shown += " (unsafe: changes what some readers draw)";
+            actions.push_back({{"title", shown},
+                               {"kind", "quickfix"},
+                               {"diagnostics", Json::array({diagnostic})},
+                               {"isPreferred", safe},
+                               {"edit", {{"changes", {{uri, edits}}}}}});
         }
-        if (!first || *last == *first) continue;
-        ReadRecord(document->Line(*first), record);
-        const std::string point(record.argument);
-        ReadRecord(document->Line(*last), record);
-        const std::string text = std::string(record.commandText) + " " + point;
-        // The new line goes after the last point, with the file's line end.
-        const std::string_view lineEnd = document->LineEnd();
-        Json edit;
-        const std::string& bytes = document->Bytes();
-        const bool endsWithLineEnd = !bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r');
-        if (*last + 1 < document->LineCount() || endsWithLineEnd) {
-            const Json at = ToJson({static_cast<std::int64_t>(*last + 1), 0});
-            edit = {{"range", {{"start", at}, {"end", at}}}, {"newText", text + std::string(lineEnd)}};
-        } else {
-            const Json at = ToJson(document->PositionOf(*last, document->Line(*last).size(), unit_));
-            edit = {{"range", {{"start", at}, {"end", at}}}, {"newText", std::string(lineEnd) + text}};
+    }
+    // Every safe fix of the file at once, checked again until none is left.
+    // (A text with a byte 0 is left alone: the bytes after it are not the
+    // editor's text.)
+    if (asked("source.fixAll.corvala") && document->Bytes().find('\0') == std::string::npos) {
+        const Mended mended = Mend(uri, document->Bytes(), settings_.Checks(), false);
+        if (mended.fixes > 0) {
+            const std::size_t lines = document->LineCount();
+            const Position end = lines == 0 ? Position{0, 0}
+                                            : document->PositionOf(lines - 1, document->Line(lines - 1).size(), unit_);
+            // The whole text is replaced, its last line end included.
+            const Json whole = {{"start", ToJson({0, 0})},
+                                {"end", ToJson(document->Bytes().size() > 0 && (document->Bytes().back() == '\n' ||
+                                                                                document->Bytes().back() == '\r')
+                                                   ? Position{static_cast<std::int64_t>(lines), 0}
+                                                   : end)}};
+            actions.push_back({{"title", "Fix all safe findings in this file (" + std::to_string(mended.fixes) +
+                                             (mended.fixes == 1 ? " fix)" : " fixes)")},
+                               {"kind", "source.fixAll.corvala"},
+                               {"edit",
+                                {{"changes",
+                                  {{uri, Json::array({{{"range", whole},
+                                                       {"newText", DecodeForDisplay(mended.bytes)}}})}}}}}});
         }
-        actions.push_back({{"title", "Close the outline: repeat the first point (line " + std::to_string(*first + 1) + ")"},
-                           {"kind", "quickfix"},
-                           {"diagnostics", Json::array({diagnostic})},
-                           {"isPreferred", true},
-                           {"edit", {{"changes", {{uri, Json::array({edit})}}}}}});
     }
     return actions;
 }

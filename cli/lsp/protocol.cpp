@@ -10,6 +10,7 @@
 #include "cli/lsp/document.h"
 #include "cli/lsp/server.h"
 #include "engine/display.h"
+#include "engine/fixes.h"
 #include "engine/io.h"
 
 namespace corvala::lsp {
@@ -226,7 +227,83 @@ std::string DiagnosticsArray(const std::string& uri, std::string_view bytes, con
             out += "\"}";
         }
         if (anyRelated) out += ']';
+        if (finding.fix) {
+            // The fix travels with the diagnostic, as the edits of the text
+            // it was found in; the code action hands them back.
+            if (const std::string edits = FixEdits(bytes, starts, *finding.fix, unit); !edits.empty()) {
+                out += ",\"data\":{\"fix\":{\"title\":";
+                AppendJsonString(out, DecodeForDisplay(finding.fix->title));
+                out += ",\"safety\":\"";
+                out += FixSafetyName(finding.fix->safety);
+                out += "\",\"edits\":";
+                out += edits;
+                out += "}}";
+            }
+        }
         out += '}';
+    }
+    out += ']';
+    return out;
+}
+
+std::string FixEdits(std::string_view bytes, const std::vector<std::size_t>& starts, const Fix& fix, TextUnit unit) {
+    const std::size_t lineCount = starts.size() - 1;
+    auto line = [&](std::size_t index) { return LineAt(bytes, starts, index); };
+    // The line end after line `index` ("" for a last line without one).
+    auto endOf = [&](std::size_t index) {
+        const std::size_t from = starts[index] + line(index).size();
+        return bytes.substr(from, starts[index + 1] - from);
+    };
+    auto usualEnd = [&](std::size_t near) -> std::string_view {
+        if (near < lineCount && !endOf(near).empty()) return endOf(near);
+        for (std::size_t i = 0; i < lineCount; ++i)
+            if (!endOf(i).empty()) return endOf(i);
+        return "\n";
+    };
+    std::string out = "[";
+    auto position = [&](std::size_t index, std::size_t byte) {
+        const std::size_t character = index < lineCount ? DisplayOffset(line(index), byte, unit) : 0;
+        out += "{\"line\":" + std::to_string(index) + ",\"character\":" + std::to_string(character) + "}";
+    };
+    auto edit = [&](std::size_t fromLine, std::size_t fromByte, std::size_t toLine, std::size_t toByte,
+                    std::string_view text) {
+        if (out.size() > 1) out += ',';
+        out += "{\"range\":{\"start\":";
+        position(fromLine, fromByte);
+        out += ",\"end\":";
+        position(toLine, toByte);
+        out += "},\"newText\":";
+        AppendJsonString(out, DecodeForDisplay(text));
+        out += '}';
+    };
+    for (const Edit& e : fix.edits) {
+        if (e.line < 1) return {};
+        const auto index = static_cast<std::size_t>(e.line) - 1;
+        switch (e.kind) {
+        case Edit::Kind::Replace:
+            if (index >= lineCount || e.column < 0 || e.endColumn < e.column ||
+                static_cast<std::size_t>(e.endColumn) > line(index).size())
+                return {};
+            edit(index, static_cast<std::size_t>(e.column), index, static_cast<std::size_t>(e.endColumn), e.text);
+            break;
+        case Edit::Kind::RemoveLine:
+            if (index >= lineCount) return {};
+            if (index + 1 < lineCount || !endOf(index).empty()) edit(index, 0, index + 1, 0, "");
+            else if (index > 0) edit(index - 1, line(index - 1).size(), index, line(index).size(), "");
+            else edit(index, 0, index, line(index).size(), "");
+            break;
+        case Edit::Kind::InsertLine:
+            if (index > lineCount) return {};
+            if (index < lineCount) {
+                edit(index, 0, index, 0, e.text + std::string(usualEnd(index > 0 ? index - 1 : 0)));
+            } else if (lineCount > 0 && endOf(lineCount - 1).empty()) {
+                const std::size_t last = lineCount - 1;
+                edit(last, line(last).size(), last, line(last).size(), std::string(usualEnd(last)) + e.text);
+            } else {
+                edit(lineCount, 0, lineCount, 0, e.text + std::string(usualEnd(lineCount - 1)));
+            }
+            break;
+        }
     }
     out += ']';
     return out;

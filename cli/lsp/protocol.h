@@ -22,6 +22,11 @@ namespace corvala::lsp {
 std::string DiagnosticsArray(const std::string& uri, std::string_view bytes, const std::vector<std::size_t>& starts,
                              const std::vector<Finding>& findings, TextUnit unit, const std::string& rulesDocument);
 
+// The edits of `fix`, made on the text `bytes` (with its line starts), as
+// the text of a JSON array of the protocol's TextEdits; "" when an edit
+// names a place the text does not have.
+std::string FixEdits(std::string_view bytes, const std::vector<std::size_t>& starts, const Fix& fix, TextUnit unit);
+
 // An integer of a message; raises std::invalid_argument for any other
 // value (a real such as 1e30 does not fit an integer).
 std::int64_t IntegerOf(const nlohmann::json& value);

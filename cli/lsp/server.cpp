@@ -226,7 +226,7 @@ Json Server::Initialize(const Json& params) {
           {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
           {"hoverProvider", true},
           {"documentSymbolProvider", true},
-          {"codeActionProvider", {{"codeActionKinds", Json::array({"quickfix"})}}}}},
+          {"codeActionProvider", {{"codeActionKinds", Json::array({"quickfix", "source.fixAll.corvala"})}}}}},
         {"serverInfo", {{"name", "corvala-check"}, {"version", CORVALA_VERSION}}},
     };
 }

@@ -95,6 +95,75 @@ TEST(RuleFixtures, EveryBlockFileAndExtendedRuleHasBadAndGoodOnes) {
     for (const Fixture& f : fixtures) EXPECT_NE(FindRule(f.rule), nullptr) << f.path << ": no such rule";
 }
 
+// The fix fixtures: tests/rules/<rule-id>/fix*.txt, mended by --fix with the
+// options of its "* RUN:" line, becomes fix*.fixed byte for byte, no longer
+// reports the rule, and a second --fix changes nothing.
+struct FixFixture {
+    std::string rule;
+    fs::path input;
+};
+
+std::vector<FixFixture> AllFixFixtures() {
+    std::vector<FixFixture> fixtures;
+    for (const auto& folder : fs::directory_iterator(CORVALA_RULES_DIR))
+        for (const auto& file : fs::directory_iterator(folder.path()))
+            if (file.path().filename().string().rfind("fix", 0) == 0 && file.path().extension() == ".txt")
+                fixtures.push_back({folder.path().filename().string(), file.path()});
+    std::sort(fixtures.begin(), fixtures.end(), [](const auto& a, const auto& b) { return a.input < b.input; });
+    return fixtures;
+}
+
+void PrintTo(const FixFixture& f, std::ostream* os) { *os << f.input; }
+
+class RuleFix : public ::testing::TestWithParam<FixFixture> {};
+
+TEST_P(RuleFix, MendsTheFixtureIntoItsFixedText) {
+    const FixFixture& f = GetParam();
+    test::ScratchDir scratch;
+    const std::string path = scratch.Write("fixture.txt", ReadAll(f.input.string()));
+    std::vector<std::string> options = RunOptions(ReadAll(f.input.string()));
+    ASSERT_FALSE(options.empty()) << f.input << " lacks its \"* RUN:\" line";
+    auto fix = [&] {
+        std::vector<std::string> args = options;
+        args.insert(args.end(), {"--fix", path});
+        return RunChecker(args);
+    };
+    const RunResult first = fix();
+    ASSERT_LE(first.status, 1) << first.err;
+    fs::path expected = f.input;
+    expected.replace_extension(".fixed");
+    EXPECT_TRUE(ReadAll(path) == ReadAll(expected.string())) << f.input << " became:\n" << ReadAll(path);
+
+    std::erase(options, "--unsafe-fixes");
+    std::vector<std::string> check = options;
+    check.insert(check.end(), {"--format=json", path});
+    const nlohmann::json report = nlohmann::json::parse(RunChecker(check).out);
+    for (const auto& finding : report["files"][0]["findings"])
+        EXPECT_NE(finding["rule"], f.rule) << "line " << finding["line"] << ": " << finding["message"];
+
+    const std::string once = ReadAll(path);
+    fix();
+    EXPECT_TRUE(ReadAll(path) == once) << "a second --fix changed " << f.input;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, RuleFix, ::testing::ValuesIn(AllFixFixtures()),
+                         [](const ::testing::TestParamInfo<FixFixture>& info) {
+                             std::string name = info.param.rule + "_" + info.param.input.stem().string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
+// Every rule with a fix has a fixture pair for it.
+TEST(RuleFixtures, EveryFixableRuleHasAFixFixture) {
+    const std::vector<FixFixture> fixtures = AllFixFixtures();
+    for (const RuleInfo& rule : AllRules()) {
+        if (!FixOf(static_cast<RuleId>(&rule - AllRules().data()))) continue;
+        EXPECT_TRUE(std::any_of(fixtures.begin(), fixtures.end(), [&](const FixFixture& f) { return f.rule == rule.id; }))
+            << "tests/rules/" << rule.id << "/ has no fix fixture";
+    }
+}
+
 // docs/rules.md is what the rule table renders.
 TEST(RulesDocument, IsTheOneTheRuleTableMakes) {
     const RunResult r = RunChecker({"--list-rules", "--format=markdown"});

@@ -46,7 +46,7 @@ options=$(sed -n '/^Options:/,/^[^ ]/p' <<<"$help" | grep -oE '^ +-[^ ].*' | sed
 [ -n "$options" ] || fail "no options found in corvala-check --help"
 while IFS= read -r option; do
     grep -qxF "       $option" <<<"$page" ||
-        { [ ${#option} -lt 7 ] && grep -qF "       $option  " <<<"$page"; } ||
+        { [ ${#option} -lt 7 ] && grep -qF "       $option " <<<"$page"; } ||
         fail "the page has no entry \"$option\""
 done <<<"$options"
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "cli/checker.h"
-#include "cli/json_writer.h"
+#include "engine/json_writer.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "fault_support.h"
@@ -102,7 +102,7 @@ CheckRun CheckInProcess(const std::vector<std::string>& files, std::optional<rli
 std::size_t KeptBytes(const std::string& document) {
     const std::string open = "\"errors\": [";
     const std::size_t begin = document.find(open) + open.size();
-    return document.rfind("\n" + cli::JsonWriter::Indent(3) + "]") - begin;
+    return document.rfind("\n" + JsonWriter::Indent(3) + "]") - begin;
 }
 
 TEST(KeptFindings, AreWholeOrTheFileFailsByName) {

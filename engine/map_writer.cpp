@@ -194,8 +194,8 @@ private:
     // Once the entries cannot be kept, nothing more is written to them: the
     // document fails at its end.
     void StartFile() override {
-        filesText_.Retitle(title_);
         if (!filesText_.Whole()) return;
+        filesText_.Retitle(title_);
         files_.BeginObject();
         files_.Key("file");
         files_.String(path_);

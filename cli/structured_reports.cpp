@@ -1,169 +1,24 @@
 #include "cli/structured_reports.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
-#include <fcntl.h>
 #include <exception>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include "cli/json_writer.h"
 #include "cli/rule_docs.h"
 #include "engine/checks.h"
 #include "engine/display.h"
 #include "engine/failures.h"
-#include "engine/io.h"
+#include "engine/json_writer.h"
 #include "engine/lines.h"
 #include "engine/rule_docs.h"
 #include "engine/spans.h"
+#include "engine/spill.h"
 
 namespace corvala::cli {
 
 namespace {
-
-// The folder of temporary files: TMPDIR when it is set, else /tmp.
-std::string TemporaryFolder() {
-    const char* folder = std::getenv("TMPDIR");
-    return folder != nullptr && *folder != '\0' ? std::string(folder) : std::string("/tmp");
-}
-
-// An unnamed file in `folder`, or -1 with errno set.
-int OpenUnnamedFile(const std::string& folder) {
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
-    // A file system without unnamed files: a named one, unlinked at once.
-    std::string name = folder + "/corvala-check-XXXXXX";
-    fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) ::unlink(name.c_str());
-    return fd;
-}
-
-// Text that waits for its place in the document: in memory up to a few
-// megabytes, then in an unnamed temporary file, so that a file with
-// millions of findings costs disk, not memory. The temporary file is tried
-// once; without it the text stays in memory up to a bound. Every write is
-// checked: text that cannot be kept fails the file it belongs to, it is
-// never dropped.
-class Spill {
-public:
-    // Kept in memory before the temporary file is tried, and written to it
-    // in blocks of this size.
-    static constexpr std::size_t kMemoryLimit = std::size_t(4) << 20;
-    // Kept in memory at most when there is no temporary file.
-    static constexpr std::size_t kMemoryBound = std::size_t(64) << 20;
-
-    Spill() = default;
-    Spill(const Spill&) = delete;
-    Spill& operator=(const Spill&) = delete;
-    ~Spill() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-
-    // `name` is the file whose findings the text holds, for messages.
-    void Start(std::string_view name) {
-        Reset();
-        name_ = BlockTitle(name);
-    }
-
-    void Append(std::string_view text) {
-        if (broken_) return;
-        try {
-            memory_.append(text);
-            if (memory_.size() < kMemoryLimit) return;
-            if (!inFile_ && fd_ < 0 && !fileTried_) {
-                fileTried_ = true;
-                fd_ = OpenUnnamedFile(TemporaryFolder());
-                if (fd_ < 0) fileError_ = errno;
-            }
-            if (fd_ >= 0) {
-                inFile_ = true;
-                WriteOut();
-            } else if (memory_.size() > kMemoryBound) {
-                Fail("more than " + std::to_string(kMemoryBound >> 20) +
-                     " MB of findings and no temporary file in \"" + TemporaryFolder() +
-                     "\" (" + SystemErrorText(fileError_) + ")");
-            }
-        } catch (...) {
-            broken_ = true;
-            throw;
-        }
-    }
-    bool Empty() const noexcept { return memory_.empty() && !inFile_; }
-    // Whether all the text appended since Start is kept.
-    bool Whole() const noexcept { return !broken_; }
-
-    // Writes what is still in memory to the temporary file, so that every
-    // failure to keep the text shows before any of it is copied.
-    void Complete() {
-        if (broken_) Fail("they were not kept");
-        if (!inFile_) return;
-        try {
-            WriteOut();
-        } catch (...) {
-            broken_ = true;
-            throw;
-        }
-    }
-
-    // After Complete.
-    void CopyTo(Output& out) {
-        if (!inFile_) {
-            out.Write(memory_);
-            return;
-        }
-        if (::lseek(fd_, 0, SEEK_SET) != 0) Fail("cannot read them back. " + SystemErrorText(errno));
-        char buffer[1 << 16];
-        std::uint64_t left = written_;
-        while (left > 0) {
-            const ReadResult got = ReadSome(fd_, buffer, std::min<std::uint64_t>(sizeof buffer, left));
-            if (got.error != 0) Fail("cannot read them back. " + SystemErrorText(got.error));
-            if (got.bytes == 0) Fail("cannot read them back. The temporary file is shorter than written");
-            out.Write(std::string_view(buffer, got.bytes));
-            left -= got.bytes;
-        }
-    }
-
-    void Reset() {
-        if (memory_.capacity() > 2 * kMemoryLimit) {
-            std::string().swap(memory_);
-        } else {
-            memory_.clear();
-        }
-        // The temporary file serves the next file too.
-        if (inFile_ && (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0)) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        inFile_ = false;
-        written_ = 0;
-        broken_ = false;
-    }
-
-private:
-    void WriteOut() {
-        if (const int error = WriteAll(fd_, memory_.data(), memory_.size()); error != 0)
-            Fail("the temporary file in \"" + TemporaryFolder() + "\" cannot be written. " + SystemErrorText(error));
-        written_ += memory_.size();
-        memory_.clear();
-    }
-    [[noreturn]] void Fail(const std::string& why) {
-        broken_ = true;
-        throw Failure("Cannot keep the findings of \"" + name_ + "\": " + why + ".");
-    }
-
-    std::string name_;
-    std::string memory_;
-    int fd_ = -1;
-    bool fileTried_ = false;
-    int fileError_ = 0;
-    bool inFile_ = false;  // the text since Start is in the file, then in memory_
-    std::uint64_t written_ = 0;
-    bool broken_ = false;
-};
 
 // {"files": [...], "unreadable": [...]}, each file with its counts first and
 // then its findings. The findings of the file being checked wait in a Spill
@@ -179,7 +34,7 @@ public:
 
     void BeginFile(std::string_view name, bool multiple) override {
         Report::BeginFile(name, multiple);
-        spill_.Start(name);
+        spill_.Start(BlockTitle(name));
         read_ = {};
         // The items of "errors": inside the document, "files", the file.
         items_.emplace([this](std::string_view text) { spill_.Append(text); }, 4);
@@ -290,7 +145,7 @@ private:
             writer_.Raw("[]");
         } else {
             writer_.Raw("[");
-            spill_.CopyTo(out_);
+            spill_.CopyTo([this](std::string_view text) { out_.Write(text); });
             out_.Write("\n");
             out_.Write(JsonWriter::Indent(3));
             out_.Write("]");

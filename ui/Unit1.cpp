@@ -52,6 +52,7 @@
 #include "engine/io.h"
 #include "engine/lines.h"
 #include "engine/geo.h"
+#include "engine/map_writer.h"
 #include "engine/text.h"
 #include "ui/ErrorList.h"
 #include "ui/LineDecoding.h"
@@ -136,12 +137,30 @@ QString DroppedFile(const QMimeData* data) {
 // next Revalidate would check the saved text instead). A file that cannot
 // be created or is refused raises the create message with the full path
 // and the cause; a failed write raises `writeFailure`.
-void SaveWholeFile(const QString& path, std::span<const QByteArrayView> pieces, const char* writeFailure,
+void SaveWholeFile(const QString& path, std::span<const QByteArrayView> pieces, const std::string& writeFailure,
                    const QString& openFile) {
     std::vector<std::string_view> views;
     views.reserve(pieces.size());
     for (const QByteArrayView piece : pieces) views.emplace_back(piece.data(), static_cast<std::size_t>(piece.size()));
     SaveFileAtomically(ToBytes(path), views, writeFailure, openFile.isEmpty() ? std::string() : ToBytes(openFile));
+}
+
+// The map of the airspace file at `path` (its bytes), checked by its own
+// engine with `checks`, the window's run and lists untouched. A file that
+// cannot be read raises its failure, as a run of the window would.
+std::string MapOfFile(MapFormat format, const std::string& path, const CheckSettings& checks) {
+    std::string text;
+    const std::unique_ptr<MapWriter> writer =
+        MapWriter::Make(format, [&text](std::string_view piece) { text.append(piece); }, checks);
+    RunHost quiet;
+    Engine engine(*writer, quiet);
+    engine.Settings = checks;
+    engine.ReadableKinds = FileKinds::RegularOnly;
+    writer->FollowFileChecks(&engine.FileSettings);
+    writer->BeginFile(path);
+    engine.ValidateFile(path);
+    writer->Finish();
+    return text;
 }
 
 }  // namespace
@@ -325,14 +344,15 @@ void TForm1::CreateMenus() {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    // The File menu's access keys are O, E, S, R, C, D and X: each item has
-    // its own ("Save errors" has none).
+    // The File menu's access keys are O, E, S, M, R, C, D and X: each item
+    // has its own ("Save errors" has none).
     Open1 = item(File1, "Open1", QStringLiteral("&Open"), &TForm1::Open1Click);
     Openrecent1 = File1->addMenu(QStringLiteral("Open Rec&ent"));
     Openrecent1->setObjectName(QStringLiteral("Openrecent1"));
     FillRecentMenu();
     Saveresults1 = item(File1, "Saveresults1", QStringLiteral("&Save results"), &TForm1::Saveresults1Click);
     Saveerrors1 = item(File1, "Saveerrors1", QStringLiteral("Save errors"), &TForm1::Saveerrors1Click);
+    Exportmap1 = item(File1, "Exportmap1", tr("Export &map..."), &TForm1::Exportmap1Click);
     N2 = File1->addSeparator();
     N2->setObjectName(QStringLiteral("N2"));
     Revalidate1 = item(File1, "Revalidate1", QStringLiteral("&Revalidate"), &TForm1::Revalidate1Click);
@@ -476,6 +496,20 @@ void TForm1::CreateDialogs() {
     SaveDialog1->setDefaultSuffix(QStringLiteral("rtf"));
     SaveDialog1->setNameFilter(QStringLiteral("Rich Text Format (*.rtf)"));
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, false);
+
+    // The filter chosen gives its extension to a name typed without one.
+    ExportDialog1 = new QFileDialog(this);
+    ExportDialog1->setObjectName(QStringLiteral("ExportDialog1"));
+    ExportDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    ExportDialog1->setFileMode(QFileDialog::AnyFile);
+    ExportDialog1->setWindowTitle(tr("Export map"));
+    const QString geoJson = QStringLiteral("GeoJSON (*.geojson *.json)");
+    ExportDialog1->setNameFilters({geoJson, QStringLiteral("KML (*.kml)")});
+    ExportDialog1->setDefaultSuffix(QStringLiteral("geojson"));
+    ExportDialog1->setOption(QFileDialog::DontConfirmOverwrite, false);
+    connect(ExportDialog1, &QFileDialog::filterSelected, this, [this, geoJson](const QString& filter) {
+        ExportDialog1->setDefaultSuffix(filter == geoJson ? QStringLiteral("geojson") : QStringLiteral("kml"));
+    });
 }
 
 void TForm1::CreateChecksMenu() {
@@ -1002,6 +1036,48 @@ void TForm1::Saveerrors1Click() {
         }
         const QByteArrayView whole(bytes);
         SaveWholeFile(*name, {&whole, 1}, "Stream write error", openFileName_);
+    });
+}
+
+void TForm1::Exportmap1Click() {
+    Guarded([&] {
+        // A run on the way (this command reached through its event
+        // processing) is let finish first.
+        if (engine_.Running()) return;
+        if (openFileName_.isEmpty()) {
+            ReportFailure(tr("Open an airspace file first: the map shows the airspaces of the open file."));
+            return;
+        }
+        // The map belongs beside the file it shows, named after it.
+        const QFileInfo open(openFileName_);
+        QString offered = exportFileName_;
+        if (offered.isEmpty()) {
+            if (QFileInfo(open.absolutePath()).isDir()) ExportDialog1->setDirectory(open.absolutePath());
+            offered = open.completeBaseName() + u'.' + ExportDialog1->defaultSuffix();
+        }
+        const std::optional<QString> chosen = PickFile(*ExportDialog1, offered);
+        if (!chosen) return;
+        const QString name = WithDefaultSuffix(*chosen, ExportDialog1->defaultSuffix());
+        exportFileName_ = name;
+        const std::optional<MapFormat> format = MapFormatOfName(ToBytes(QFileInfo(name).fileName()));
+        if (!format) {
+            ReportFailure(tr("Cannot tell the map's format from the name \"%1\": it must end in .geojson or .json "
+                             "(GeoJSON) or in .kml (KML).")
+                              .arg(name));
+            return;
+        }
+        std::string text;
+        {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            struct RestoreCursor {
+                ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+            } restore;
+            text = MapOfFile(*format, ToBytes(openFileName_), engine_.Settings);
+        }
+        const QByteArrayView whole(text.data(), static_cast<qsizetype>(text.size()));
+        SaveWholeFile(name, {&whole, 1}, "Cannot write the map to \"" + FullPath(ToBytes(name)) + "\".",
+                      openFileName_);
+        StatusBar1->showMessage(tr("Exported the map of %1 to %2.").arg(open.fileName(), QFileInfo(name).fileName()));
     });
 }
 

@@ -88,12 +88,14 @@ public:
     QListWidget* ListBox1 = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
+    QFileDialog* ExportDialog1 = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QMenu* File1 = nullptr;
     QAction* Open1 = nullptr;
     QMenu* Openrecent1 = nullptr;
     QAction* Saveresults1 = nullptr;
     QAction* Saveerrors1 = nullptr;
+    QAction* Exportmap1 = nullptr;  // the open file as GeoJSON or KML
     QAction* N2 = nullptr;
     QAction* Revalidate1 = nullptr;
     QAction* N1 = nullptr;
@@ -140,6 +142,7 @@ public:
     // The names the two dialogs keep between uses ("" until first chosen).
     const QString& OpenDialogFileName() const noexcept { return openFileName_; }
     const QString& SaveDialogFileName() const noexcept { return saveFileName_; }
+    const QString& ExportDialogFileName() const noexcept { return exportFileName_; }
 
     // Part of a file line, in bytes from its start: [begin, end).
     struct ByteSpan {
@@ -243,6 +246,10 @@ public slots:
     void Copy2Click();
     void Saveresults1Click();
     void Saveerrors1Click();
+    // File › Export map: the open file, checked again with the Checks
+    // menu's settings, as a map of its airspaces, GeoJSON or KML by the
+    // name's extension (.geojson or .json, .kml), saved as the results are.
+    void Exportmap1Click();
     void Blockchecks1Click();
     void Extendedrecords1Click();
     void Editorcommand1Click();
@@ -332,6 +339,7 @@ private:
     std::unique_ptr<ErrorList> list_;
     QString openFileName_;
     QString saveFileName_;
+    QString exportFileName_;
     TextStyle style_ = TextStyle::Classic;
     std::vector<int> itemsAwaitingLine_;  // items that take the next log line's position
     bool jumpedOnPress_ = false;

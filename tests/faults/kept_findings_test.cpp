@@ -1,7 +1,8 @@
 // The findings of a file are never lost without a word: the JSON document
-// keeps them until the file's counts are known, in memory and then in a
-// temporary file of TMPDIR; when they cannot be kept, that file fails by
-// name and the exit status is 2. A file that changed while it was read
+// keeps them until the file's counts are known, and the map documents keep
+// a file's own findings until its airspaces are written, in memory and then
+// in a temporary file of TMPDIR; when they cannot be kept, that file fails
+// by name and the exit status is 2. A file that changed while it was read
 // keeps what was read in the JSON document as in the SARIF log.
 #include <gtest/gtest.h>
 
@@ -18,9 +19,11 @@
 #include <vector>
 
 #include "cli/checker.h"
-#include "cli/json_writer.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "engine/failures.h"
+#include "engine/json_writer.h"
+#include "engine/spill.h"
 #include "fault_support.h"
 
 #ifdef CORVALA_CHECK_PATH
@@ -66,7 +69,9 @@ struct CheckRun {
 // The checker in this process, so that a file size limit of the test
 // reaches its temporary file; its outputs go through pipes, which no file
 // size limit reaches.
-CheckRun CheckInProcess(const std::vector<std::string>& files, std::optional<rlim_t> fileSizeLimit) {
+// A failure that leaves the run is reported as the program reports it.
+CheckRun CheckInProcess(const std::vector<std::string>& files, std::optional<rlim_t> fileSizeLimit,
+                        cli::Format format = cli::Format::Json) {
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) return {};
     CheckRun run;
@@ -80,13 +85,19 @@ CheckRun CheckInProcess(const std::vector<std::string>& files, std::optional<rli
     std::thread errReader(drain, errPipe[0], std::ref(run.err));
     {
         cli::Options options;
-        options.format = cli::Format::Json;
+        options.format = format;
         options.files = files;
         cli::Output out(outPipe[1]);
         cli::Output err(errPipe[1]);
         std::optional<test::FileSizeLimit> limit;
         if (fileSizeLimit) limit.emplace(*fileSizeLimit);
-        run.status = cli::CheckFiles(options, false, false, out, err);
+        try {
+            run.status = cli::CheckFiles(options, false, false, out, err);
+        } catch (const Failure& failure) {
+            out.Flush();
+            err.Write("corvala-check: " + failure.message() + "\n");
+            run.status = 2;
+        }
         out.Flush();
         err.Flush();
     }
@@ -102,7 +113,7 @@ CheckRun CheckInProcess(const std::vector<std::string>& files, std::optional<rli
 std::size_t KeptBytes(const std::string& document) {
     const std::string open = "\"errors\": [";
     const std::size_t begin = document.find(open) + open.size();
-    return document.rfind("\n" + cli::JsonWriter::Indent(3) + "]") - begin;
+    return document.rfind("\n" + JsonWriter::Indent(3) + "]") - begin;
 }
 
 TEST(KeptFindings, AreWholeOrTheFileFailsByName) {
@@ -170,6 +181,53 @@ TEST(KeptFindings, AreWholeOrTheFileFailsByName) {
         EXPECT_EQ(files.back()["path"], small);
         EXPECT_EQ(files.back()["errors"].size(), 1u);
     }();
+}
+
+// The map documents keep a file's own findings (those outside its airspace
+// blocks, written after them) as the JSON document keeps its findings. KML
+// fails the file and goes on; GeoJSON, whose files share one list, fails
+// the document.
+TEST(KeptFindings, MapDocumentsKeepTheFilesOwnFindingsOrFailByName) {
+    ScratchDir dir;
+    ScratchDir spillDir;
+    const std::string spilled = dir.Write("spilled.txt", FailingLines(80000));
+    const TemporaryFolderSetting tmp(spillDir.path());
+    const std::string full = "Cannot keep the findings of \"" + spilled + "\": the temporary file in \"" +
+                             spillDir.path() + "\" cannot be written. File too large.";
+    for (const cli::Format format : {cli::Format::GeoJson, cli::Format::Kml}) {
+        const bool kml = format == cli::Format::Kml;
+        SCOPED_TRACE(kml ? "kml" : "geojson");
+        const CheckRun whole = CheckInProcess({spilled}, std::nullopt, format);
+        ASSERT_EQ(whole.status, 1) << whole.err;
+        std::size_t found = 0;
+        for (std::size_t at = 0; (at = whole.out.find("XY not implemented", at)) != std::string::npos; ++at) ++found;
+        EXPECT_EQ(found, 80000u);
+        const std::string open = kml ? "notes&lt;br&gt;\n" : "\"files\": [";
+        const std::size_t begin = whole.out.find(open) + open.size();
+        const std::size_t kept = whole.out.rfind(kml ? "</description>" : "\n  ]") - begin;
+        ASSERT_GT(kept, Spill::kMemoryLimit);
+
+        const struct {
+            const char* name;
+            rlim_t fileSizeLimit;
+            std::string failure;  // the file's; GeoJSON's document fails with "they were not kept" after it
+        } cases[] = {
+            {"disk full at the first block", rlim_t(1) << 20, full},
+            {"disk full in the last block", kept - 1, full},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            const CheckRun run = CheckInProcess({spilled}, c.fileSizeLimit, format);
+            EXPECT_EQ(run.status, 2);
+            EXPECT_EQ(run.err.substr(0, run.err.find('\n') + 1), "corvala-check: " + c.failure + "\n");
+            if (kml) {
+                EXPECT_NE(run.out.find("<description>Cannot keep the findings of &amp;quot;"), std::string::npos);
+                EXPECT_EQ(run.out.substr(run.out.size() - 19), "</Document>\n</kml>\n");
+            } else {
+                EXPECT_FALSE(nlohmann::json::accept(run.out));
+            }
+        }
+    }
 }
 
 // The file's content stays the same while its modification time moves on,

@@ -63,6 +63,9 @@ void WindowTest::controlsAndCaptions_data() {
     QTest::newRow("Saveerrors1") << "Saveerrors1"
                                  << "Save errors"
                                  << "";
+    QTest::newRow("Exportmap1") << "Exportmap1"
+                                << "Export &map..."
+                                << "";
     QTest::newRow("Revalidate1") << "Revalidate1"
                                  << "&Revalidate"
                                  << "F5; Ctrl+R";

@@ -306,7 +306,7 @@ void WorkbenchTest::keys() {
         const qsizetype amp = action->text().indexOf(u'&');
         if (amp >= 0) keys << action->text().mid(amp + 1, 1).toLower();
     }
-    QCOMPARE(keys.size(), 7);
+    QCOMPARE(keys.size(), 8);
     QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
     // Ctrl+Q closes the window.
     QTest::keyClick(h.form.get(), Qt::Key_Q, Qt::ControlModifier);

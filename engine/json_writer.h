@@ -1,8 +1,9 @@
-// The JSON document of `--format=json`, written as it is produced: piece by
-// piece to an output, so that memory does not grow with the number of
-// findings. The bytes are exactly those nlohmann's ordered_json::dump(2)
-// gives for the same document: two blanks of indentation per level, "[]"
-// and "{}" for empty containers, nlohmann's own escaping of strings.
+// A JSON document written as it is produced (the checker's JSON report, the
+// GeoJSON map): piece by piece to a sink, so that memory does not grow with
+// the number of findings. The bytes are exactly those nlohmann's
+// ordered_json::dump(2) gives for the same document: two blanks of
+// indentation per level, "[]" and "{}" for empty containers, nlohmann's own
+// escaping of strings.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace corvala::cli {
+namespace corvala {
 
 class JsonWriter {
 public:
@@ -57,4 +58,4 @@ private:
     bool keyWritten_ = false;
 };
 
-}  // namespace corvala::cli
+}  // namespace corvala

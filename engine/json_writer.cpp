@@ -1,14 +1,14 @@
-// The streamed JSON document (see cli/json_writer.h). Layout decisions
+// The streamed JSON document (see engine/json_writer.h). Layout decisions
 // copy those of nlohmann's dump(2); single strings and numbers go through
 // nlohmann itself, so that their text is its text.
-#include "cli/json_writer.h"
+#include "engine/json_writer.h"
 
 #include <cassert>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
-namespace corvala::cli {
+namespace corvala {
 
 namespace {
 
@@ -101,4 +101,4 @@ void JsonWriter::Integer(std::int64_t value) {
     sink_(nlohmann::ordered_json(value).dump());
 }
 
-}  // namespace corvala::cli
+}  // namespace corvala

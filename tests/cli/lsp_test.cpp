@@ -452,6 +452,40 @@ TEST(LspCodeAction, ClosesAnOutlineAndTheDiagnosticGoes) {
     }
 }
 
+// Every fix of a diagnostic is its quick fix (an unsafe one not preferred);
+// source.fixAll.corvala, asked for by its kind, mends the whole file.
+TEST(LspCodeAction, OffersEachFixAndFixesAllSafeOnes) {
+    Client client;
+    client.Initialize();
+    const std::string text = "*VERSION: 2.1\nAC D\nAY CTR\nAN A\nAL SFC\nAH 2500MSL\nV X=52:00:00 N 013:00:00 E\nDC 2\n"
+                             "AF 123.450\n";
+    client.Open(kUri, text);
+    const Json published = client.Diagnostics(kUri);
+    for (const auto& [code, preferred] : {std::pair{"altitude-spelling", true}, {"record-after-geometry", false}}) {
+        const Json* diagnostic = FindCode(published, code);
+        ASSERT_NE(diagnostic, nullptr) << code;
+        const Json actions = client.Request("textDocument/codeAction",
+                                            {{"textDocument", {{"uri", kUri}}},
+                                             {"range", (*diagnostic)["range"]},
+                                             {"context", {{"diagnostics", Json::array({*diagnostic})}}}})["result"];
+        ASSERT_EQ(actions.size(), 1u) << code;
+        EXPECT_EQ(actions[0]["isPreferred"], preferred) << code;
+    }
+    const Json all = client.Request("textDocument/codeAction",
+                                    {{"textDocument", {{"uri", kUri}}},
+                                     {"range", Range(0, 0, 0, 0)},
+                                     {"context", {{"diagnostics", Json::array()}, {"only", {"source.fixAll"}}}}})["result"];
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0]["kind"], "source.fixAll.corvala");
+    const Json edit = all[0]["edit"]["changes"][kUri][0];
+    client.Notify("textDocument/didChange", {{"textDocument", {{"uri", kUri}, {"version", 2}}},
+                                             {"contentChanges", Json::array({{{"range", edit["range"]},
+                                                                              {"text", edit["newText"]}}})}});
+    const Json after = client.Diagnostics(kUri);
+    EXPECT_EQ(FindCode(after, "altitude-spelling"), nullptr) << after.dump();
+    EXPECT_NE(FindCode(after, "record-after-geometry"), nullptr) << "an unsafe fix was applied";
+}
+
 // --- Rule links ------------------------------------------------------------------
 
 TEST(RuleLinks, EveryAnchorIsAHeadingOfTheRulesDocument) {

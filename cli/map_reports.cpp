@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "cli/json_writer.h"
-#include "engine/altitude.h"
-#include "engine/display.h"
-#include "engine/failures.h"
-#include "engine/shapes.h"
+#include "engine/values/altitude.h"
+#include "engine/values/display.h"
+#include "engine/model/failures.h"
+#include "engine/present/shapes.h"
 
 namespace corvala::cli {
 

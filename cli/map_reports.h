@@ -1,6 +1,6 @@
 // The map formats of corvala-check: one GeoJSON FeatureCollection (RFC 7946)
 // or one KML 2.2 document for all FILEs of a command line, a feature per
-// airspace block with its shape (engine/shapes.h), limits and findings,
+// airspace block with its shape (engine/present/shapes.h), limits and findings,
 // written as the blocks end so that memory grows with the largest block,
 // not with the file.
 #pragma once

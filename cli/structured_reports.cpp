@@ -13,13 +13,13 @@
 
 #include "cli/json_writer.h"
 #include "cli/rule_docs.h"
-#include "engine/checks.h"
-#include "engine/display.h"
-#include "engine/failures.h"
-#include "engine/io.h"
-#include "engine/lines.h"
-#include "engine/rule_docs.h"
-#include "engine/spans.h"
+#include "engine/rules/line_checks.h"
+#include "engine/values/display.h"
+#include "engine/model/failures.h"
+#include "engine/input/io.h"
+#include "engine/input/lines.h"
+#include "engine/model/rule_docs.h"
+#include "engine/run/spans.h"
 
 namespace corvala::cli {
 

@@ -9,8 +9,8 @@
 
 #include "cli/lsp/document.h"
 #include "cli/lsp/server.h"
-#include "engine/display.h"
-#include "engine/io.h"
+#include "engine/values/display.h"
+#include "engine/input/io.h"
 
 namespace corvala::lsp {
 

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "bench/airspace_gen.h"
-#include "engine/blocks.h"
-#include "engine/engine.h"
-#include "engine/lines.h"
-#include "engine/outline.h"
-#include "engine/text.h"
+#include "engine/rules/block/blocks.h"
+#include "engine/run/engine.h"
+#include "engine/input/lines.h"
+#include "engine/geo/outline.h"
+#include "engine/values/text.h"
 
 namespace {
 

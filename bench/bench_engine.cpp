@@ -15,12 +15,12 @@
 #include <unistd.h>
 
 #include "bench/airspace_gen.h"
-#include "engine/engine.h"
-#include "engine/io.h"
-#include "engine/line_reader.h"
-#include "engine/lines.h"
-#include "engine/run.h"
-#include "engine/text.h"
+#include "engine/run/engine.h"
+#include "engine/input/io.h"
+#include "engine/input/line_reader.h"
+#include "engine/input/lines.h"
+#include "engine/run/run.h"
+#include "engine/values/text.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "bench/airspace_gen.h"
-#include "engine/engine.h"
-#include "engine/extended.h"
-#include "engine/io.h"
-#include "engine/lines.h"
-#include "engine/text.h"
+#include "engine/run/engine.h"
+#include "engine/rules/extended/extended.h"
+#include "engine/input/io.h"
+#include "engine/input/lines.h"
+#include "engine/values/text.h"
 
 namespace {
 

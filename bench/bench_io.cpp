@@ -17,9 +17,9 @@
 #include <unistd.h>
 
 #include "bench/airspace_gen.h"
-#include "engine/io.h"
-#include "engine/line_reader.h"
-#include "engine/lines.h"
+#include "engine/input/io.h"
+#include "engine/input/line_reader.h"
+#include "engine/input/lines.h"
 
 namespace {
 

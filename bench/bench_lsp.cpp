@@ -13,7 +13,7 @@
 
 #include "bench/airspace_gen.h"
 #include "cli/lsp/server.h"
-#include "engine/text.h"
+#include "engine/values/text.h"
 
 namespace {
 

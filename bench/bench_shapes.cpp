@@ -7,9 +7,9 @@
 #include <string>
 
 #include "bench/airspace_gen.h"
-#include "engine/lines.h"
-#include "engine/shapes.h"
-#include "engine/text.h"
+#include "engine/input/lines.h"
+#include "engine/present/shapes.h"
+#include "engine/values/text.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/run.h"
-#include "engine/text.h"
+#include "engine/run/engine.h"
+#include "engine/run/run.h"
+#include "engine/values/text.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 
 #include "cli/escape.h"
 #include "cli/reports.h"
-#include "engine/engine.h"
-#include "engine/failures.h"
-#include "engine/io.h"
-#include "engine/line_reader.h"
-#include "engine/lines.h"
+#include "engine/run/engine.h"
+#include "engine/model/failures.h"
+#include "engine/input/io.h"
+#include "engine/input/line_reader.h"
+#include "engine/input/lines.h"
 
 namespace corvala::cli {
 

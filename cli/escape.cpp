@@ -2,7 +2,7 @@
 // cli/escape.h).
 #include "cli/escape.h"
 
-#include "engine/display.h"
+#include "engine/values/display.h"
 
 namespace corvala::cli {
 

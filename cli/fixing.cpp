@@ -7,10 +7,10 @@
 #include "cli/checker.h"
 #include "cli/escape.h"
 #include "cli/unified_diff.h"
-#include "engine/failures.h"
-#include "engine/io.h"
-#include "engine/lines.h"
-#include "engine/mend.h"
+#include "engine/model/failures.h"
+#include "engine/input/io.h"
+#include "engine/input/lines.h"
+#include "engine/run/mend.h"
 
 namespace corvala::cli {
 

@@ -11,7 +11,7 @@
 #include "cli/options.h"
 #include "cli/rule_docs.h"
 #include "cli/output.h"
-#include "engine/text.h"
+#include "engine/values/text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "cli/map_reports.h"
 
-#include "engine/map_writer.h"
+#include "engine/present/map_writer.h"
 
 namespace corvala::cli {
 

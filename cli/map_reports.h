@@ -1,6 +1,6 @@
 // The map formats of corvala-check: one GeoJSON FeatureCollection (RFC 7946)
 // or one KML 2.2 document for all FILEs of a command line, written by the
-// engine's map writer (engine/map_writer.h) to standard output.
+// engine's map writer (engine/present/map_writer.h) to standard output.
 #pragma once
 
 #include <memory>

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/checks.h"
-#include "engine/findings.h"
+#include "engine/rules/line_checks.h"
+#include "engine/model/findings.h"
 
 namespace corvala::cli {
 

@@ -1,6 +1,6 @@
 #include "cli/output.h"
 
-#include "engine/io.h"
+#include "engine/input/io.h"
 
 namespace corvala::cli {
 

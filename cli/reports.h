@@ -11,9 +11,9 @@
 
 #include "cli/options.h"
 #include "cli/output.h"
-#include "engine/checks.h"
-#include "engine/findings.h"
-#include "engine/texts.h"
+#include "engine/rules/line_checks.h"
+#include "engine/model/findings.h"
+#include "engine/present/report_texts.h"
 
 namespace corvala::cli {
 

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "cli/rule_docs.h"
-#include "engine/checks.h"
-#include "engine/display.h"
-#include "engine/failures.h"
-#include "engine/json_writer.h"
-#include "engine/lines.h"
-#include "engine/rule_docs.h"
-#include "engine/spans.h"
-#include "engine/spill.h"
+#include "engine/rules/line_checks.h"
+#include "engine/values/display.h"
+#include "engine/model/failures.h"
+#include "engine/input/lines.h"
+#include "engine/model/rule_docs.h"
+#include "engine/run/spans.h"
+#include "engine/present/json_writer.h"
+#include "engine/present/spill.h"
 
 namespace corvala::cli {
 

@@ -4,7 +4,7 @@
 
 #include <dtl/dtl.hpp>
 
-#include "engine/fixes.h"
+#include "engine/model/fixes.h"
 
 namespace corvala::cli {
 

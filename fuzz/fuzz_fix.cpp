@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/mend.h"
-#include "engine/text.h"
+#include "engine/run/engine.h"
+#include "engine/run/mend.h"
+#include "engine/values/text.h"
 
 namespace {
 

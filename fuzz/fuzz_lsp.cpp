@@ -16,7 +16,7 @@
 
 #include "cli/lsp/framing.h"
 #include "cli/lsp/server.h"
-#include "engine/text.h"
+#include "engine/values/text.h"
 
 namespace {
 

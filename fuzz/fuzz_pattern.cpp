@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/failures.h"
-#include "engine/pattern.h"
-#include "engine/text.h"
+#include "engine/model/failures.h"
+#include "engine/values/pattern.h"
+#include "engine/values/text.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/failures.h"
-#include "engine/run.h"
-#include "engine/text.h"
+#include "engine/run/engine.h"
+#include "engine/model/failures.h"
+#include "engine/run/run.h"
+#include "engine/values/text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Fuzz target: the map shapes of arbitrary bytes (engine/shapes.h), read
+// Fuzz target: the map shapes of arbitrary bytes (engine/present/shapes.h), read
 // with the classic rules and with the extended record set.
 //
 // Whatever the bytes, every area part is a closed ring of at least 4 points
@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "engine/shapes.h"
-#include "engine/text.h"
+#include "engine/present/shapes.h"
+#include "engine/values/text.h"
 
 namespace {
 

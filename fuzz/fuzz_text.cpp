@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/failures.h"
-#include "engine/text.h"
+#include "engine/model/failures.h"
+#include "engine/values/text.h"
 
 namespace {
 

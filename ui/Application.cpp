@@ -6,7 +6,7 @@
 #include <clocale>
 #include <exception>
 
-#include "engine/text.h"
+#include "engine/values/text.h"
 #include "ui/LineDecoding.h"
 #include "ui/Unit1.h"
 

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/failures.h"
+#include "engine/model/failures.h"
 #include "ui/ContextMenuKey.h"
 #include "ui/LineDecoding.h"
 

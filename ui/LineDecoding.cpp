@@ -1,6 +1,6 @@
 #include "ui/LineDecoding.h"
 
-#include "engine/display.h"
+#include "engine/values/display.h"
 
 namespace corvala::ui {
 

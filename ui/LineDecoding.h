@@ -1,5 +1,5 @@
 // A file's bytes as display text for the window, by the one rule that
-// corvala-check follows too (engine/display.h), with one addition for the
+// corvala-check follows too (engine/values/display.h), with one addition for the
 // window: a file line is always one line of the log, of its RTF and of what
 // is copied from it.
 #pragma once

@@ -20,8 +20,8 @@
 #include <numbers>
 #include <span>
 
-#include "engine/altitude.h"
-#include "engine/outline.h"
+#include "engine/values/altitude.h"
+#include "engine/geo/outline.h"
 #include "ui/LineDecoding.h"
 
 namespace corvala::ui {

@@ -28,9 +28,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/blocks.h"
-#include "engine/findings.h"
-#include "engine/geo.h"
+#include "engine/rules/block/blocks.h"
+#include "engine/model/findings.h"
+#include "engine/values/position.h"
 
 class QEvent;
 class QKeyEvent;

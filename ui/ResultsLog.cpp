@@ -13,8 +13,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "engine/failures.h"
-#include "engine/texts.h"
+#include "engine/model/failures.h"
+#include "engine/present/report_texts.h"
 #include "ui/ContextMenuKey.h"
 #include "ui/RtfWriter.h"
 

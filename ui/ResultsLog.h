@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/findings.h"
+#include "engine/model/findings.h"
 
 class QPlainTextEdit;
 class QWidget;

@@ -1,6 +1,6 @@
 #include "ui/RtfWriter.h"
 
-#include "engine/display.h"
+#include "engine/values/display.h"
 #include "ui/LineDecoding.h"
 
 #include <QGuiApplication>

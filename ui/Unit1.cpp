@@ -46,14 +46,14 @@
 
 #include <sys/stat.h>
 
-#include "engine/block_lines.h"
-#include "engine/blocks.h"
-#include "engine/failures.h"
-#include "engine/io.h"
-#include "engine/lines.h"
-#include "engine/geo.h"
-#include "engine/map_writer.h"
-#include "engine/text.h"
+#include "engine/run/block_at_line.h"
+#include "engine/rules/block/blocks.h"
+#include "engine/model/failures.h"
+#include "engine/input/io.h"
+#include "engine/input/lines.h"
+#include "engine/values/position.h"
+#include "engine/values/text.h"
+#include "engine/present/map_writer.h"
 #include "ui/ErrorList.h"
 #include "ui/LineDecoding.h"
 #include "ui/OutlineView.h"
@@ -131,7 +131,7 @@ QString DroppedFile(const QMimeData* data) {
     return urls.first().toLocalFile();
 }
 
-// Saves `pieces` as the whole file at `path` (engine/io.h): a failure
+// Saves `pieces` as the whole file at `path` (engine/input/io.h): a failure
 // leaves a file that was there as it was, and the airspace file that is
 // open, `openFile`, is never written over, whatever name leads to it (the
 // next Revalidate would check the saved text instead). A file that cannot

@@ -2,7 +2,7 @@
 // the File menu and the two context menus. The window owns the engine,
 // hosts its runs and shows what they report: it is the run's FindingSink
 // and RunHost, and formats the values with the texts it shares with
-// corvala-check (engine/texts.h). The log and the list are classes of their
+// corvala-check (engine/present/report_texts.h). The log and the list are classes of their
 // own (ResultsLog, ErrorList); this class holds the commands and the layout:
 // the log above the list in a splitter, the outline view in a dock, a status
 // bar. It follows the open file on disk and checks it again when it changes,
@@ -22,10 +22,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/findings.h"
-#include "engine/run.h"
-#include "engine/texts.h"
+#include "engine/run/engine.h"
+#include "engine/model/findings.h"
+#include "engine/run/run.h"
+#include "engine/present/report_texts.h"
 #include "ui/OutlineView.h"
 
 class QAction;

@@ -1,6 +1,6 @@
 // One open document of the language server: its bytes as the engine reads
 // them, its lines, and positions as the editor counts them (code units of
-// the text the bytes decode to for display, engine/display.h).
+// the text the bytes decode to for display, engine/values/display.h).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/spans.h"
+#include "engine/run/spans.h"
 
 namespace corvala::lsp {
 

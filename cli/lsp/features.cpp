@@ -6,16 +6,16 @@
 
 #include "cli/lsp/protocol.h"
 #include "cli/lsp/server.h"
-#include "engine/altitude.h"
-#include "engine/checks.h"
-#include "engine/coordinate_text.h"
-#include "engine/display.h"
-#include "engine/mend.h"
-#include "engine/geo.h"
-#include "engine/outline.h"
-#include "engine/pattern.h"
-#include "engine/spans.h"
-#include "engine/text.h"
+#include "engine/values/altitude.h"
+#include "engine/rules/line_checks.h"
+#include "engine/values/coordinate_text.h"
+#include "engine/values/display.h"
+#include "engine/values/position.h"
+#include "engine/geo/outline.h"
+#include "engine/values/pattern.h"
+#include "engine/run/spans.h"
+#include "engine/values/text.h"
+#include "engine/run/mend.h"
 
 namespace corvala::lsp {
 

@@ -9,9 +9,9 @@
 
 #include "cli/lsp/document.h"
 #include "cli/lsp/server.h"
-#include "engine/display.h"
-#include "engine/fixes.h"
-#include "engine/io.h"
+#include "engine/values/display.h"
+#include "engine/input/io.h"
+#include "engine/model/fixes.h"
 
 namespace corvala::lsp {
 

@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/findings.h"
-#include "engine/spans.h"
+#include "engine/model/findings.h"
+#include "engine/run/spans.h"
 
 namespace corvala::lsp {
 

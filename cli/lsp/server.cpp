@@ -7,10 +7,10 @@
 
 #include "cli/lsp/framing.h"
 #include "cli/lsp/protocol.h"
-#include "engine/display.h"
-#include "engine/engine.h"
-#include "engine/io.h"
-#include "engine/text.h"
+#include "engine/values/display.h"
+#include "engine/run/engine.h"
+#include "engine/input/io.h"
+#include "engine/values/text.h"
 
 namespace corvala::lsp {
 

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/escape.h"
-#include "engine/display.h"
+#include "engine/values/display.h"
 
 using namespace std::string_literals;
 

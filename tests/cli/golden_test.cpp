@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/options.h"
-#include "engine/lines.h"
+#include "engine/input/lines.h"
 #include "run_checker.h"
 
 namespace corvala::cli::testing {

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "engine/json_writer.h"
+#include "engine/present/json_writer.h"
 
 using namespace std::string_literals;
 using Json = nlohmann::ordered_json;

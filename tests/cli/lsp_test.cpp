@@ -17,8 +17,8 @@
 #include "cli/lsp/framing.h"
 #include "cli/lsp/protocol.h"
 #include "cli/lsp/server.h"
-#include "engine/checks.h"
-#include "engine/display.h"
+#include "engine/rules/line_checks.h"
+#include "engine/values/display.h"
 #include "run_checker.h"
 
 namespace corvala::lsp {

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "engine/checks.h"
-#include "engine/rule_docs.h"
+#include "engine/rules/line_checks.h"
+#include "engine/model/rule_docs.h"
 #include "run_checker.h"
 
 namespace corvala::cli::testing {

@@ -1,4 +1,4 @@
-#include "engine/altitude.h"
+#include "engine/values/altitude.h"
 
 #include <gtest/gtest.h>
 

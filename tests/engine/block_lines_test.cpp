@@ -1,13 +1,13 @@
-#include "engine/block_lines.h"
+#include "engine/run/block_at_line.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/lines.h"
-#include "engine/text.h"
+#include "engine/run/engine.h"
+#include "engine/input/lines.h"
+#include "engine/values/text.h"
 #include "test_support.h"
 #include "tests/support/recording_sink.h"
 

@@ -1,4 +1,4 @@
-#include "engine/blocks.h"
+#include "engine/rules/block/blocks.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/io.h"
-#include "engine/lines.h"
-#include "engine/outline.h"
+#include "engine/run/engine.h"
+#include "engine/input/io.h"
+#include "engine/input/lines.h"
+#include "engine/geo/outline.h"
 #include "test_support.h"
 
 namespace corvala {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/engine.h"
-#include "engine/failures.h"
+#include "engine/run/engine.h"
+#include "engine/model/failures.h"
 #include "test_support.h"
 
 using namespace std::string_view_literals;

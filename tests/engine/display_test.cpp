@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "engine/display.h"
+#include "engine/values/display.h"
 #include "test_support.h"
 
 namespace corvala {

@@ -11,12 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/coordinate_text.h"
-#include "engine/engine.h"
-#include "engine/extended.h"
-#include "engine/geo.h"
-#include "engine/io.h"
-#include "engine/lines.h"
+#include "engine/values/coordinate_text.h"
+#include "engine/run/engine.h"
+#include "engine/rules/extended/extended.h"
+#include "engine/values/position.h"
+#include "engine/input/io.h"
+#include "engine/input/lines.h"
 #include "test_support.h"
 
 using namespace std::string_view_literals;

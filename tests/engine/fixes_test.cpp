@@ -4,7 +4,7 @@
 // round touched waits.
 #include <gtest/gtest.h>
 
-#include "engine/fixes.h"
+#include "engine/model/fixes.h"
 
 namespace corvala {
 namespace {

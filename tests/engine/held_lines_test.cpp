@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/engine.h"
-#include "engine/failures.h"
-#include "engine/lines.h"
+#include "engine/run/engine.h"
+#include "engine/model/failures.h"
+#include "engine/input/lines.h"
 #include "test_support.h"
 #include "tests/support/recording_sink.h"
 

@@ -17,9 +17,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/io.h"
-#include "engine/line_reader.h"
-#include "engine/lines.h"
+#include "engine/input/io.h"
+#include "engine/input/line_reader.h"
+#include "engine/input/lines.h"
 #include "test_support.h"
 
 using namespace std::string_literals;

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/failures.h"
-#include "engine/io.h"
-#include "engine/lines.h"
+#include "engine/model/failures.h"
+#include "engine/input/io.h"
+#include "engine/input/lines.h"
 #include "test_support.h"
 
 using namespace std::string_view_literals;

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/failures.h"
-#include "engine/pattern.h"
+#include "engine/model/failures.h"
+#include "engine/values/pattern.h"
 #include "test_support.h"
 
 using namespace std::string_view_literals;

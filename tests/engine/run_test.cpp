@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/engine.h"
-#include "engine/failures.h"
-#include "engine/texts.h"
+#include "engine/run/engine.h"
+#include "engine/model/failures.h"
+#include "engine/present/report_texts.h"
 #include "test_support.h"
 #include "tests/support/recording_sink.h"
 

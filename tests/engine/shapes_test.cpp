@@ -11,7 +11,7 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <gtest/gtest.h>
 
-#include "engine/shapes.h"
+#include "engine/present/shapes.h"
 
 namespace corvala {
 namespace {

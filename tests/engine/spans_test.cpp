@@ -2,8 +2,8 @@
 // the engine and names the bytes the finding of a rule should cover.
 #include <gtest/gtest.h>
 
-#include "engine/engine.h"
-#include "engine/spans.h"
+#include "engine/run/engine.h"
+#include "engine/run/spans.h"
 #include "tests/support/recording_sink.h"
 
 namespace corvala {

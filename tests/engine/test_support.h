@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/text.h"
+#include "engine/values/text.h"
 #include "tests/support/scratch.h"
 
 namespace corvala::test {

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/failures.h"
-#include "engine/text.h"
+#include "engine/model/failures.h"
+#include "engine/values/text.h"
 #include "test_support.h"
 
 using namespace std::string_view_literals;

@@ -8,9 +8,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/failures.h"
-#include "engine/text.h"
+#include "engine/run/engine.h"
+#include "engine/model/failures.h"
+#include "engine/values/text.h"
 #include "fault_support.h"
 
 namespace corvala::faults {

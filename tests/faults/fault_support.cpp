@@ -1,6 +1,6 @@
 #include "fault_support.h"
 
-#include "engine/texts.h"
+#include "engine/present/report_texts.h"
 
 namespace corvala::faults {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/findings.h"
+#include "engine/run/engine.h"
+#include "engine/model/findings.h"
 #include "tests/support/process.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/scratch.h"

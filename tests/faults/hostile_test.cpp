@@ -18,7 +18,7 @@
 #include "cli/checker.h"
 #include "cli/options.h"
 #include "cli/output.h"
-#include "engine/engine.h"
+#include "engine/run/engine.h"
 #include "fault_support.h"
 
 #ifdef CORVALA_CHECK_PATH

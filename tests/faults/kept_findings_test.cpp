@@ -21,9 +21,9 @@
 #include "cli/checker.h"
 #include "cli/options.h"
 #include "cli/output.h"
-#include "engine/failures.h"
-#include "engine/json_writer.h"
-#include "engine/spill.h"
+#include "engine/model/failures.h"
+#include "engine/present/json_writer.h"
+#include "engine/present/spill.h"
 #include "fault_support.h"
 
 #ifdef CORVALA_CHECK_PATH

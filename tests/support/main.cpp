@@ -2,7 +2,7 @@
 // and decimal separator, as the window and the checker set them at start.
 #include <gtest/gtest.h>
 
-#include "engine/text.h"
+#include "engine/values/text.h"
 
 int main(int argc, char** argv) {
     corvala::InitializeFloatingPoint();

@@ -1,6 +1,6 @@
 // A sink that records what a run reports: the values themselves, and the
 // log and the error list as the window and corvala-check's log and errors
-// formats show them (built with the shared texts of engine/texts.h).
+// formats show them (built with the shared texts of engine/present/report_texts.h).
 #pragma once
 
 #include <deque>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/findings.h"
-#include "engine/texts.h"
+#include "engine/model/findings.h"
+#include "engine/present/report_texts.h"
 
 namespace corvala::test {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/block_lines.h"
-#include "engine/lines.h"
-#include "engine/outline.h"
-#include "engine/text.h"
+#include "engine/run/block_at_line.h"
+#include "engine/input/lines.h"
+#include "engine/geo/outline.h"
+#include "engine/values/text.h"
 #include "ui/OutlineView.h"
 #include "ui/Unit1.h"
 

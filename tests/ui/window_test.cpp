@@ -14,8 +14,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "engine/failures.h"
-#include "engine/text.h"
+#include "engine/model/failures.h"
+#include "engine/values/text.h"
 #include "ui/Application.h"
 #include "window_fixture.h"
 

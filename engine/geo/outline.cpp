@@ -1,0 +1,527 @@
+#include "engine/geo/outline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <compare>
+#include <cstdint>
+#include <cstdio>
+#include <numbers>
+#include <optional>
+#include <memory_resource>
+#include <set>
+#include <tuple>
+
+#include <GeographicLib/Geodesic.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+
+namespace corvala {
+
+namespace bg = boost::geometry;
+
+namespace {
+
+const GeographicLib::Geodesic& Wgs84() { return GeographicLib::Geodesic::WGS84(); }
+
+constexpr double kDegree = std::numbers::pi / 180;
+
+// No chord between two followed points departs from its arc by more than
+// this: far below what any outline needs to keep its parts apart (and a
+// fraction of a pixel when the whole airspace is drawn), and coarse enough
+// to follow an arc of a few miles with a few dozen points.
+constexpr double kChordMetres = 30;
+// ...and no chord spans more than this many degrees of the arc, or less
+// than one (at most 360 points for any arc: the largest radius, 1000 NM,
+// then departs from its chords by 70 m).
+constexpr double kLargestStep = 10;
+constexpr double kSmallestStep = 1;
+// The exact geodesic anchors of an arc lie this many degrees of the arc
+// apart at the largest radius, and further apart for smaller ones (the
+// error of the interpolation between them grows with the radius and the
+// fourth power of their spacing): 12 degrees at 1000 NM, 21 at 100 NM, 38
+// at 10 NM, 45 at most. The points then stay within about 3 m of the
+// geodesic ones at any latitude.
+constexpr double kAnchorSpacing = 12;
+constexpr double kLargestRadius = 1000 * kMetresPerNauticalMile;
+// Metres per degree of a great circle of the sphere of the earth's mean
+// radius: the unit of the azimuthal plane.
+constexpr double kMetresPerDegree = 6'371'008.8 * kDegree;
+
+// Into [-180, 180) for a difference of two longitudes (or a little more).
+double Wrap180(double degrees) {
+    if (degrees >= 180) return degrees - 360;
+    if (degrees < -180) return degrees + 360;
+    return degrees;
+}
+
+using PlanePoint = bg::model::d2::point_xy<double>;
+
+// The spherical azimuthal equidistant projection about a centre, in
+// degrees of arc: the distance and the direction from the centre are kept,
+// so that an outline around a pole, or one as wide as a hemisphere, stays
+// as simple as it is on the earth.
+class Azimuthal {
+public:
+    explicit Azimuthal(GeoPoint centre)
+        : centre_(centre), sin0_(std::sin(centre.latitude * kDegree)), cos0_(std::cos(centre.latitude * kDegree)) {}
+    PlanePoint Forward(GeoPoint p) const {
+        const double phi = p.latitude * kDegree, dl = (p.longitude - centre_.longitude) * kDegree;
+        const double x = std::cos(phi) * std::sin(dl);
+        const double y = cos0_ * std::sin(phi) - sin0_ * std::cos(phi) * std::cos(dl);
+        const double z = sin0_ * std::sin(phi) + cos0_ * std::cos(phi) * std::cos(dl);
+        const double h = std::hypot(x, y);
+        const double k = h > 0 ? std::atan2(h, z) / h / kDegree : 1 / kDegree;
+        return {x * k, y * k};
+    }
+    GeoPoint Reverse(const PlanePoint& p) const {
+        const double c = std::hypot(p.x(), p.y()) * kDegree;
+        if (c == 0) return centre_;
+        const double x = p.x() * kDegree, y = p.y() * kDegree;
+        const double sine = std::clamp(std::cos(c) * sin0_ + y * std::sin(c) * cos0_ / c, -1.0, 1.0);
+        const double longitude =
+            centre_.longitude + std::atan2(x * std::sin(c), c * cos0_ * std::cos(c) - y * sin0_ * std::sin(c)) / kDegree;
+        return {std::asin(sine) / kDegree, Wrap180(Wrap180(longitude))};
+    }
+    // The distance from the centre in degrees of arc.
+    double Distance(GeoPoint p) const {
+        const PlanePoint q = Forward(p);
+        return std::hypot(q.x(), q.y());
+    }
+
+private:
+    GeoPoint centre_;
+    double sin0_, cos0_;
+};
+
+}  // namespace
+
+Bearing GeodesicTo(GeoPoint from, GeoPoint to) {
+    Bearing result;
+    double backAzimuth;
+    Wgs84().Inverse(from.latitude, from.longitude, to.latitude, to.longitude, result.metres, result.degrees,
+                    backAzimuth);
+    return result;
+}
+
+GeoPoint GeodesicDestination(GeoPoint from, double degrees, double metres) {
+    GeoPoint to;
+    Wgs84().Direct(from.latitude, from.longitude, degrees, metres, to.latitude, to.longitude);
+    return to;
+}
+
+namespace {
+
+// The chords an arc is followed with: 0 when its points are its ends alone.
+int ArcChords(double sweep, double startMetres, double endMetres) {
+    const double radius = std::max(startMetres, endMetres);
+    if (!(radius > kChordMetres) || sweep == 0 || !std::isfinite(sweep)) return 0;
+    const double step = std::clamp(2 * std::acos(1 - kChordMetres / radius) / kDegree, kSmallestStep, kLargestStep);
+    const auto count = static_cast<int>(std::ceil(std::min(std::abs(sweep), 360.0) / step));
+    return count < 2 ? 0 : count;
+}
+
+}  // namespace
+
+std::size_t ArcPointCount(double sweep, double startMetres, double endMetres) {
+    const int count = ArcChords(sweep, startMetres, endMetres);
+    return count == 0 ? 0 : static_cast<std::size_t>(count) - 1;
+}
+
+void FollowArc(GeoPoint centre, double from, double sweep, double startMetres, double endMetres,
+               std::vector<GeoPoint>& out) {
+    const double radius = std::max(startMetres, endMetres);
+    const int count = ArcChords(sweep, startMetres, endMetres);
+    if (count == 0) return;
+
+    // A geodesic point costs a third of a microsecond or more, too much for
+    // every point of every arc of a large file. The points are placed on the
+    // circle of the azimuthal plane about the centre instead (in which the
+    // circle of a sphere stays a circle, also around a pole), shifted by the
+    // difference between the sphere and the ellipsoid, which is measured
+    // exactly at a few anchors and interpolated between them (Catmull-Rom
+    // splines through four anchors). The difference changes slowly along
+    // the arc (mostly with twice the bearing).
+    const double along = endMetres - startMetres;
+    const Azimuthal plane(centre);
+    auto onCircle = [&](double t) {
+        const double bearing = (from + sweep * t) * kDegree;
+        const double degrees = (startMetres + along * t) / kMetresPerDegree;
+        return PlanePoint(degrees * std::sin(bearing), degrees * std::cos(bearing));
+    };
+    const double spacing = std::clamp(kAnchorSpacing * std::pow(kLargestRadius / radius, 0.25), kAnchorSpacing, 45.0);
+    const int anchors = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / spacing)));
+    // shift[k] belongs to anchor k - 1, from one before the start to one
+    // after the end (on the arc or the spiral continued).
+    thread_local std::vector<PlanePoint> shift;
+    shift.clear();
+    for (int k = -1; k <= anchors + 1; ++k) {
+        const double t = static_cast<double>(k) / anchors;
+        const PlanePoint exact = plane.Forward(GeodesicDestination(centre, from + sweep * t, startMetres + along * t));
+        const PlanePoint planar = onCircle(t);
+        shift.emplace_back(exact.x() - planar.x(), exact.y() - planar.y());
+    }
+    auto spline = [](double a, double b, double c, double d, double u) {
+        return b + 0.5 * u * (c - a + u * (2 * a - 5 * b + 4 * c - d + u * (3 * (b - c) + d - a)));
+    };
+    for (int j = 1; j < count; ++j) {
+        const double t = static_cast<double>(j) / count;
+        const double s = t * anchors;
+        const int k = std::min(static_cast<int>(s), anchors - 1);
+        const double u = s - k;
+        const PlanePoint p = onCircle(t);
+        const PlanePoint* q = &shift[static_cast<std::size_t>(k)];
+        out.push_back(plane.Reverse({p.x() + spline(q[0].x(), q[1].x(), q[2].x(), q[3].x(), u),
+                                     p.y() + spline(q[0].y(), q[1].y(), q[2].y(), q[3].y(), u)}));
+    }
+}
+
+namespace {
+
+// The crossing test works on a grid of a thousandth of a second of arc (3 cm
+// or less): on integers every comparison is exact, and the points of the
+// file, written to the second or to its thousandths, lie on it exactly, so
+// that a point written on an edge stays on it. Coordinates stay below 2^31,
+// so that the products the tests form fit into 128 bits.
+constexpr double kGridPerDegree = 3'600'000;
+constexpr double kGridLimit = 2'000'000'000;
+
+using Wide = __int128;
+
+struct GridPoint {
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    friend auto operator<=>(const GridPoint&, const GridPoint&) = default;
+};
+
+int Sign(Wide value) { return (value > 0) - (value < 0); }
+
+// 1 when c lies to the left of the line from a to b, -1 to the right, 0 on it.
+int Orientation(const GridPoint& a, const GridPoint& b, const GridPoint& c) {
+    return Sign(Wide(b.x - a.x) * (c.y - a.y) - Wide(b.y - a.y) * (c.x - a.x));
+}
+
+// For c on the line through a and b: whether it lies between them.
+bool Within(const GridPoint& a, const GridPoint& b, const GridPoint& c) {
+    return std::min(a.x, b.x) <= c.x && c.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= c.y &&
+           c.y <= std::max(a.y, b.y);
+}
+
+// How two segments meet: not at all, at a point of one of them that lies on
+// the other (`at` is that point), or crossing in the interior of both.
+enum class Contact : unsigned char { None, Touch, Cross };
+
+Contact Meet(const GridPoint& a, const GridPoint& b, const GridPoint& c, const GridPoint& d, GridPoint& at) {
+    const int o1 = Orientation(a, b, c), o2 = Orientation(a, b, d);
+    const int o3 = Orientation(c, d, a), o4 = Orientation(c, d, b);
+    if (o1 * o2 < 0 && o3 * o4 < 0) return Contact::Cross;
+    for (const auto& [o, p, q, r] : {std::tuple{o1, &a, &b, &c}, std::tuple{o2, &a, &b, &d},
+                                      std::tuple{o3, &c, &d, &a}, std::tuple{o4, &c, &d, &b}}) {
+        if (o == 0 && Within(*p, *q, *r)) {
+            at = *r;
+            return Contact::Touch;
+        }
+    }
+    return Contact::None;
+}
+
+// The plane an outline is laid flat in: latitude and longitude themselves
+// (around a whole degree of longitude), where the outline
+// neither goes around a pole nor spans half the earth's longitudes, so that
+// straight edges of the file stay straight; else the azimuthal plane about
+// the middle of its points.
+class FlatOutline {
+public:
+    // False when no plane keeps the outline's shape.
+    bool Choose(std::span<const GeoPoint> points, std::optional<GeoPoint> centre) {
+        const std::size_t n = points.size();
+        double longitude = points[0].longitude, west = longitude, east = longitude;
+        for (std::size_t i = 1; i <= n; ++i) {
+            longitude += Wrap180(points[i % n].longitude - points[i - 1].longitude);
+            if (i < n) {
+                west = std::min(west, longitude);
+                east = std::max(east, longitude);
+            }
+        }
+        const bool aroundPole = std::abs(longitude - points[0].longitude) > 180;
+        if (!aroundPole && east - west < 170) {
+            azimuthal_ = false;
+            origin_ = {std::round(points[0].latitude), Wrap180(Wrap180(std::round((west + east) / 2)))};
+            return true;
+        }
+        if (!centre) {
+            double x = 0, y = 0, z = 0;
+            for (const GeoPoint& p : points) {
+                const double phi = p.latitude * kDegree, lambda = p.longitude * kDegree;
+                x += std::cos(phi) * std::cos(lambda);
+                y += std::cos(phi) * std::sin(lambda);
+                z += std::sin(phi);
+            }
+            const double length = std::sqrt(x * x + y * y + z * z);
+            // Points spread evenly around a great circle have no middle.
+            if (!(length > 0.1 * static_cast<double>(n))) return false;
+            centre = GeoPoint{std::asin(std::clamp(z / length, -1.0, 1.0)) / kDegree, std::atan2(y, x) / kDegree};
+        }
+        azimuthal_ = true;
+        plane_ = Azimuthal(*centre);
+        // Near the far side of the earth the plane tears.
+        for (const GeoPoint& p : points)
+            if (!(plane_.Distance(p) < 150)) return false;
+        return true;
+    }
+    PlanePoint Forward(GeoPoint p) const {
+        if (azimuthal_) return plane_.Forward(p);
+        return {Wrap180(p.longitude - origin_.longitude), p.latitude - origin_.latitude};
+    }
+    GeoPoint Reverse(const PlanePoint& p) const {
+        if (azimuthal_) return plane_.Reverse(p);
+        return {p.y() + origin_.latitude, Wrap180(p.x() + origin_.longitude)};
+    }
+
+private:
+    bool azimuthal_ = false;
+    GeoPoint origin_;
+    Azimuthal plane_{GeoPoint{}};
+};
+
+// The sweep over the outline's segments from west to east (points ordered
+// by x, then y: the sweep line turned a little, so that vertical segments
+// need no case of their own). The segments the sweep line meets are kept in
+// their order along it; two segments are compared when they become
+// neighbours there. Segments that only touch never change their order, so
+// the sweep goes on past a touch; the first crossing ends it. This finds a
+// crossing whenever there is one, and a touch whenever there is one and no
+// crossing (points shared by two parts of the outline are found apart,
+// by sorting).
+class Sweep {
+public:
+    // `ring`: no two consecutive points equal, the last not equal to the first.
+    explicit Sweep(std::span<const GridPoint> ring) : ring_(ring), n_(ring.size()) {
+        segments_.clear();
+        for (std::size_t i = 0; i < n_; ++i) {
+            const GridPoint& a = ring[i];
+            const GridPoint& b = ring[(i + 1) % n_];
+            segments_.push_back(a < b ? Segment{a, b} : Segment{b, a});
+        }
+    }
+
+    // Sets found_: a crossing, else the lowest touch met.
+    void Run() {
+        // The points in the order of the sweep; a point the outline passes
+        // twice comes twice in a row, and the segments that leave it there
+        // touch.
+        thread_local std::vector<std::uint32_t> order;
+        order.resize(n_);
+        for (std::uint32_t i = 0; i < n_; ++i) order[i] = i;
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return ring_[a] != ring_[b] ? ring_[a] < ring_[b] : a < b;
+        });
+        for (std::size_t k = 1; k < n_; ++k)
+            if (ring_[order[k]] == ring_[order[k - 1]]) Keep(order[k - 1], order[k], false, ring_[order[k]]);
+
+        std::pmr::monotonic_buffer_resource nodes;
+        Status status(Below{this}, &nodes);
+        thread_local std::vector<Status::iterator> where;
+        where.assign(n_, status.end());
+        for (std::size_t k = 0; k < n_;) {
+            at_ = ring_[order[k]];
+            std::size_t end = k + 1;
+            while (end < n_ && ring_[order[end]] == at_) ++end;
+            // The segments that end at the point leave the sweep line before
+            // those that begin there join it.
+            for (std::size_t j = k; j < end; ++j) {
+                for (const std::uint32_t s : {Before(order[j]), order[j]}) {
+                    if (segments_[s].right != at_) continue;
+                    const auto next = status.erase(where[s]);
+                    if (next != status.begin() && CompareAbove(status, std::prev(next))) return;
+                    if (next != status.end() && CompareBelow(status, next)) return;
+                }
+            }
+            for (std::size_t j = k; j < end; ++j) {
+                for (const std::uint32_t s : {Before(order[j]), order[j]}) {
+                    if (segments_[s].left != at_) continue;
+                    const auto it = status.insert(s).first;
+                    where[s] = it;
+                    if (CompareBelow(status, it) || CompareAbove(status, it)) return;
+                }
+            }
+            k = end;
+        }
+    }
+
+    bool found = false;
+    bool crosses = false;
+    std::size_t first = 0, second = 0;
+    // The touching point, or the crossing's segments' ends.
+    GridPoint touch;
+
+private:
+    struct Segment {
+        GridPoint left, right;
+    };
+
+    // The order along the sweep line at the current point: by height there,
+    // then (segments that meet there) by slope, then by number.
+    struct Below {
+        const Sweep* sweep;
+        bool operator()(std::uint32_t a, std::uint32_t b) const { return sweep->Order(a, b) < 0; }
+    };
+    using Status = std::pmr::set<std::uint32_t, Below>;
+
+    // The segment that ends at point i.
+    std::uint32_t Before(std::uint32_t i) const { return static_cast<std::uint32_t>(i == 0 ? n_ - 1 : i - 1); }
+
+    int Order(std::uint32_t a, std::uint32_t b) const {
+        if (a == b) return 0;
+        const Segment& s = segments_[a];
+        const Segment& t = segments_[b];
+        // The heights as fractions num / den, den > 0; a vertical segment
+        // (seen only while the sweep is on its x) at the sweep point's
+        // height, within its ends.
+        auto height = [&](const Segment& g, Wide& num, Wide& den) {
+            const std::int64_t dx = g.right.x - g.left.x;
+            if (dx == 0) {
+                num = std::clamp(at_.y, g.left.y, g.right.y);
+                den = 1;
+            } else {
+                num = Wide(g.left.y) * dx + Wide(g.right.y - g.left.y) * (at_.x - g.left.x);
+                den = dx;
+            }
+        };
+        Wide ns, ds, nt, dt;
+        height(s, ns, ds);
+        height(t, nt, dt);
+        if (const int c = Sign(ns * dt - nt * ds)) return c;
+        const std::int64_t sx = s.right.x - s.left.x, tx = t.right.x - t.left.x;
+        if (sx == 0 || tx == 0) {
+            if (sx != tx) return sx == 0 ? 1 : -1;
+        } else if (const int c = Sign(Wide(s.right.y - s.left.y) * tx - Wide(t.right.y - t.left.y) * sx)) {
+            return c;
+        }
+        return a < b ? -1 : 1;
+    }
+
+    // Compares the segment at `it` with the nearest one below it, or above
+    // it, on the sweep line that is not its neighbour on the outline (those
+    // share a point with it and could shield an edge that runs along it);
+    // true at a crossing.
+    bool CompareBelow(const Status& status, Status::const_iterator it) {
+        for (auto other = it; other != status.begin();) {
+            --other;
+            if (!Neighbours(*other, *it)) return Compare(*other, *it);
+        }
+        return false;
+    }
+    bool CompareAbove(const Status& status, Status::const_iterator it) {
+        for (auto other = std::next(it); other != status.end(); ++other)
+            if (!Neighbours(*other, *it)) return Compare(*it, *other);
+        return false;
+    }
+
+    bool Neighbours(std::size_t a, std::size_t b) const {
+        return a + 1 == b || b + 1 == a || (a == 0 && b + 1 == n_) || (b == 0 && a + 1 == n_);
+    }
+
+    void Keep(std::size_t a, std::size_t b, bool cross, const GridPoint& point) {
+        if (a > b) std::swap(a, b);
+        if (found && !cross && std::pair(a, b) >= std::pair(first, second)) return;
+        found = true;
+        crosses = cross;
+        first = a;
+        second = b;
+        touch = point;
+    }
+
+    // Compares two segments that became neighbours; true at a crossing.
+    bool Compare(std::uint32_t a, std::uint32_t b) {
+        if (Neighbours(a, b)) return false;
+        GridPoint point;
+        const Contact contact = Meet(ring_[a], ring_[(a + 1) % n_], ring_[b], ring_[(b + 1) % n_], point);
+        if (contact == Contact::None) return false;
+        Keep(a, b, contact == Contact::Cross, point);
+        return contact == Contact::Cross;
+    }
+
+    std::span<const GridPoint> ring_;
+    std::size_t n_;
+    static thread_local std::vector<Segment> segments_;
+    GridPoint at_;
+};
+
+thread_local std::vector<Sweep::Segment> Sweep::segments_;
+
+// Where the lines through a and b and through c and d cross, in the plane
+// (the points as they were before they were put on the grid).
+PlanePoint CrossingPoint(const PlanePoint& a, const PlanePoint& b, const PlanePoint& c, const PlanePoint& d) {
+    const double d1x = b.x() - a.x(), d1y = b.y() - a.y(), d2x = d.x() - c.x(), d2y = d.y() - c.y();
+    const double t = ((c.x() - a.x()) * d2y - (c.y() - a.y()) * d2x) / (d1x * d2y - d1y * d2x);
+    return {a.x() + t * d1x, a.y() + t * d1y};
+}
+
+}  // namespace
+
+CrossingSearch FindSelfCrossing(std::span<const GeoPoint> points, std::optional<GeoPoint> centre) {
+    // The three sides of a triangle all meet their neighbours only.
+    if (points.size() <= 3) return {};
+    FlatOutline flat;
+    if (!flat.Choose(points, centre)) return {CrossingSearch::Outcome::TooLarge, {}};
+
+    // The grid ring without repeated points; ring[k] is points[from[k]].
+    thread_local std::vector<GridPoint> ring;
+    thread_local std::vector<std::uint32_t> from;
+    ring.clear();
+    from.clear();
+    for (std::uint32_t i = 0; i < points.size(); ++i) {
+        const PlanePoint p = flat.Forward(points[i]);
+        const double x = std::round(p.x() * kGridPerDegree), y = std::round(p.y() * kGridPerDegree);
+        if (!(std::abs(x) < kGridLimit && std::abs(y) < kGridLimit)) return {CrossingSearch::Outcome::TooLarge, {}};
+        const GridPoint g{static_cast<std::int64_t>(x), static_cast<std::int64_t>(y)};
+        if (!ring.empty() && ring.back() == g) continue;
+        ring.push_back(g);
+        from.push_back(i);
+    }
+    while (ring.size() > 1 && ring.back() == ring.front()) {
+        ring.pop_back();
+        from.pop_back();
+    }
+    if (ring.size() <= 3) return {};
+
+    Sweep sweep(ring);
+    sweep.Run();
+    if (!sweep.found) return {};
+    // Segment k of the grid ring ends where the outline's segment before
+    // point from[k + 1] ends.
+    const std::size_t n = points.size(), m = ring.size();
+    auto segment = [&](std::size_t k) { return ((k + 1 < m ? from[k + 1] : from[0] + n) + n - 1) % n; };
+    SelfCrossing crossing;
+    crossing.first = segment(sweep.first);
+    crossing.second = segment(sweep.second);
+    if (crossing.first > crossing.second) std::swap(crossing.first, crossing.second);
+    crossing.crosses = sweep.crosses;
+    if (sweep.crosses) {
+        auto at = [&](std::size_t k) { return flat.Forward(points[from[k % m]]); };
+        const std::size_t a = sweep.first, b = sweep.second;
+        crossing.position = flat.Reverse(CrossingPoint(at(a), at(a + 1), at(b), at(b + 1)));
+    } else {
+        // A touch is at a point of the outline: give it as written.
+        const auto at = std::find(ring.begin(), ring.end(), sweep.touch);
+        crossing.position = points[from[static_cast<std::size_t>(at - ring.begin())]];
+    }
+    return {CrossingSearch::Outcome::Found, crossing};
+}
+
+std::string FormatDms(GeoPoint point) {
+    auto split = [](double degrees, int& d, int& m, int& s) {
+        const long total = std::lround(std::abs(degrees) * 3600);
+        d = static_cast<int>(total / 3600);
+        m = static_cast<int>(total / 60 % 60);
+        s = static_cast<int>(total % 60);
+    };
+    int d1, m1, s1, d2, m2, s2;
+    split(point.latitude, d1, m1, s1);
+    split(point.longitude, d2, m2, s2);
+    char text[48];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d %c %03d:%02d:%02d %c", d1, m1, s1, point.latitude < 0 ? 'S' : 'N',
+                  d2, m2, s2, point.longitude < 0 ? 'W' : 'E');
+    return text;
+}
+
+}  // namespace corvala

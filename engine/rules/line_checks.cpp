@@ -1,0 +1,25 @@
+#include "engine/rules/line_checks.h"
+
+#include "engine/rules/block/blocks.h"
+#include "engine/rules/extended/extended.h"
+
+namespace corvala {
+
+std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& settings) {
+    std::vector<std::unique_ptr<LineChecks>> checks;
+    if (!settings.blocks && !settings.ExtendedLines()) return checks;
+    CheckSettings blocks = settings;
+    // Without --blocks the extended record set takes from the block checks
+    // only its rule on outlines that are not closed.
+    if (!settings.blocks)
+        for (const RuleInfo& rule : AllRules())
+            if (rule.family == RuleFamily::Block && rule.id != Info(RuleId::NotClosed).id)
+                blocks.disabled.emplace_back(rule.id);
+    checks.push_back(std::make_unique<BlockChecks>(blocks));
+    // With the classic rules it only suggests the extended ones for a file
+    // that declares their version.
+    checks.push_back(std::make_unique<ExtendedChecks>(settings));
+    return checks;
+}
+
+}  // namespace corvala

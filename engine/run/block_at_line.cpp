@@ -1,0 +1,72 @@
+#include "engine/run/block_at_line.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "engine/run/engine.h"
+#include "engine/rules/extended/extended.h"
+#include "engine/input/record_line.h"
+#include "engine/values/text.h"
+
+namespace corvala {
+
+namespace {
+
+// Line 1 always begins a range, so the byte-order mark never matters here.
+bool LineStartsBlock(std::string_view raw) {
+    RecordText split;
+    return ReadRecordLine(raw, 0, false, split) && StartsBlock(split.command);
+}
+
+}  // namespace
+
+BlockRange FindBlockRange(std::span<const std::string_view> lines, std::int32_t line) {
+    const auto count = static_cast<std::int32_t>(std::min<std::size_t>(lines.size(), kMaxLines));
+    if (count == 0) return {1, 0};
+    line = std::clamp(line, 1, count);
+    auto starts = [&](std::int32_t n) { return LineStartsBlock(lines[n - 1]); };
+    BlockRange range{line, line};
+    while (range.first > 1 && !starts(range.first)) --range.first;
+    while (range.last < count && !starts(range.last + 1)) ++range.last;
+    return range;
+}
+
+BlockAnalysis AnalyseBlockLines(std::span<const std::string_view> lines, std::int32_t firstLine,
+                                const CheckSettings& settings) {
+    Engine engine;
+    std::optional<ExtendedRecords> extended;
+    if (settings.ExtendedLines()) extended.emplace(engine, settings);
+    std::vector<RecordLine> records;
+    records.reserve(lines.size());
+    std::vector<Finding> own;
+    std::int32_t blockLine = 0;
+    std::int32_t number = firstLine;
+    for (const std::string_view raw : lines) {
+        RecordLine& r = records.emplace_back();
+        r.line = number++;
+        r.raw = raw;
+        RecordText split;
+        if (!ReadRecordLine(raw, r.line, settings.ExtendedLines(), split)) continue;
+        r.command = split.command;
+        r.argument = split.argument;
+        if (StartsBlock(split.command)) {
+            // AnalyseBlock ends at the next block: the lines from there on
+            // need no check.
+            if (records.size() > 1) break;
+            blockLine = r.line;
+        }
+        if (extended) {
+            // As in the run: a line passes when none of its findings is an error.
+            own.clear();
+            extended->CheckLine(r.line, raw, split.command, split.argument, blockLine, own);
+            r.lineOk =
+                std::none_of(own.begin(), own.end(), [](const Finding& f) { return f.severity == Severity::Error; });
+        } else {
+            r.lineOk = engine.ScanLine(split.command, split.argument).ok();
+        }
+    }
+    return AnalyseBlock(records, settings);
+}
+
+}  // namespace corvala

@@ -1,4 +1,4 @@
-// corvala-check --fix and --diff: each FILE mended (engine/mend.h) and saved
+// corvala-check --fix and --diff: each FILE mended (engine/run/mend.h) and saved
 // in place, or the change shown as a unified diff.
 #pragma once
 

@@ -48,7 +48,7 @@ struct Finding {
     std::int32_t column = -1;
     std::int32_t endColumn = -1;
     // What mends the fault, when the rule knows it for certain or by the
-    // evident intent (engine/fixes.h); null when nothing does.
+    // evident intent (engine/model/fixes.h); null when nothing does.
     std::shared_ptr<const Fix> fix;
 
     bool HasSpan() const noexcept { return column >= 0 && endColumn >= column; }

@@ -23,7 +23,7 @@ struct RuleDoc {
 // The rule's documentation, or null for the classic line checks.
 const RuleDoc* DocOf(RuleId rule) noexcept;
 
-// What a rule's fix does and how safe it is (engine/rule_fixes.def).
+// What a rule's fix does and how safe it is (engine/model/rule_fixes.def).
 struct RuleFix {
     FixSafety safety;
     std::string_view does;

@@ -21,7 +21,7 @@
 #include <span>
 
 #include "engine/values/altitude.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/geodesics.h"
 #include "ui/LineDecoding.h"
 
 namespace corvala::ui {

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "engine/run/block_at_line.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/geodesics.h"
 #include "engine/input/record_line.h"
 #include "engine/values/text.h"
 

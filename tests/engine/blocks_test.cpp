@@ -16,7 +16,8 @@
 #include "engine/run/engine.h"
 #include "engine/input/io.h"
 #include "engine/input/lines.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/crossing.h"
+#include "engine/geo/geodesics.h"
 #include "test_support.h"
 
 namespace corvala {

@@ -15,7 +15,7 @@
 
 #include "engine/run/block_at_line.h"
 #include "engine/input/lines.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/geodesics.h"
 #include "engine/values/text.h"
 #include "ui/OutlineView.h"
 #include "ui/Unit1.h"

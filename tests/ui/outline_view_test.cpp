@@ -45,7 +45,7 @@ BlockAnalysis Analyse(const std::string& text, bool extended = false) {
 
 int FindingOf(const BlockAnalysis& block, const QString& rule) {
     for (std::size_t i = 0; i < block.findings.size(); ++i)
-        if (QString::fromUtf8(block.findings[i].finding.rule) == rule) return static_cast<int>(i);
+        if (QString::fromUtf8(IdOf(block.findings[i].finding.rule)) == rule) return static_cast<int>(i);
     return -2;
 }
 

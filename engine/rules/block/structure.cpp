@@ -288,8 +288,7 @@ BlockAnalysis& Analyser::Finish(bool endOfFile) {
             FinishOutline();
             if (failedLine_ != 0) {
                 std::erase_if(a_.findings, [](const BlockFinding& f) {
-                    const RuleInfo* rule = FindRule(f.finding.rule);
-                    return rule && rule->needs != RuleNeeds::Nothing;
+                    return Info(f.finding.rule).needs != RuleNeeds::Nothing;
                 });
                 Report(Rule::GeometrySkipped, failedLine_,
                        "the geometry of the block is not checked: line " + std::to_string(failedLine_) + " " +

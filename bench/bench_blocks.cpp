@@ -15,7 +15,8 @@
 #include "engine/rules/block/blocks.h"
 #include "engine/run/engine.h"
 #include "engine/input/lines.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/crossing.h"
+#include "engine/geo/geodesics.h"
 #include "engine/values/text.h"
 
 namespace {

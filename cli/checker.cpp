@@ -127,7 +127,7 @@ public:
     explicit StatisticsSink(FindingSink& report) : report_(report) {}
     void RunStarted(const RunStart& start) override { report_.RunStarted(start); }
     void Reported(const Finding& finding) override {
-        ++counts_[{std::string(finding.rule), finding.severity}];
+        ++counts_[{std::string(IdOf(finding.rule)), finding.severity}];
         report_.Reported(finding);
     }
     void LineChecked(const LineVerdict& verdict) override { report_.LineChecked(verdict); }

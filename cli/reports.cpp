@@ -128,7 +128,7 @@ public:
         out_.Write(EscapeControls(finding.message));
         if (style_.text == TextStyle::Detailed) {
             out_.Write(" [");
-            out_.Write(finding.rule);
+            out_.Write(IdOf(finding.rule));
             out_.Put(']');
         }
         out_.Put('\n');

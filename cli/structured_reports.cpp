@@ -51,7 +51,7 @@ public:
             items_->Key("severity");
             items_->String(SeverityName(finding.severity));
             items_->Key("rule");
-            items_->String(finding.rule);
+            items_->String(IdOf(finding.rule));
             items_->Key("block_line");
             items_->Integer(finding.blockLine);
             // The span on the line: 1-based byte columns, the end the
@@ -291,14 +291,10 @@ public:
     void Result(const Finding& finding, std::string_view raw) {
         writer_.BeginObject();
         writer_.Key("ruleId");
-        writer_.String(finding.rule);
-        const auto rules = AllRules();
-        for (std::size_t i = 0; i < rules.size(); ++i) {
-            if (rules[i].id != finding.rule) continue;
-            writer_.Key("ruleIndex");
-            writer_.Integer(static_cast<std::int64_t>(i));
-            break;
-        }
+        writer_.String(IdOf(finding.rule));
+        // The rules are listed in the order of the rule table.
+        writer_.Key("ruleIndex");
+        writer_.Integer(static_cast<std::int64_t>(finding.rule));
         writer_.Key("level");
         writer_.String(Level(finding.severity));
         writer_.Key("message");

@@ -30,11 +30,10 @@ class Findings final : public corvala::FindingSink {
 public:
     void RunStarted(const corvala::RunStart&) override {}
     void Reported(const corvala::Finding& finding) override {
-        if (finding.rule == "duplicate-block") return;
+        if (finding.rule == corvala::RuleId::DuplicateBlock) return;
         ++count;
         errors += finding.severity == corvala::Severity::Error;
-        const corvala::RuleInfo* rule = corvala::FindRule(finding.rule);
-        const bool lineRule = rule == nullptr || rule->family == corvala::RuleFamily::Line;
+        const bool lineRule = corvala::Info(finding.rule).family == corvala::RuleFamily::Line;
         if (lineRule && finding.severity == corvala::Severity::Error && finding.line > 0) {
             if (refused.size() <= static_cast<std::size_t>(finding.line)) refused.resize(finding.line + 1, false);
             refused[finding.line] = true;

@@ -80,7 +80,8 @@ public:
         Check(!ended, "finding after the end");
         ++findings;
         counts[static_cast<int>(finding.severity)]++;
-        Check(!finding.rule.empty() && !finding.message.empty(), "finding without rule or message", finding.line);
+        Check(static_cast<std::size_t>(finding.rule) < corvala::AllRules().size() && !finding.message.empty(),
+              "finding without rule or message", finding.line);
         if (finding.line == 0) {
             Check(classic_ == false, "a finding about the whole file from the line checks alone");
             fileFindings = true;
@@ -97,7 +98,7 @@ public:
             Check(finding.command == command, "line check finding names another command", finding.line);
             Check(finding.severity == corvala::Severity::Error, "line checks report errors", finding.line);
             const bool notImplemented = corvala::Engine::FindValidator(command) == nullptr;
-            Check((finding.rule == corvala::kNotImplementedRule) == notImplemented,
+            Check((finding.rule == corvala::RuleId::NotImplemented) == notImplemented,
                   "not implemented exactly when there is no validator", finding.line);
         }
     }

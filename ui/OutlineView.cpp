@@ -21,7 +21,7 @@
 #include <span>
 
 #include "engine/values/altitude.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/geodesics.h"
 #include "ui/LineDecoding.h"
 
 namespace corvala::ui {
@@ -396,8 +396,7 @@ void OutlineView::SetBlock(const BlockAnalysis& block, std::vector<BlockAnalysis
         Mark& mark = marks_.emplace_back();
         mark.severity = f.finding.severity;
         // The rule decides how its places are drawn.
-        const RuleInfo* rule = FindRule(f.finding.rule);
-        const RuleId id = rule ? static_cast<RuleId>(rule - AllRules().data()) : RuleId::NotImplemented;
+        const RuleId id = f.finding.rule;
         if (id == RuleId::ArcRadiusMismatch && f.markers.size() == 3) mark.shape = MarkShape::Radii;
         if (id == RuleId::NotClosed && f.markers.size() == 2) mark.shape = MarkShape::Gap;
         for (const GeoPoint& p : f.markers) {

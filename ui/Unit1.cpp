@@ -1201,7 +1201,7 @@ void TForm1::Reported(const Finding& finding) {
     std::optional<ByteSpan> span;
     if (finding.HasSpan())
         span = ByteSpan{static_cast<std::size_t>(finding.column), static_cast<std::size_t>(finding.endColumn)};
-    itemSources_.back() = {finding.line, std::string(finding.rule), span};
+    itemSources_.back() = {finding.line, finding.rule, span};
 }
 
 void TForm1::LineChecked(const LineVerdict& verdict) {
@@ -1272,14 +1272,14 @@ void TForm1::ShowOutlineOfCaret() {
     ShowOutlineOfLine(line);
 }
 
-void TForm1::ShowOutlineOfLine(std::int32_t line, std::string_view rule) {
+void TForm1::ShowOutlineOfLine(std::int32_t line, std::optional<RuleId> rule) {
     if (!OutlineDock->isVisible() || engine_.Running() || runLines_.empty()) return;
     if (line < 1 || static_cast<std::size_t>(line) > runLines_.size()) return ClearOutline();
     const std::span<const std::string_view> lines(runLines_);
     const BlockRange range = FindBlockRange(lines, line);
     // Moving the caret within the block shown changes nothing.
-    if (rule.empty() && shownBlock_.first == range.first && shownBlock_.rule.empty()) return;
-    shownBlock_ = {range.first, std::string(rule)};
+    if (!rule && shownBlock_.first == range.first && !shownBlock_.rule) return;
+    shownBlock_ = {range.first, rule};
 
     // The settings of the run that made the list (with the record set it
     // judged the file by); its findings are marked only when the block
@@ -1298,9 +1298,9 @@ void TForm1::ShowOutlineOfLine(std::int32_t line, std::string_view rule) {
     if (static_cast<std::size_t>(range.last) < lines.size())
         neighbours.push_back(analyse(FindBlockRange(lines, range.last + 1)));
     int marked = -1;
-    for (std::size_t i = 0; i < block.findings.size() && !rule.empty(); ++i) {
+    for (std::size_t i = 0; i < block.findings.size() && rule; ++i) {
         const Finding& f = block.findings[i].finding;
-        if (f.line == line && f.rule == rule) {
+        if (f.line == line && f.rule == *rule) {
             marked = static_cast<int>(i);
             break;
         }

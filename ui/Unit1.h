@@ -291,7 +291,7 @@ private:
     void FillRecentMenu();
     // Draws the block that holds file line `line`, marking the finding of
     // rule `rule` there (all of the block's findings when none).
-    void ShowOutlineOfLine(std::int32_t line, std::string_view rule = {});
+    void ShowOutlineOfLine(std::int32_t line, std::optional<RuleId> rule = std::nullopt);
 public:
     // The geometry of `block` (of the file's `lines`) after the line where
     // its analysis stopped, for the outline view.
@@ -320,11 +320,11 @@ private:
     std::string runText_;
     std::vector<std::size_t> runLineStarts_;
     std::vector<std::string_view> runLines_;
-    // The file line and rule of each list item (0 and empty for an item
+    // The file line and rule of each list item (0 and none for an item
     // about the whole file or the run).
     struct ItemSource {
         std::int32_t line = 0;
-        std::string rule;
+        std::optional<RuleId> rule;
         std::optional<ByteSpan> span;  // the part of the line at fault, when known
     };
     std::vector<ItemSource> itemSources_;
@@ -332,7 +332,7 @@ private:
     // the finding marked there.
     struct ShownBlock {
         std::int32_t first = 0;
-        std::string rule;
+        std::optional<RuleId> rule;
     };
     ShownBlock shownBlock_;
     std::unique_ptr<ResultsLog> log_;

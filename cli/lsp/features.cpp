@@ -11,7 +11,7 @@
 #include "engine/values/coordinate_text.h"
 #include "engine/values/display.h"
 #include "engine/values/position.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/geodesics.h"
 #include "engine/values/pattern.h"
 #include "engine/run/spans.h"
 #include "engine/values/text.h"

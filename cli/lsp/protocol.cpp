@@ -198,17 +198,18 @@ std::string DiagnosticsArray(const std::string& uri, std::string_view bytes, con
                 wholeLine(index);
             }
         }
-        auto link = links.find(finding.rule);
+        const std::string_view rule = IdOf(finding.rule);
+        auto link = links.find(rule);
         if (link == links.end()) {
-            const std::string anchor = RuleAnchor(finding.rule);
+            const std::string anchor = RuleAnchor(rule);
             std::string quoted;
             AppendJsonString(quoted, anchor.empty() ? rulesDocument : rulesDocument + "#" + anchor);
-            link = links.emplace(finding.rule, std::move(quoted)).first;
+            link = links.emplace(rule, std::move(quoted)).first;
         }
         out += ",\"severity\":";
         out += static_cast<char>('0' + Severity(finding.severity));
         out += ",\"code\":";
-        AppendJsonString(out, finding.rule);
+        AppendJsonString(out, rule);
         out += ",\"codeDescription\":{\"href\":";
         out += link->second;
         out += "},\"source\":\"corvala\",\"message\":";

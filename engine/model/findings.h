@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/model/rule_id.h"
+
 namespace corvala {
 
 struct Fix;
@@ -19,19 +21,18 @@ enum class Severity : std::uint8_t { Error, Warning, Note };
 // "error", "warning" or "note".
 std::string_view SeverityName(Severity severity) noexcept;
 
-// The rule id of a command word that has no validator.
-inline constexpr std::string_view kNotImplementedRule = "not-implemented";
-
 // One fault: where it shows, how bad it is, which rule found it and what
 // it says.
 struct Finding {
     // The 1-based file line where the fault shows; 0 for the file as a whole.
     std::int32_t line = 0;
     Severity severity = Severity::Error;
-    // A stable short name: the validator's command ("AC", "DP", ...) or
-    // "not-implemented" for the line checks, a kebab-case id such as
-    // "too-few-points" for the others. Refers to static storage.
-    std::string_view rule;
+    // The rule's row in the rule table; its severity where the file is
+    // judged and --disable were applied where the finding was made. The
+    // front ends print its id (IdOf, engine/model/rules.h): the
+    // validator's command ("AC", "DP", ...) or "not-implemented" for the
+    // line checks, a kebab-case id such as "too-few-points" for the others.
+    RuleId rule = RuleId::NotImplemented;
     // The command word of the line as written in the file ("ac" stays
     // "ac"); empty for findings that are not about one command.
     std::string_view command;

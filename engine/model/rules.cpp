@@ -50,7 +50,7 @@ bool MakeFinding(RuleId rule, const CheckSettings& settings, Finding& finding) {
     const RuleInfo& info = Info(rule);
     const std::optional<Severity> severity = info.severities[static_cast<std::size_t>(settings.Judged())];
     if (!severity || !settings.Enabled(info.id)) return false;
-    finding.rule = info.id;
+    finding.rule = rule;
     finding.severity = *severity;
     return true;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/model/findings.h"
+#include "engine/model/rule_id.h"
 
 namespace corvala {
 
@@ -52,13 +53,6 @@ struct CheckSettings {
     }
 };
 
-// Every rule, by the name of its row in engine/model/rules.def.
-enum class RuleId : std::uint8_t {
-#define RULE(name, id, family, needs, classic, classicFile, extendedFile, summary) name,
-#include "engine/model/rules.def"
-#undef RULE
-};
-
 enum class RuleFamily : std::uint8_t { Line, Block, File };
 
 // What the block checks compute for a rule (see rules.def); each includes
@@ -82,6 +76,8 @@ struct RuleInfo {
 // Every rule a run can report, each id once, in the order of rules.def.
 std::span<const RuleInfo> AllRules() noexcept;
 const RuleInfo& Info(RuleId rule) noexcept;
+// The rule's id as the front ends print it ("too-few-points", "AC").
+inline std::string_view IdOf(RuleId rule) noexcept { return Info(rule).id; }
 // The rule with this id, or null.
 const RuleInfo* FindRule(std::string_view id) noexcept;
 

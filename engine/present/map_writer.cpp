@@ -87,7 +87,7 @@ public:
         StartFile();
     }
     void Reported(const Finding& finding) override {
-        Held held{finding.line, finding.severity, finding.rule, std::string(finding.command), finding.message};
+        Held held{finding.line, finding.severity, IdOf(finding.rule), std::string(finding.command), finding.message};
         if (finding.line == 0) {
             FileFinding(held);
         } else {

@@ -1,5 +1,7 @@
 #include "engine/present/report_texts.h"
 
+#include "engine/model/rules.h"
+
 #include <charconv>
 
 namespace corvala {
@@ -74,7 +76,7 @@ std::string ErrorItemText(const Finding& finding, TextStyle style) {
     item += ": ";
     if (style == TextStyle::Classic) {
         // The not-implemented message already names the command.
-        if (finding.rule != kNotImplementedRule) {
+        if (finding.rule != RuleId::NotImplemented) {
             item += finding.command;
             item += " returned error: ";
         }
@@ -85,7 +87,7 @@ std::string ErrorItemText(const Finding& finding, TextStyle style) {
     item += ": ";
     item += finding.message;
     item += " [";
-    item += finding.rule;
+    item += IdOf(finding.rule);
     item += ']';
     return item;
 }

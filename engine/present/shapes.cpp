@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "engine/run/block_at_line.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/geodesics.h"
 #include "engine/input/record_line.h"
 #include "engine/values/text.h"
 
@@ -219,7 +219,7 @@ MapShape ShapeOfBlock(const BlockAnalysis& block) {
     MapShape shape;
     if (block.kind != BlockKind::Airspace || !block.geometryChecked) return shape;
     for (const BlockFinding& f : block.findings)
-        if (f.finding.rule == "missing-centre" || f.finding.rule == "mixed-shape") return shape;
+        if (f.finding.rule == RuleId::MissingCentre || f.finding.rule == RuleId::MixedShape) return shape;
 
     if (!block.circles.empty()) {
         if (block.circles.size() > 1 || !block.outline.empty() || !block.airway.empty()) return shape;

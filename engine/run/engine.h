@@ -70,9 +70,9 @@ public:
     // "CMD not implemented." when the command has none. Never raises
     // (except when memory runs out).
     Outcome ScanLine(std::string_view command, std::string_view argument);
-    // The rule id of a command's line check: the validator's command in
-    // upper case ("AC" for "ac"), or "not-implemented".
-    static std::string_view LineRule(std::string_view command) noexcept;
+    // The rule of a command's line check: the validator's command in upper
+    // case (RuleId::AC for "ac"), or RuleId::NotImplemented.
+    static RuleId LineRule(std::string_view command) noexcept;
 
     // Number of lines with an error verdict in the current run; the window
     // counts its closing "err" line too.
@@ -152,9 +152,10 @@ private:
     // coordinate for the checks beyond single lines (linePositions_).
     Outcome ScanPosition(std::string_view text);
 
-    // The finding of one line's check, if any, appended to `out`.
+    // The finding of one line's check, if any, appended to `out`, unless
+    // `settings` disable its rule.
     void CheckLine(std::int32_t lineNumber, std::string_view command, std::string_view argument, std::int32_t blockLine,
-                   std::vector<Finding>& out);
+                   const CheckSettings& settings, std::vector<Finding>& out);
 
     // The positions the line check of the current line read, in order.
     std::vector<GeoPoint> linePositions_;

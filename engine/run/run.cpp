@@ -189,7 +189,6 @@ private:
     };
 
     void Emit(const Finding& finding, Verdict& verdict) {
-        if (!settings_.Enabled(finding.rule)) return;
         switch (finding.severity) {
         case Severity::Error:
             ++end_.errors;
@@ -392,7 +391,7 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
             if (extended) {
                 extended->CheckLine(lineNumber, raw, split.command, split.argument, blockLine, own);
             } else {
-                CheckLine(lineNumber, split.command, split.argument, blockLine, own);
+                CheckLine(lineNumber, split.command, split.argument, blockLine, settings, own);
             }
             state.Line(lineNumber, raw, &split, own, linePositions_);
             if (count > 0) {

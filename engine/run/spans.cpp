@@ -37,8 +37,8 @@ bool EqualsFolded(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool IsCoordinateRecord(std::string_view rule) {
-    return rule == "DP" || rule == "DB" || rule == "DY" || rule == "AT" || rule == "V";
+bool IsCoordinateRecord(RuleId rule) {
+    return rule == RuleId::DP || rule == RuleId::DB || rule == RuleId::DY || rule == RuleId::AT || rule == RuleId::V;
 }
 
 // Checks one field as the coordinate check does: an integer or a real in
@@ -145,13 +145,13 @@ ByteSpan CoordinateFault(std::string_view line, std::string_view text) {
 
 // The coordinate of a record at fault: DP, DY, AT its argument, V the value
 // after "=", DB the first of its two points that is faulty.
-ByteSpan CoordinateSpan(std::string_view line, std::string_view rule, std::string_view argument) {
-    if (rule == "V") {
+ByteSpan CoordinateSpan(std::string_view line, RuleId rule, std::string_view argument) {
+    if (rule == RuleId::V) {
         const std::size_t equals = argument.find('=');
         if (equals == std::string_view::npos) return {};
         return CoordinateFault(line, argument.substr(equals + 1));
     }
-    if (rule == "DB") {
+    if (rule == RuleId::DB) {
         const std::size_t comma = argument.find(',');
         if (comma == std::string_view::npos) return {};
         const ByteSpan first = CoordinateFault(line, argument.substr(0, comma));
@@ -162,7 +162,7 @@ ByteSpan CoordinateSpan(std::string_view line, std::string_view rule, std::strin
 }
 
 // The word of a limit at fault.
-ByteSpan AltitudeSpan(std::string_view line, std::string_view rule, std::string_view argument) {
+ByteSpan AltitudeSpan(std::string_view line, RuleId rule, std::string_view argument) {
     const Altitude altitude = ReadAltitude(argument);
     if (altitude.kind == AltitudeKind::Unreadable) return {};
     // The number: what stands before the unit or the reference.
@@ -174,7 +174,7 @@ ByteSpan AltitudeSpan(std::string_view line, std::string_view rule, std::string_
             TrimText(argument.substr(0, static_cast<std::size_t>(stop - argument.data())));
         return digits.empty() ? ByteSpan{} : Of(line, digits);
     };
-    if (rule == "altitude-without-unit") return number();
+    if (rule == RuleId::AltitudeWithoutUnit) return number();
     const std::string_view reference = altitude.reference;
     switch (altitude.kind) {
     case AltitudeKind::Ground:
@@ -185,7 +185,7 @@ ByteSpan AltitudeSpan(std::string_view line, std::string_view rule, std::string_
     default:
         break;
     }
-    if (rule != "altitude-spelling") return {};
+    if (rule != RuleId::AltitudeSpelling) return {};
     if (!reference.empty() && !EqualsFolded(reference, "AMSL") && !EqualsFolded(reference, "AGL") &&
         !EqualsFolded(reference, "STD"))
         return Of(line, reference);
@@ -237,12 +237,12 @@ bool SplitRawLine(std::string_view rawLine, LineParts& parts) noexcept {
 
 ByteSpan LocateSpan(const Finding& finding, std::string_view line) {
     if (finding.line <= 0) return {};
-    const std::string_view rule = finding.rule;
-    if (rule == "not-utf8") {
+    const RuleId rule = finding.rule;
+    if (rule == RuleId::NotUtf8) {
         const ByteSpan invalid = FirstInvalidByte(line);
         if (invalid.Known()) return invalid;
     }
-    if (rule == "byte-order-mark" && line.size() >= 3 && std::memcmp(line.data(), "\xEF\xBB\xBF", 3) == 0)
+    if (rule == RuleId::ByteOrderMark && line.size() >= 3 && std::memcmp(line.data(), "\xEF\xBB\xBF", 3) == 0)
         return {0, 3};
     LineParts parts;
     if (!SplitRawLine(line, parts)) return HeaderSpan(line);
@@ -251,26 +251,26 @@ ByteSpan LocateSpan(const Finding& finding, std::string_view line) {
     const std::string_view argument = Cut(line, argumentSpan);
     const ByteSpan whole = argument.empty() ? commandSpan : argumentSpan;
 
-    if (rule == kNotImplementedRule || rule == "unknown-record" || rule == "discouraged-record" ||
-        rule == "repeated-record" || rule == "record-outside-block" || rule == "missing-centre" ||
-        rule == "type-not-after-class")
+    if (rule == RuleId::NotImplemented || rule == RuleId::UnknownRecord || rule == RuleId::DiscouragedRecord ||
+        rule == RuleId::RepeatedRecord || rule == RuleId::RecordOutsideBlock || rule == RuleId::MissingCentre ||
+        rule == RuleId::TypeNotAfterClass)
         return commandSpan;
     if (IsCoordinateRecord(rule) && Contains(finding.message, "Not a coordinate")) {
         const ByteSpan span = CoordinateSpan(line, rule, argument);
         return span.Known() ? span : whole;
     }
-    if (rule == "AH" || rule == "AL" || rule == "altitude" || rule == "altitude-spelling" ||
-        rule == "altitude-without-unit") {
+    if (rule == RuleId::AH || rule == RuleId::AL || rule == RuleId::Altitude || rule == RuleId::AltitudeSpelling ||
+        rule == RuleId::AltitudeWithoutUnit) {
         const ByteSpan span = AltitudeSpan(line, rule, argument);
         return span.Known() ? span : whole;
     }
-    if (rule == "frequency" || rule == "frequency-channel") {
+    if (rule == RuleId::Frequency || rule == RuleId::FrequencyChannel) {
         const std::size_t blank = argument.find_first_of(" \t");
-        if (rule == "frequency-channel" && blank != std::string_view::npos)
+        if (rule == RuleId::FrequencyChannel && blank != std::string_view::npos)
             return {argumentSpan.begin, argumentSpan.begin + static_cast<std::int32_t>(blank)};
         return whole;
     }
-    if (rule == "frequency-remark") {
+    if (rule == RuleId::FrequencyRemark) {
         // The text after the frequency.
         const std::size_t blank = argument.find_first_of(" \t");
         if (blank != std::string_view::npos) {
@@ -279,7 +279,7 @@ ByteSpan LocateSpan(const Finding& finding, std::string_view line) {
         }
         return whole;
     }
-    if (rule == "coordinate-sixty") {
+    if (rule == RuleId::CoordinateSixty) {
         // The minutes or seconds of the coordinate the message quotes.
         const std::size_t open = finding.message.find('"');
         const std::size_t close = open == std::string::npos ? open : finding.message.find('"', open + 1);
@@ -304,7 +304,7 @@ ByteSpan LocateSpan(const Finding& finding, std::string_view line) {
         }
         return whole;
     }
-    if (rule == "arc-radius-mismatch") {
+    if (rule == RuleId::ArcRadiusMismatch) {
         const std::size_t comma = argument.find(',');
         if (comma != std::string_view::npos) {
             const std::string_view end = TrimText(argument.substr(comma + 1));
@@ -312,7 +312,7 @@ ByteSpan LocateSpan(const Finding& finding, std::string_view line) {
         }
         return whole;
     }
-    if (rule == "unsupported-version" || rule == "extended-rules-suggested" || rule == "missing-header")
+    if (rule == RuleId::UnsupportedVersion || rule == RuleId::ExtendedRulesSuggested || rule == RuleId::MissingHeader)
         return HeaderSpan(line);
     return whole;
 }

@@ -144,8 +144,8 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
 
         std::vector<std::string> run, lookedAt;
         for (const Finding& f : sink.findings)
-            if (blockRule(f.rule))
-                run.push_back(std::to_string(f.line) + " " + std::string(f.rule) + " " +
+            if (blockRule(IdOf(f.rule)))
+                run.push_back(std::to_string(f.line) + " " + std::string(IdOf(f.rule)) + " " +
                               std::string(SeverityName(f.severity)) + ": " + f.message);
         int blocks = 0;
         for (std::int32_t first = 1; first <= count; ++blocks) {
@@ -155,7 +155,7 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
                 AnalyseBlockLines(std::span(lines).subspan(static_cast<std::size_t>(first - 1)), first, settings);
             EXPECT_EQ(a.lastLine, range.last);
             for (const BlockFinding& f : a.findings)
-                lookedAt.push_back(std::to_string(f.finding.line) + " " + std::string(f.finding.rule) + " " +
+                lookedAt.push_back(std::to_string(f.finding.line) + " " + std::string(IdOf(f.finding.rule)) + " " +
                                    std::string(SeverityName(f.finding.severity)) + ": " + f.finding.message);
             first = range.last + 1;
         }
@@ -207,7 +207,7 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
         EXPECT_EQ(got.geometryChecked, want.geometryChecked);
         ASSERT_EQ(got.findings.size(), want.findings.size());
         for (std::size_t i = 0; i < got.findings.size(); ++i)
-            EXPECT_EQ(got.findings[i].markers, want.findings[i].markers) << got.findings[i].finding.rule;
+            EXPECT_EQ(got.findings[i].markers, want.findings[i].markers) << IdOf(got.findings[i].finding.rule);
         first = range.last + 1;
     }
 }

@@ -16,7 +16,8 @@
 #include "engine/run/engine.h"
 #include "engine/input/io.h"
 #include "engine/input/lines.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/crossing.h"
+#include "engine/geo/geodesics.h"
 #include "test_support.h"
 
 namespace corvala {
@@ -152,7 +153,7 @@ TEST(BlockChecks, EachRuleFindsItsFaultAndOnlyIt) {
         SCOPED_TRACE(c.rule + " in:\n" + c.file);
         std::vector<std::int32_t> lines;
         for (const Finding& f : Check(c.file))
-            if (f.rule == c.rule) lines.push_back(f.line);
+            if (IdOf(f.rule) == c.rule) lines.push_back(f.line);
         EXPECT_EQ(lines, c.lines);
     }
 }
@@ -195,7 +196,7 @@ TEST(BlockChecks, MessagesNameTheLines) {
         SCOPED_TRACE(c.file);
         const std::vector<Finding> findings = Check(c.file);
         const auto f =
-            std::find_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.rule == c.rule; });
+            std::find_if(findings.begin(), findings.end(), [&](const Finding& f) { return IdOf(f.rule) == c.rule; });
         ASSERT_NE(f, findings.end());
         EXPECT_EQ(f->message, c.message);
     }
@@ -254,8 +255,8 @@ TEST(AnalyseBlock, GivesTheShapeAndTheMarkers) {
 
     // The outline ends at line 9 away from the arc's start.
     ASSERT_EQ(a.findings.size(), 2u);
-    EXPECT_EQ(a.findings[1].finding.rule, "not-closed");
-    EXPECT_EQ(a.findings[0].finding.rule, "arc-radius-mismatch");
+    EXPECT_EQ(IdOf(a.findings[1].finding.rule), "not-closed");
+    EXPECT_EQ(IdOf(a.findings[0].finding.rule), "arc-radius-mismatch");
     ASSERT_EQ(a.findings[0].markers.size(), 3u);
     EXPECT_EQ(a.findings[0].markers[0], (GeoPoint{45, 9}));
 
@@ -269,11 +270,11 @@ TEST(AnalyseBlock, MarksTheCrossingAndTheGap) {
     const SplitFile crossing(kHead + Dp(A) + Dp(C) + Dp(B) + Dp(D));
     const BlockAnalysis a = AnalyseBlock(crossing.records, CheckSettings{});
     ASSERT_EQ(a.findings.size(), 2u);
-    EXPECT_EQ(a.findings[0].finding.rule, "self-intersection");
+    EXPECT_EQ(IdOf(a.findings[0].finding.rule), "self-intersection");
     ASSERT_EQ(a.findings[0].markers.size(), 1u);
     EXPECT_NEAR(a.findings[0].markers[0].latitude, 45 + 5 / 60.0, 1e-9);
     EXPECT_NEAR(a.findings[0].markers[0].longitude, 9 + 5 / 60.0, 1e-9);
-    EXPECT_EQ(a.findings[1].finding.rule, "not-closed");
+    EXPECT_EQ(IdOf(a.findings[1].finding.rule), "not-closed");
     EXPECT_EQ(a.findings[1].markers, (std::vector<GeoPoint>{{45, 9 + 10 / 60.0}, {45, 9}}));
 }
 
@@ -491,13 +492,13 @@ TEST(BlockChecks, TellsCrossingFromTouching) {
         SCOPED_TRACE(std::string(c.what) + ":\n" + c.file);
         std::vector<Finding> found;
         for (Finding& f : Check(c.file))
-            if (f.rule == "self-intersection" || f.rule == "self-touching") found.push_back(std::move(f));
+            if (f.rule == RuleId::SelfIntersection || f.rule == RuleId::SelfTouching) found.push_back(std::move(f));
         if (!c.rule) {
             EXPECT_TRUE(found.empty());
             continue;
         }
         ASSERT_EQ(found.size(), 1u);
-        EXPECT_EQ(found[0].rule, c.rule);
+        EXPECT_EQ(IdOf(found[0].rule), c.rule);
         EXPECT_EQ(found[0].severity, FindRule(c.rule)->severity);
         EXPECT_EQ(found[0].line, c.line);
         if (c.message) {
@@ -530,8 +531,9 @@ TEST(BlockChecks, OutlinesAroundAPoleAndHugeArcsDoNotCross) {
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
         for (const Finding& f : Check(file))
-            EXPECT_TRUE(f.rule != "self-intersection" && f.rule != "self-touching" && f.rule != "geometry-skipped")
-                << f.rule << ": " << f.message;
+            EXPECT_TRUE(f.rule != RuleId::SelfIntersection && f.rule != RuleId::SelfTouching &&
+                        f.rule != RuleId::GeometrySkipped)
+                << IdOf(f.rule) << ": " << f.message;
     }
 }
 
@@ -561,7 +563,7 @@ TEST(BlockChecks, ArcPointsKeepToTheFilesSize) {
     auto skipped = [](const std::string& file) {
         const std::vector<Finding> findings = Check(file);
         return std::any_of(findings.begin(), findings.end(),
-                           [](const Finding& f) { return f.rule == "geometry-skipped"; });
+                           [](const Finding& f) { return IdOf(f.rule) == "geometry-skipped"; });
     };
     // Each arc of 1,000 NM takes 358 points and 13 bytes (and retraces the
     // one before it).
@@ -576,7 +578,7 @@ TEST(BlockChecks, ArcPointsKeepToTheFilesSize) {
         SCOPED_TRACE(file.substr(0, 200));
         const std::vector<Finding> findings = Check(file);
         ASSERT_EQ(findings.size(), 1u);
-        EXPECT_EQ(findings[0].rule, "geometry-skipped");
+        EXPECT_EQ(IdOf(findings[0].rule), "geometry-skipped");
         EXPECT_EQ(findings[0].line, line);
         EXPECT_EQ(findings[0].message, "the geometry of the block is not checked: line " + std::to_string(line) +
                                            " takes the points along the block's arcs " + bound);
@@ -661,7 +663,7 @@ TEST(BlockChecks, CorpusCountsPerRule) {
         SCOPED_TRACE(name);
         const SplitFile file(ReadWholeFile((dir / name).string(), FileKinds::Any));
         std::map<std::string, int> counts;
-        for (const Finding& f : Check(file)) ++counts[std::string(f.rule)];
+        for (const Finding& f : Check(file)) ++counts[std::string(IdOf(f.rule))];
         EXPECT_EQ(counts, expected);
         CheckContract(file);
     }
@@ -675,7 +677,7 @@ TEST(BlockChecks, CorpusObservations) {
     auto findings = [&](const char* name, std::string_view rule) {
         std::vector<Finding> found;
         for (Finding& f : Check(SplitFile(ReadWholeFile((dir / name).string(), FileKinds::Any))))
-            if (f.rule == rule) found.push_back(std::move(f));
+            if (IdOf(f.rule) == rule) found.push_back(std::move(f));
         return found;
     };
     const std::vector<Finding> twoPoints = findings("fr-2022-06-bom.txt", "too-few-points");

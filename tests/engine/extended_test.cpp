@@ -44,7 +44,7 @@ std::string Summary(const std::vector<Finding>& findings, bool withLines = true)
     for (const Finding& f : findings) {
         if (!text.empty()) text += ' ';
         if (withLines) text += std::to_string(f.line) + ":";
-        text += std::string(SeverityName(f.severity)) + ":" + std::string(f.rule);
+        text += std::string(SeverityName(f.severity)) + ":" + std::string(IdOf(f.rule));
     }
     return text;
 }

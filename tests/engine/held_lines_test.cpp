@@ -62,7 +62,7 @@ std::string Received(const test::RecordingSink& sink) {
     for (const std::string& line : sink.log) out << "log " << line << '\n';
     for (const std::string& error : sink.errors) out << "error " << error << '\n';
     for (const Finding& f : sink.findings)
-        out << "finding " << f.line << ' ' << SeverityName(f.severity) << ' ' << f.rule << " [" << f.command << "] "
+        out << "finding " << f.line << ' ' << SeverityName(f.severity) << ' ' << IdOf(f.rule) << " [" << f.command << "] "
             << f.blockLine << ' ' << f.message << '\n';
     for (const LineVerdict& v : sink.verdicts)
         out << "verdict " << v.line << ' ' << static_cast<int>(v.verdict) << " [" << v.raw << "]\n";

@@ -38,7 +38,7 @@ TEST_P(FindingSpan, CoversTheFaultyBytes) {
     engine.ValidateBytes("t", c.text);
     const Finding* found = nullptr;
     for (const Finding& finding : sink.findings)
-        if (finding.line == c.line && finding.rule == c.rule) found = &finding;
+        if (finding.line == c.line && IdOf(finding.rule) == c.rule) found = &finding;
     ASSERT_NE(found, nullptr) << "no " << c.rule << " at line " << c.line;
     if (c.expected == nullptr) {
         EXPECT_FALSE(found->HasSpan());

@@ -376,7 +376,7 @@ TEST_F(ValidatorTest, UnknownCommandIsNotImplemented) {
     EXPECT_EQ(sink_.findings[0].line, 3);
     EXPECT_EQ(sink_.findings[0].command, "XY");
     EXPECT_EQ(sink_.findings[0].message, "XY not implemented.");
-    EXPECT_EQ(sink_.findings[0].rule, kNotImplementedRule);
+    EXPECT_EQ(IdOf(sink_.findings[0].rule), "not-implemented");
     EXPECT_EQ(sink_.findings[0].severity, Severity::Error);
     EXPECT_EQ(engine_.ErrorCount, 0) << "ParseLine counts nothing";
 }
@@ -397,7 +397,7 @@ TEST_F(ValidatorTest, ErrorItemQuotesTheCommandAsWritten) {
     EXPECT_EQ(sink_.findings[1].line, 5);
     EXPECT_EQ(sink_.findings[1].command, "ac");
     EXPECT_EQ(sink_.findings[1].message, "Class type \"r\" unkown.");
-    EXPECT_EQ(sink_.findings[1].rule, "AC");
+    EXPECT_EQ(IdOf(sink_.findings[1].rule), "AC");
     EXPECT_EQ(engine_.ErrorCount, 0);
 }
 

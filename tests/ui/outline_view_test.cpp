@@ -15,7 +15,7 @@
 
 #include "engine/run/block_at_line.h"
 #include "engine/input/lines.h"
-#include "engine/geo/outline.h"
+#include "engine/geo/geodesics.h"
 #include "engine/values/text.h"
 #include "ui/OutlineView.h"
 #include "ui/Unit1.h"
@@ -45,7 +45,7 @@ BlockAnalysis Analyse(const std::string& text, bool extended = false) {
 
 int FindingOf(const BlockAnalysis& block, const QString& rule) {
     for (std::size_t i = 0; i < block.findings.size(); ++i)
-        if (QString::fromUtf8(block.findings[i].finding.rule) == rule) return static_cast<int>(i);
+        if (QString::fromUtf8(IdOf(block.findings[i].finding.rule)) == rule) return static_cast<int>(i);
     return -2;
 }
 

@@ -67,19 +67,20 @@ constexpr std::uint32_t NameKey(std::string_view name) noexcept {
 struct ValidatorTable {
     struct Entry {
         std::string_view command;  // the validator's name without "parse"
+        RuleId rule;  // the rule of its line check
         Engine::Validator validator;
         Engine::Scanner scanner;
     };
 
     static constexpr Entry kEntries[] = {
-        {"AC", &Engine::parseAC, &Engine::ScanAC}, {"AN", &Engine::parseAN, &Engine::ScanAN},
-        {"AH", &Engine::parseAH, &Engine::ScanAH}, {"AL", &Engine::parseAL, &Engine::ScanAL},
-        {"AT", &Engine::parseAT, &Engine::ScanAT}, {"TO", &Engine::parseTO, &Engine::ScanTO},
-        {"TC", &Engine::parseTC, &Engine::ScanTC}, {"SP", &Engine::parseSP, &Engine::ScanSP},
-        {"SB", &Engine::parseSB, &Engine::ScanSB}, {"V", &Engine::parseV, &Engine::ScanV},
-        {"DP", &Engine::parseDP, &Engine::ScanDP}, {"DA", &Engine::parseDA, &Engine::ScanDA},
-        {"DB", &Engine::parseDB, &Engine::ScanDB}, {"DC", &Engine::parseDC, &Engine::ScanDC},
-        {"DY", &Engine::parseDY, &Engine::ScanDY},
+        {"AC", RuleId::AC, &Engine::parseAC, &Engine::ScanAC}, {"AN", RuleId::AN, &Engine::parseAN, &Engine::ScanAN},
+        {"AH", RuleId::AH, &Engine::parseAH, &Engine::ScanAH}, {"AL", RuleId::AL, &Engine::parseAL, &Engine::ScanAL},
+        {"AT", RuleId::AT, &Engine::parseAT, &Engine::ScanAT}, {"TO", RuleId::TO, &Engine::parseTO, &Engine::ScanTO},
+        {"TC", RuleId::TC, &Engine::parseTC, &Engine::ScanTC}, {"SP", RuleId::SP, &Engine::parseSP, &Engine::ScanSP},
+        {"SB", RuleId::SB, &Engine::parseSB, &Engine::ScanSB}, {"V", RuleId::V, &Engine::parseV, &Engine::ScanV},
+        {"DP", RuleId::DP, &Engine::parseDP, &Engine::ScanDP}, {"DA", RuleId::DA, &Engine::parseDA, &Engine::ScanDA},
+        {"DB", RuleId::DB, &Engine::parseDB, &Engine::ScanDB}, {"DC", RuleId::DC, &Engine::parseDC, &Engine::ScanDC},
+        {"DY", RuleId::DY, &Engine::parseDY, &Engine::ScanDY},
     };
 
     static constexpr auto kKeys = [] {
@@ -104,9 +105,9 @@ Engine::Validator Engine::FindValidator(std::string_view command) noexcept {
     return entry == nullptr ? nullptr : entry->validator;
 }
 
-std::string_view Engine::LineRule(std::string_view command) noexcept {
+RuleId Engine::LineRule(std::string_view command) noexcept {
     const ValidatorTable::Entry* entry = ValidatorTable::Find(command);
-    return entry == nullptr ? kNotImplementedRule : entry->command;
+    return entry == nullptr ? RuleId::NotImplemented : entry->rule;
 }
 
 Outcome Engine::ScanLine(std::string_view command, std::string_view argument) {
@@ -127,21 +128,22 @@ Outcome Engine::ScanLine(std::string_view command, std::string_view argument) {
 }
 
 void Engine::CheckLine(std::int32_t lineNumber, std::string_view command, std::string_view argument,
-                       std::int32_t blockLine, std::vector<Finding>& out) {
+                       std::int32_t blockLine, const CheckSettings& settings, std::vector<Finding>& out) {
     Outcome outcome = ScanLine(command, argument);
     if (outcome.ok()) return;
-    Finding& finding = out.emplace_back();
+    Finding finding;
+    if (!MakeFinding(LineRule(command), settings, finding)) return;
     finding.line = lineNumber;
-    finding.severity = Severity::Error;
-    finding.rule = LineRule(command);
     finding.command = command;
     finding.message = std::move(outcome.message);
     finding.blockLine = blockLine;
+    out.push_back(std::move(finding));
 }
 
 bool Engine::ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument) {
     std::vector<Finding> findings;
-    CheckLine(lineNumber, command, argument, 0, findings);
+    // The classic line checks as they always report: nothing disabled.
+    CheckLine(lineNumber, command, argument, 0, CheckSettings{}, findings);
     for (const Finding& finding : findings) sink_.Reported(finding);
     return findings.empty();
 }

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/rules/extended/values.h"
 #include "engine/model/rule_docs.h"
 

@@ -13,7 +13,7 @@
 
 #include "cli/json_writer.h"
 #include "cli/rule_docs.h"
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/values/display.h"
 #include "engine/model/failures.h"
 #include "engine/input/io.h"

@@ -1,5 +1,5 @@
 // The extended record set's checks, line by line: the line rules
-// (ExtendedRecords) and the block and file rules (ExtendedChecks) over the
+// (ExtendedLineRules) and the block and file rules (ExtendedBlockRules) over the
 // generated 1,000,000-line file and a real file written for the extended
 // set, beside the classic line checks over the same lines. Per line their
 // cost must stay well below 200 ns, so that a run with --rules=extended
@@ -82,8 +82,8 @@ void ExtendedLines(benchmark::State& state, const SplitText& text) {
     std::vector<corvala::Finding> findings;
     std::int64_t count = 0;
     for (auto _ : state) {
-        corvala::ExtendedRecords records(engine, settings);
-        corvala::ExtendedChecks checks(settings);
+        corvala::ExtendedLineRules records(engine, settings);
+        corvala::ExtendedBlockRules checks(settings);
         std::int32_t block = 0;
         count = 0;
         for (RecordLine r : text.records) {
@@ -126,7 +126,7 @@ void BM_ExtendedLine(benchmark::State& state, std::string_view command, std::str
     corvala::CheckSettings settings;
     settings.extended = true;
     Engine engine;
-    corvala::ExtendedRecords records(engine, settings);
+    corvala::ExtendedLineRules records(engine, settings);
     std::vector<corvala::Finding> findings;
     for (auto _ : state) {
         findings.clear();

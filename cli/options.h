@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/model/findings.h"
 
 namespace corvala::cli {

@@ -11,7 +11,7 @@
 
 #include "cli/options.h"
 #include "cli/output.h"
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/model/findings.h"
 #include "engine/present/report_texts.h"
 

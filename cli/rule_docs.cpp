@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/rules/extended/values.h"
 #include "engine/model/rule_docs.h"
 
@@ -24,7 +24,7 @@ RuleId IdOf(const RuleInfo& rule) { return static_cast<RuleId>(&rule - AllRules(
 constexpr std::string_view kIntroduction = R"(# Corvala's rules
 
 <!-- Made by `corvala-check --list-rules --format=markdown` from the rule table
-(engine/model/rules.def, rule_docs.def, rule_fixes.def); run scripts/update-rules-doc after changing it. -->
+(engine/model/rules.def, engine/model/rule_docs_*.def, rule_fixes.def); run scripts/update-rules-doc after changing it. -->
 
 Every finding of Corvala names a rule: a stable id that `--disable` takes, with a severity.
 `corvala-check --list-rules` lists them all (`--format=json` as data).

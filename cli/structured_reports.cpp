@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/rule_docs.h"
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/values/display.h"
 #include "engine/model/failures.h"
 #include "engine/input/lines.h"

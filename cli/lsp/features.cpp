@@ -7,7 +7,7 @@
 #include "cli/lsp/protocol.h"
 #include "cli/lsp/server.h"
 #include "engine/values/altitude.h"
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/values/coordinate_text.h"
 #include "engine/values/display.h"
 #include "engine/values/position.h"

@@ -20,7 +20,7 @@
 
 #include "cli/lsp/document.h"
 #include "cli/rule_docs.h"
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 
 namespace corvala::lsp {
 

@@ -16,7 +16,10 @@ constexpr auto kDocs = [] {
     std::array<RuleDoc, kRuleCount> docs{};
 #define RULE_DOC(name, options, rationale, example, fix) \
     docs[static_cast<std::size_t>(RuleId::name)] = {options, rationale, example, fix};
-#include "engine/model/rule_docs.def"
+#include "engine/model/rule_docs_structure.def"
+#include "engine/model/rule_docs_geometry.def"
+#include "engine/model/rule_docs_lines.def"
+#include "engine/model/rule_docs_file.def"
 #undef RULE_DOC
     return docs;
 }();

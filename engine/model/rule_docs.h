@@ -1,5 +1,5 @@
 // The documentation of the rules beyond the classic line checks
-// (engine/model/rule_docs.def), beside the rule table.
+// (engine/model/rule_docs_*.def), beside the rule table.
 #pragma once
 
 #include <string_view>

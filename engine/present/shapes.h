@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/rules/block/blocks.h"
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/values/position.h"
 
 namespace corvala {

@@ -35,7 +35,7 @@ BlockRange FindBlockRange(std::span<const std::string_view> lines, std::int32_t 
 BlockAnalysis AnalyseBlockLines(std::span<const std::string_view> lines, std::int32_t firstLine,
                                 const CheckSettings& settings) {
     Engine engine;
-    std::optional<ExtendedRecords> extended;
+    std::optional<ExtendedLineRules> extended;
     if (settings.ExtendedLines()) extended.emplace(engine, settings);
     std::vector<RecordLine> records;
     records.reserve(lines.size());

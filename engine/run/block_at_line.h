@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "engine/rules/block/blocks.h"
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 
 namespace corvala {
 

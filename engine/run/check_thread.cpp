@@ -54,7 +54,7 @@ RecordLine CheckThread::Batch::Record(const Entry& e) const noexcept {
     return r;
 }
 
-CheckThread::CheckThread(std::vector<std::unique_ptr<LineChecks>> checks) : checks_(std::move(checks)) {
+CheckThread::CheckThread(std::vector<std::unique_ptr<ChecksBeyondLines>> checks) : checks_(std::move(checks)) {
     try {
         thread_ = std::thread([this] { Work(); });
     } catch (const std::system_error&) {

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 
 namespace corvala {
 
@@ -63,7 +63,7 @@ public:
         std::vector<GeoPoint> positions_;
     };
 
-    explicit CheckThread(std::vector<std::unique_ptr<LineChecks>> checks);
+    explicit CheckThread(std::vector<std::unique_ptr<ChecksBeyondLines>> checks);
     // Stops the thread after the batch it is on and waits for it.
     ~CheckThread();
     CheckThread(const CheckThread&) = delete;
@@ -82,7 +82,7 @@ private:
     void Work();
     void Check(Batch& batch);
 
-    std::vector<std::unique_ptr<LineChecks>> checks_;
+    std::vector<std::unique_ptr<ChecksBeyondLines>> checks_;
     std::int32_t finalBefore_ = 0;
     std::exception_ptr failure_;
     std::size_t outstanding_ = 0;

@@ -1,37 +1,27 @@
 // The engine object: the validation state the window owns (error counter,
-// cancel flag, scratch lists), the record validators found by command name,
-// the coordinate validator and the run itself. The window, the command-line
-// checker and the tests each create their own.
+// cancel flag), the classic line checks it is (engine/rules/line/
+// record_checks.h: the record validators, the coordinate validator, the
+// scratch lists) and the run itself. The window, the command-line checker
+// and the tests each create their own.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include <vector>
-
-#include "engine/rules/line_checks.h"
-#include "engine/values/coordinates.h"
-#include "engine/model/findings.h"
-#include "engine/values/position.h"
+#include "engine/input/io.h"
+#include "engine/input/line_source.h"
 #include "engine/input/lines.h"
-#include "engine/model/outcome.h"
-#include "engine/values/pattern.h"
+#include "engine/model/findings.h"
+#include "engine/model/rules.h"
+#include "engine/rules/checks_beyond_lines.h"
+#include "engine/rules/line/record_checks.h"
 #include "engine/run/run.h"
-#include "engine/values/text.h"
 
 namespace corvala {
 
-// The maintainer's contact address quoted in the W and Z messages.
-std::string_view ContactEmail() noexcept;
-
-// The ten class codes an AC record accepts, in their fixed order.
-extern const std::string_view AirspaceClasses[10];
-
-class Engine {
+class Engine : public RecordChecks {
 public:
-    using Validator = void (Engine::*)(std::string_view argument);
-
     // The run reports to `sink` and asks `host` for the rest; both must
     // outlive the engine.
     explicit Engine(FindingSink& sink, RunHost& host);
@@ -65,14 +55,6 @@ public:
     // Dispatches one command and reports its finding, if any, to the sink;
     // true when its validator accepted the argument.
     bool ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument);
-    // The line check of one command without reporting anything: the
-    // validator's outcome, or NotImplemented with the message
-    // "CMD not implemented." when the command has none. Never raises
-    // (except when memory runs out).
-    Outcome ScanLine(std::string_view command, std::string_view argument);
-    // The rule of a command's line check: the validator's command in upper
-    // case (RuleId::AC for "ac"), or RuleId::NotImplemented.
-    static RuleId LineRule(std::string_view command) noexcept;
 
     // Number of lines with an error verdict in the current run; the window
     // counts its closing "err" line too.
@@ -82,83 +64,8 @@ public:
     // True while a run is on the stack.
     bool Running() const noexcept { return runDepth_ > 0; }
 
-    // --- The validator table --------------------------------------------
-    // The validator named "parse" + command, letters compared regardless of
-    // case (characters whose codes differ at most in the bit of value 32);
-    // nullptr when there is none.
-    static Validator FindValidator(std::string_view command) noexcept;
-
-    // --- Coordinates ------------------------------------------------------
-    // Raises ValidationError "Not a coordinate: ..." unless `text` is one
-    // valid point in DMS, DM or DD form. Uses only CoordList.
-    void CheckCoordinate(std::string_view text);
-    // One form: false when the text does not have the form's shape, true
-    // when it has and every value is valid; raises when a value is not.
-    bool TryDms(std::string_view text);
-    bool TryDm(std::string_view text);
-    bool TryDd(std::string_view text);
-
-    // --- Record validators (raise on an invalid argument) -----------------
-    void parseAC(std::string_view argument);
-    void parseAN(std::string_view argument);
-    void parseAH(std::string_view argument);
-    void parseAL(std::string_view argument);
-    void parseAT(std::string_view argument);
-    void parseTO(std::string_view argument);
-    void parseTC(std::string_view argument);
-    void parseSP(std::string_view argument);
-    void parseSB(std::string_view argument);
-    void parseV(std::string_view argument);
-    void parseDP(std::string_view argument);
-    void parseDA(std::string_view argument);
-    void parseDB(std::string_view argument);
-    void parseDC(std::string_view argument);
-    void parseDY(std::string_view argument);
-
-    // True when `text` is a colour triple r,g,b with each part in 0..255.
-    // Never raises.
-    bool CheckRgb(std::string_view text);
-
-    // Scratch lists: record fields and coordinate fields (views into the
-    // argument text being checked, valid while it is), colour components.
-    FieldList ParamList;
-    FieldList CoordList;
-    StringList RgbList;
-
 private:
-    friend struct ValidatorTable;
     class RunState;
-
-    // The single implementations behind the validators: the outcome of one
-    // argument text as a value. The parseXX operations raise it.
-    using Scanner = Outcome (Engine::*)(std::string_view argument);
-    Outcome ScanAC(std::string_view argument);
-    Outcome ScanAN(std::string_view argument);
-    Outcome ScanAH(std::string_view argument);
-    Outcome ScanAL(std::string_view argument);
-    Outcome ScanAT(std::string_view argument);
-    Outcome ScanTO(std::string_view argument);
-    Outcome ScanTC(std::string_view argument);
-    Outcome ScanSP(std::string_view argument);
-    Outcome ScanSB(std::string_view argument);
-    Outcome ScanV(std::string_view argument);
-    Outcome ScanDP(std::string_view argument);
-    Outcome ScanDA(std::string_view argument);
-    Outcome ScanDB(std::string_view argument);
-    Outcome ScanDC(std::string_view argument);
-    Outcome ScanDY(std::string_view argument);
-    bool FormOrRaise(CoordinateForm form, std::string_view text);
-    // ScanCoordinate into CoordList that also keeps the position of a valid
-    // coordinate for the checks beyond single lines (linePositions_).
-    Outcome ScanPosition(std::string_view text);
-
-    // The finding of one line's check, if any, appended to `out`, unless
-    // `settings` disable its rule.
-    void CheckLine(std::int32_t lineNumber, std::string_view command, std::string_view argument, std::int32_t blockLine,
-                   const CheckSettings& settings, std::vector<Finding>& out);
-
-    // The positions the line check of the current line read, in order.
-    std::vector<GeoPoint> linePositions_;
 
     FindingSink& sink_;
     RunHost& host_;

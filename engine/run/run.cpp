@@ -84,7 +84,7 @@ private:
 // command word as a place in the line.
 class Engine::RunState {
 public:
-    RunState(Engine& engine, std::string_view name, std::vector<std::unique_ptr<LineChecks>> checks)
+    RunState(Engine& engine, std::string_view name, std::vector<std::unique_ptr<ChecksBeyondLines>> checks)
         : engine_(engine), sink_(engine.sink_), settings_(engine.Settings), name_(name) {
         if (!checks.empty()) {
             checkThread_.emplace(std::move(checks));
@@ -327,6 +327,14 @@ Engine::Engine(FindingSink& sink, RunHost& host) : sink_(sink), host_(host) {}
 
 Engine::Engine() : Engine(NullSinkInstance(), NullHostInstance()) {}
 
+bool Engine::ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument) {
+    std::vector<Finding> findings;
+    // The classic line checks as they always report: nothing disabled.
+    CheckLine(lineNumber, command, argument, 0, CheckSettings{}, findings);
+    for (const Finding& finding : findings) sink_.Reported(finding);
+    return findings.empty();
+}
+
 void Engine::ValidateLines(std::string_view name, LineSource& source) {
     // A run started while this one processes events supersedes it; the
     // serial tells this run that it has been superseded.
@@ -360,8 +368,8 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
         std::unique_ptr<LineSource> replay;
         LineSource& lines = settings.byFile ? DecideRecordSet(source, settings, replay) : source;
         FileSettings = settings;
-        RunState state(*this, name, MakeLineChecks(settings));
-        std::optional<ExtendedRecords> extended;
+        RunState state(*this, name, MakeChecksBeyondLines(settings));
+        std::optional<ExtendedLineRules> extended;
         if (settings.ExtendedLines()) extended.emplace(*this, settings);
         state.TakeLinesAgainFrom(lines);
         host_.SuspendLogPainting(true);

@@ -17,7 +17,7 @@
 #include "cli/lsp/framing.h"
 #include "cli/lsp/protocol.h"
 #include "cli/lsp/server.h"
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/values/display.h"
 #include "run_checker.h"
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/model/rule_docs.h"
 #include "run_checker.h"
 

@@ -1,5 +1,5 @@
-// The extended record set: its line rules (ExtendedRecords) and its block
-// and file rules (ExtendedChecks), fed as the run feeds them: each line cut
+// The extended record set: its line rules (ExtendedLineRules) and its block
+// and file rules (ExtendedBlockRules), fed as the run feeds them: each line cut
 // at its comment and split at the first blank.
 #include <array>
 #include <filesystem>
@@ -58,11 +58,11 @@ CheckSettings Extended(std::vector<std::string> disabled = {}) {
 
 // Every finding of a whole text, line rules and block rules, as a run with
 // --rules=extended gathers them. Checks on the way that each call of
-// ExtendedChecks names only the lines the ordering of LineChecks allows.
+// ExtendedBlockRules names only the lines the ordering of ChecksBeyondLines allows.
 std::vector<Finding> CheckText(std::string_view text, const CheckSettings& settings) {
     Engine engine;
-    ExtendedRecords records(engine, settings);
-    ExtendedChecks checks(settings);
+    ExtendedLineRules records(engine, settings);
+    ExtendedBlockRules checks(settings);
     const Lines lines{std::string(text)};
     std::vector<Finding> all, found;
     std::int32_t blockLine = 0;
@@ -240,7 +240,7 @@ TEST_F(ExtendedTest, LineRules) {
         {"ay TMA", ""},
     };
     Engine engine;
-    ExtendedRecords records(engine, Extended());
+    ExtendedLineRules records(engine, Extended());
     for (const LineCase& c : cases) {
         std::string_view command, argument;
         ASSERT_TRUE(Split(c.line, command, argument));
@@ -261,7 +261,7 @@ TEST_F(ExtendedTest, LineRules) {
 // A disabled rule reports nothing; the line is judged by the others.
 TEST_F(ExtendedTest, DisabledRulesReportNothing) {
     Engine engine;
-    ExtendedRecords records(engine, Extended({"discouraged-record", "DA"}));
+    ExtendedLineRules records(engine, Extended({"discouraged-record", "DA"}));
     std::vector<Finding> found;
     records.CheckLine(1, {}, "DA", "0,0,90", 1, found);
     EXPECT_EQ(Summary(found), "");

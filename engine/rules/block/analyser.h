@@ -194,12 +194,12 @@ private:
     bool upperOk_ = false, lowerOk_ = false;
     std::int32_t lastShapeLine_ = 0;
     // The first line of the records that follow the last geometry line.
-    std::int32_t runStart_ = 0;
+    std::int32_t afterGeometry_ = 0;
     struct Repeat {
         Record record;
         std::int32_t line;
         std::int32_t first;
-        std::int32_t runStart;
+        std::int32_t afterGeometry;
     };
     std::vector<Repeat> repeats_;
 

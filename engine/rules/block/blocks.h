@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/model/findings.h"
 #include "engine/values/position.h"
 
@@ -114,7 +114,7 @@ BlockAnalysis AnalyseBlock(std::span<const RecordLine> lines, const CheckSetting
 // The block checks over a whole file, one block at a time: each block's
 // findings come when the next block starts or the file ends. Memory grows
 // with the largest block, and by a few dozen bytes per airspace block.
-class BlockChecks final : public LineChecks {
+class BlockChecks final : public ChecksBeyondLines {
 public:
     explicit BlockChecks(const CheckSettings& settings);
     ~BlockChecks() override;

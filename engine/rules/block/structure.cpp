@@ -76,7 +76,7 @@ void Analyser::Start(const RecordLine* first) {
     firstGeometryLine_ = shapeLines_ = lastRecordLine_ = 0;
     firstPoint_.clear();
     upperOk_ = lowerOk_ = false;
-    lastShapeLine_ = runStart_ = 0;
+    lastShapeLine_ = afterGeometry_ = 0;
     repeats_.clear();
     centreLine_ = 0;
     centreKnown_ = false;
@@ -147,9 +147,9 @@ void Analyser::Add(const RecordLine& line) {
     lastRecordLine_ = line.line;
     if (IsShape(record)) {
         lastShapeLine_ = line.line;
-        runStart_ = 0;
-    } else if (lastShapeLine_ != 0 && runStart_ == 0) {
-        runStart_ = line.line;
+        afterGeometry_ = 0;
+    } else if (lastShapeLine_ != 0 && afterGeometry_ == 0) {
+        afterGeometry_ = line.line;
     }
 
     switch (record) {
@@ -185,7 +185,7 @@ void Analyser::HeaderRecord(Record record, const RecordLine& line) {
         ok = &lowerOk_;
     }
     if (*first != 0) {
-        repeats_.push_back({record, line.line, *first, lastShapeLine_ != 0 ? runStart_ : 0});
+        repeats_.push_back({record, line.line, *first, lastShapeLine_ != 0 ? afterGeometry_ : 0});
         return;
     }
     *first = line.line;
@@ -230,7 +230,7 @@ void Analyser::CheckMixing(Record record, std::int32_t line) {
 void Analyser::FinishRepeats() {
     for (std::size_t i = 0; i < repeats_.size();) {
         const Repeat& r = repeats_[i];
-        if (r.runStart == 0) {
+        if (r.afterGeometry == 0) {
             Report(Rule::RepeatedRecord, r.line,
                    "a second " + std::string(RecordName(r.record)) + " in the block (the first at line " +
                        std::to_string(r.first) + ")");
@@ -241,14 +241,14 @@ void Analyser::FinishRepeats() {
         // likely the AC line of the next airspace is missing.
         std::vector<std::string> names, firsts;
         std::size_t j = i;
-        for (; j < repeats_.size() && repeats_[j].runStart == r.runStart; ++j) {
+        for (; j < repeats_.size() && repeats_[j].afterGeometry == r.afterGeometry; ++j) {
             names.emplace_back(RecordName(repeats_[j].record));
             firsts.push_back(std::to_string(repeats_[j].first));
         }
         Report(Rule::RepeatedRecord, r.line,
                "a second " + JoinWords(names) + " after the geometry of the block (the first at line" +
                    (firsts.size() > 1 ? "s " : " ") + JoinWords(firsts) + "): is an AC line missing before line " +
-                   std::to_string(r.runStart) + "?");
+                   std::to_string(r.afterGeometry) + "?");
         i = j;
     }
 }

@@ -23,7 +23,7 @@ std::string LineText(std::int32_t line) { return extended::Join({"line ", IntToT
 
 }  // namespace
 
-struct ExtendedChecks::State {
+struct ExtendedBlockRules::State {
     enum class Block : unsigned char { Preamble, Airspace, Terrain };
     struct Interval {
         std::int32_t line;
@@ -78,7 +78,7 @@ struct ExtendedChecks::State {
     void EndBlock(std::vector<Finding>& out);
 };
 
-void ExtendedChecks::State::Header(const RecordLine& r, std::string_view raw, std::vector<Finding>& out) {
+void ExtendedBlockRules::State::Header(const RecordLine& r, std::string_view raw, std::vector<Finding>& out) {
     std::string_view value;
     if (HeaderValue(raw, "WRITTEN_BY:", value)) writerSeen = true;
     if (!HeaderValue(raw, "VERSION:", value)) return;
@@ -95,7 +95,7 @@ void ExtendedChecks::State::Header(const RecordLine& r, std::string_view raw, st
     }
 }
 
-void ExtendedChecks::State::Coordinates(const RecordLine& r, std::string_view text, int points,
+void ExtendedBlockRules::State::Coordinates(const RecordLine& r, std::string_view text, int points,
                                         std::vector<Finding>& out) {
     if (mixedReported || !r.lineOk) return;
     const WrittenForm form = WrittenFormOf(text, points);
@@ -115,7 +115,7 @@ void ExtendedChecks::State::Coordinates(const RecordLine& r, std::string_view te
                            name(firstForm), ": write every coordinate of the file in one form"}));
 }
 
-void ExtendedChecks::State::Record(const RecordLine& r, std::string_view command, std::string_view argument,
+void ExtendedBlockRules::State::Record(const RecordLine& r, std::string_view command, std::string_view argument,
                                    std::vector<Finding>& out) {
     const std::string_view value = TrimText(argument);
     const bool wasAfterClass = afterClass;
@@ -171,7 +171,7 @@ void ExtendedChecks::State::Record(const RecordLine& r, std::string_view command
     }
 }
 
-void ExtendedChecks::State::EndBlock(std::vector<Finding>& out) {
+void ExtendedBlockRules::State::EndBlock(std::vector<Finding>& out) {
     const std::size_t first = out.size();
     if (block == Block::Airspace && !(styleOnly && styleSeen)) {
         if (!haveType)
@@ -210,11 +210,11 @@ void ExtendedChecks::State::EndBlock(std::vector<Finding>& out) {
     intervals.clear();
 }
 
-ExtendedChecks::ExtendedChecks(const CheckSettings& settings) : state_(std::make_unique<State>(settings)) {}
+ExtendedBlockRules::ExtendedBlockRules(const CheckSettings& settings) : state_(std::make_unique<State>(settings)) {}
 
-ExtendedChecks::~ExtendedChecks() = default;
+ExtendedBlockRules::~ExtendedBlockRules() = default;
 
-void ExtendedChecks::Line(const RecordLine& r, std::vector<Finding>& out) {
+void ExtendedBlockRules::Line(const RecordLine& r, std::vector<Finding>& out) {
     State& s = *state_;
     std::string_view raw = r.raw;
     std::string_view command = r.command;
@@ -259,7 +259,7 @@ void ExtendedChecks::Line(const RecordLine& r, std::vector<Finding>& out) {
     if (!starts) s.Record(r, command, argument, out);
 }
 
-void ExtendedChecks::Finish(std::vector<Finding>& out) {
+void ExtendedBlockRules::Finish(std::vector<Finding>& out) {
     State& s = *state_;
     if (s.settings.Judged() == Judging::Classic) return;
     s.EndBlock(out);

@@ -1,7 +1,7 @@
 // The extended record set: the rules of the current description of airspace
 // files (version 2.x), which a run applies instead of the classic ones on
-// request (corvala-check --rules=extended). ExtendedRecords judges single
-// lines; ExtendedChecks judges blocks and the file as a whole.
+// request (corvala-check --rules=extended). ExtendedLineRules judges single
+// lines; ExtendedBlockRules judges blocks and the file as a whole.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 #include "engine/model/findings.h"
 
 namespace corvala {
 
-class Engine;
+class RecordChecks;
 namespace extended {
 using Rule = RuleId;
 }
@@ -29,13 +29,13 @@ std::span<const RuleInfo> ExtendedRules() noexcept;
 // The line rules. The run calls CheckLine for every non-empty line in place
 // of the classic line check; a line passes when no finding is an error or
 // a warning.
-class ExtendedRecords {
+class ExtendedLineRules {
 public:
     // `engine` runs the classic checks of the records the extended set keeps
     // unchanged; it must outlive this object. Rules disabled in `settings`
     // report nothing.
-    ExtendedRecords(Engine& engine, const CheckSettings& settings);
-    ~ExtendedRecords();
+    ExtendedLineRules(RecordChecks& engine, const CheckSettings& settings);
+    ~ExtendedLineRules();
 
     // Appends to `out` every finding of one line: `command` and `argument`
     // as the run split them (comment cut, argument untrimmed) from `raw`,
@@ -67,7 +67,7 @@ private:
     void CheckTransponder(std::string_view value, std::vector<Finding>& out) const;
     void CheckAltitude(bool upper, std::string_view value, std::vector<Finding>& out) const;
 
-    Engine& engine_;
+    RecordChecks& engine_;
     CheckSettings settings_;
     // Where a coordinate text is respaced for the classic check.
     std::string canonical_;
@@ -82,17 +82,17 @@ private:
     std::string_view argument_;
     // Judges the text of a fix, apart from the run's engine and the
     // positions it keeps of the line.
-    std::unique_ptr<Engine> scratch_;
+    std::unique_ptr<RecordChecks> scratch_;
 };
 
 // The block and file rules. With settings.extended it reports every rule of
 // the extended set that looks beyond one line; without it (classic rules
 // with --blocks) only the note that suggests the extended rules for a file
-// whose header declares version 2.x. Obeys the ordering of LineChecks.
-class ExtendedChecks final : public LineChecks {
+// whose header declares version 2.x. Obeys the ordering of ChecksBeyondLines.
+class ExtendedBlockRules final : public ChecksBeyondLines {
 public:
-    explicit ExtendedChecks(const CheckSettings& settings);
-    ~ExtendedChecks() override;
+    explicit ExtendedBlockRules(const CheckSettings& settings);
+    ~ExtendedBlockRules() override;
 
     void Line(const RecordLine& line, std::vector<Finding>& out) override;
     void Finish(std::vector<Finding>& out) override;

@@ -1,5 +1,5 @@
 // The line rules of the extended record set. The records it keeps with
-// their classic syntax go through the classic checks (Engine::ScanLine), so
+// their classic syntax go through the classic checks (RecordChecks::ScanLine), so
 // that each range is written once; coordinates are first respaced into the
 // classic form (engine/values/coordinate_text.h).
 #include <algorithm>
@@ -8,7 +8,7 @@
 
 #include "engine/values/altitude.h"
 #include "engine/values/coordinate_text.h"
-#include "engine/run/engine.h"
+#include "engine/rules/line/record_checks.h"
 #include "engine/rules/extended/extended.h"
 #include "engine/rules/extended/values.h"
 #include "engine/model/rule_docs.h"
@@ -78,13 +78,13 @@ std::span<const RuleInfo> ExtendedRules() noexcept {
     return AllRules().subspan(first, static_cast<std::size_t>(Rule::RecordSet) + 1 - first);
 }
 
-ExtendedRecords::ExtendedRecords(Engine& engine, const CheckSettings& settings) : engine_(engine), settings_(settings) {
+ExtendedLineRules::ExtendedLineRules(RecordChecks& engine, const CheckSettings& settings) : engine_(engine), settings_(settings) {
     canonical_.reserve(64);
 }
 
-ExtendedRecords::~ExtendedRecords() = default;
+ExtendedLineRules::~ExtendedLineRules() = default;
 
-void ExtendedRecords::Report(std::vector<Finding>& out, Rule rule, std::string message,
+void ExtendedLineRules::Report(std::vector<Finding>& out, Rule rule, std::string message,
                              std::shared_ptr<const Fix> fix) const {
     Finding finding;
     if (!MakeFinding(rule, settings_, finding)) return;
@@ -106,7 +106,7 @@ bool Within(std::string_view part, std::string_view whole) noexcept {
 
 }  // namespace
 
-std::string ExtendedRecords::Rewritten(std::string_view part, std::string_view text) const {
+std::string ExtendedLineRules::Rewritten(std::string_view part, std::string_view text) const {
     if (!Within(part, argument_)) return {};
     std::string argument(argument_.substr(0, static_cast<std::size_t>(part.data() - argument_.data())));
     argument += text;
@@ -114,21 +114,21 @@ std::string ExtendedRecords::Rewritten(std::string_view part, std::string_view t
     return argument;
 }
 
-std::shared_ptr<const Fix> ExtendedRecords::Rewrite(Rule rule, std::string_view part, std::string text,
+std::shared_ptr<const Fix> ExtendedLineRules::Rewrite(Rule rule, std::string_view part, std::string text,
                                                     std::string title) const {
     if (!Within(part, raw_)) return nullptr;
     const auto column = static_cast<std::size_t>(part.data() - raw_.data());
     return MakeRuleFix(rule, std::move(title), {ReplaceBytes(line_, column, column + part.size(), std::move(text))});
 }
 
-bool ExtendedRecords::ReadsAsCoordinate(std::string_view argument) {
+bool ExtendedLineRules::ReadsAsCoordinate(std::string_view argument) {
     // What the classic check reads of the text before a comment.
     argument = argument.substr(0, argument.find('*'));
     std::string buffer;
     const std::string_view canonical = CanonicalCoordinate(argument, buffer);
     std::string tolerant;
     std::string_view unused;
-    if (!scratch_) scratch_ = std::make_unique<Engine>();
+    if (!scratch_) scratch_ = std::make_unique<RecordChecks>();
     return scratch_->ScanLine(command_, canonical).ok() && TolerantCoordinate(argument, tolerant, unused) == 0;
 }
 
@@ -163,12 +163,12 @@ Rule ClassicRule(std::uint32_t key) noexcept {
 
 }  // namespace
 
-void ExtendedRecords::CheckClassic(std::string_view argument, std::vector<Finding>& out) {
+void ExtendedLineRules::CheckClassic(std::string_view argument, std::vector<Finding>& out) {
     Outcome outcome = engine_.ScanLine(command_, argument);
     if (!outcome.ok()) Report(out, ClassicRule(extended::RecordKey(command_)), std::move(outcome.message));
 }
 
-void ExtendedRecords::CheckCoordinates(std::string_view argument, std::vector<Finding>& out) {
+void ExtendedLineRules::CheckCoordinates(std::string_view argument, std::vector<Finding>& out) {
     // Most coordinates are written in the classic spacing, which passes as
     // it is; only a text that fails is respaced and judged again.
     Outcome outcome = engine_.ScanLine(command_, argument);
@@ -210,7 +210,7 @@ void ExtendedRecords::CheckCoordinates(std::string_view argument, std::vector<Fi
     }
 }
 
-void ExtendedRecords::ReportSpelling(unsigned spelling, std::string_view argument, std::vector<Finding>& out) {
+void ExtendedLineRules::ReportSpelling(unsigned spelling, std::string_view argument, std::vector<Finding>& out) {
     std::vector<std::string_view> what;
     if (spelling & kRemarkCut) what.push_back("a ; remark after it (put it behind a * comment)");
     if (spelling & kSmallLetter) what.push_back("a hemisphere letter in small letters (write N, S, E or W)");
@@ -230,7 +230,7 @@ void ExtendedRecords::ReportSpelling(unsigned spelling, std::string_view argumen
     Report(out, Rule::CoordinateSpelling, std::move(message), std::move(fix));
 }
 
-void ExtendedRecords::CheckClass(std::string_view value, std::vector<Finding>& out) const {
+void ExtendedLineRules::CheckClass(std::string_view value, std::vector<Finding>& out) const {
     using namespace extended;
     const bool classicFile = !settings_.extended;
     if (classicFile ? Contains(kClassicClasses, value) : Contains(kClasses, value)) return;
@@ -285,7 +285,7 @@ void ExtendedRecords::CheckClass(std::string_view value, std::vector<Finding>& o
     Report(out, Rule::AirspaceClassSpelling, std::move(message));
 }
 
-void ExtendedRecords::CheckType(std::string_view value, std::vector<Finding>& out) const {
+void ExtendedLineRules::CheckType(std::string_view value, std::vector<Finding>& out) const {
     using namespace extended;
     if (Contains(kTypes, value)) return;
     if (value.empty()) return Report(out, Rule::AirspaceType, "the airspace type is missing");
@@ -303,7 +303,7 @@ void ExtendedRecords::CheckType(std::string_view value, std::vector<Finding>& ou
     Report(out, Rule::AirspaceType, std::move(message));
 }
 
-void ExtendedRecords::CheckFrequency(std::string_view value, std::vector<Finding>& out) const {
+void ExtendedLineRules::CheckFrequency(std::string_view value, std::vector<Finding>& out) const {
     // A frequency followed by a word or two ("132.350 Dutch Mil"): readers
     // read the first word as the frequency and drop the rest.
     if (const std::size_t blank = value.find_first_of(" \t"); blank == 7) {
@@ -333,7 +333,7 @@ void ExtendedRecords::CheckFrequency(std::string_view value, std::vector<Finding
                Join({"frequency ", value, " is not the name of a 25 kHz or 8.33 kHz channel"}));
 }
 
-void ExtendedRecords::CheckTransponder(std::string_view value, std::vector<Finding>& out) const {
+void ExtendedLineRules::CheckTransponder(std::string_view value, std::vector<Finding>& out) const {
     const bool octal =
         value.size() == 4 && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '7'; });
     if (!octal)
@@ -341,8 +341,8 @@ void ExtendedRecords::CheckTransponder(std::string_view value, std::vector<Findi
                Join({"transponder code \"", value, "\" is not four octal digits (0 to 7)"}));
 }
 
-void ExtendedRecords::CheckLine(std::int32_t line, std::string_view raw, std::string_view command,
-                                std::string_view argument, std::int32_t blockLine, std::vector<Finding>& out) {
+void ExtendedLineRules::CheckLine(std::int32_t line, std::string_view raw, std::string_view command,
+                                  std::string_view argument, std::int32_t blockLine, std::vector<Finding>& out) {
     using extended::RecordKey;
     if (line == 1 && !extended::WithoutByteOrderMark(command, argument)) return;
     raw_ = raw;
@@ -440,7 +440,7 @@ std::string_view LeadingNumber(std::string_view text) noexcept {
 
 // The limit is read by the one altitude reader that the block checks use;
 // this rule only judges how it was written.
-void ExtendedRecords::CheckAltitude(bool upper, std::string_view value, std::vector<Finding>& out) const {
+void ExtendedLineRules::CheckAltitude(bool upper, std::string_view value, std::vector<Finding>& out) const {
     const Altitude altitude = ReadAltitude(value);
     const std::string_view word = altitude.reference;
     switch (altitude.kind) {
@@ -493,7 +493,7 @@ void ExtendedRecords::CheckAltitude(bool upper, std::string_view value, std::vec
 
 // The limit `value` written as `written`, when the altitude reader reads
 // both as the same height.
-std::shared_ptr<const Fix> ExtendedRecords::AltitudeFix(std::string_view value, std::string_view written) const {
+std::shared_ptr<const Fix> ExtendedLineRules::AltitudeFix(std::string_view value, std::string_view written) const {
     const Altitude before = ReadAltitude(value), after = ReadAltitude(written);
     const bool ground = [](const Altitude& a) {
         return a.kind == AltitudeKind::Ground || (a.kind == AltitudeKind::AboveGround && a.feet == 0);

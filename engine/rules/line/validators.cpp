@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "engine/run/engine.h"
+#include "engine/rules/line/record_checks.h"
 #include "engine/model/failures.h"
 #include "engine/values/pattern.h"
 
@@ -68,19 +68,19 @@ struct ValidatorTable {
     struct Entry {
         std::string_view command;  // the validator's name without "parse"
         RuleId rule;  // the rule of its line check
-        Engine::Validator validator;
-        Engine::Scanner scanner;
+        RecordChecks::Validator validator;
+        RecordChecks::Scanner scanner;
     };
 
     static constexpr Entry kEntries[] = {
-        {"AC", RuleId::AC, &Engine::parseAC, &Engine::ScanAC}, {"AN", RuleId::AN, &Engine::parseAN, &Engine::ScanAN},
-        {"AH", RuleId::AH, &Engine::parseAH, &Engine::ScanAH}, {"AL", RuleId::AL, &Engine::parseAL, &Engine::ScanAL},
-        {"AT", RuleId::AT, &Engine::parseAT, &Engine::ScanAT}, {"TO", RuleId::TO, &Engine::parseTO, &Engine::ScanTO},
-        {"TC", RuleId::TC, &Engine::parseTC, &Engine::ScanTC}, {"SP", RuleId::SP, &Engine::parseSP, &Engine::ScanSP},
-        {"SB", RuleId::SB, &Engine::parseSB, &Engine::ScanSB}, {"V", RuleId::V, &Engine::parseV, &Engine::ScanV},
-        {"DP", RuleId::DP, &Engine::parseDP, &Engine::ScanDP}, {"DA", RuleId::DA, &Engine::parseDA, &Engine::ScanDA},
-        {"DB", RuleId::DB, &Engine::parseDB, &Engine::ScanDB}, {"DC", RuleId::DC, &Engine::parseDC, &Engine::ScanDC},
-        {"DY", RuleId::DY, &Engine::parseDY, &Engine::ScanDY},
+        {"AC", RuleId::AC, &RecordChecks::parseAC, &RecordChecks::ScanAC}, {"AN", RuleId::AN, &RecordChecks::parseAN, &RecordChecks::ScanAN},
+        {"AH", RuleId::AH, &RecordChecks::parseAH, &RecordChecks::ScanAH}, {"AL", RuleId::AL, &RecordChecks::parseAL, &RecordChecks::ScanAL},
+        {"AT", RuleId::AT, &RecordChecks::parseAT, &RecordChecks::ScanAT}, {"TO", RuleId::TO, &RecordChecks::parseTO, &RecordChecks::ScanTO},
+        {"TC", RuleId::TC, &RecordChecks::parseTC, &RecordChecks::ScanTC}, {"SP", RuleId::SP, &RecordChecks::parseSP, &RecordChecks::ScanSP},
+        {"SB", RuleId::SB, &RecordChecks::parseSB, &RecordChecks::ScanSB}, {"V", RuleId::V, &RecordChecks::parseV, &RecordChecks::ScanV},
+        {"DP", RuleId::DP, &RecordChecks::parseDP, &RecordChecks::ScanDP}, {"DA", RuleId::DA, &RecordChecks::parseDA, &RecordChecks::ScanDA},
+        {"DB", RuleId::DB, &RecordChecks::parseDB, &RecordChecks::ScanDB}, {"DC", RuleId::DC, &RecordChecks::parseDC, &RecordChecks::ScanDC},
+        {"DY", RuleId::DY, &RecordChecks::parseDY, &RecordChecks::ScanDY},
     };
 
     static constexpr auto kKeys = [] {
@@ -100,17 +100,17 @@ struct ValidatorTable {
     }
 };
 
-Engine::Validator Engine::FindValidator(std::string_view command) noexcept {
+RecordChecks::Validator RecordChecks::FindValidator(std::string_view command) noexcept {
     const ValidatorTable::Entry* entry = ValidatorTable::Find(command);
     return entry == nullptr ? nullptr : entry->validator;
 }
 
-RuleId Engine::LineRule(std::string_view command) noexcept {
+RuleId RecordChecks::LineRule(std::string_view command) noexcept {
     const ValidatorTable::Entry* entry = ValidatorTable::Find(command);
     return entry == nullptr ? RuleId::NotImplemented : entry->rule;
 }
 
-Outcome Engine::ScanLine(std::string_view command, std::string_view argument) {
+Outcome RecordChecks::ScanLine(std::string_view command, std::string_view argument) {
     linePositions_.clear();
     const ValidatorTable::Entry* entry = ValidatorTable::Find(command);
     if (entry == nullptr) {
@@ -127,7 +127,7 @@ Outcome Engine::ScanLine(std::string_view command, std::string_view argument) {
     }
 }
 
-void Engine::CheckLine(std::int32_t lineNumber, std::string_view command, std::string_view argument,
+void RecordChecks::CheckLine(std::int32_t lineNumber, std::string_view command, std::string_view argument,
                        std::int32_t blockLine, const CheckSettings& settings, std::vector<Finding>& out) {
     Outcome outcome = ScanLine(command, argument);
     if (outcome.ok()) return;
@@ -140,17 +140,9 @@ void Engine::CheckLine(std::int32_t lineNumber, std::string_view command, std::s
     out.push_back(std::move(finding));
 }
 
-bool Engine::ParseLine(std::int32_t lineNumber, std::string_view command, std::string_view argument) {
-    std::vector<Finding> findings;
-    // The classic line checks as they always report: nothing disabled.
-    CheckLine(lineNumber, command, argument, 0, CheckSettings{}, findings);
-    for (const Finding& finding : findings) sink_.Reported(finding);
-    return findings.empty();
-}
-
 // --- Header records ---------------------------------------------------------
 
-Outcome Engine::ScanAC(std::string_view argument) {
+Outcome RecordChecks::ScanAC(std::string_view argument) {
     if (IsEmpty(argument)) return Invalid("Airspace class cannot be empty.");
     // The argument itself, untrimmed and case-sensitive, must be a class code.
     for (std::string_view code : AirspaceClasses) {
@@ -161,34 +153,34 @@ Outcome Engine::ScanAC(std::string_view argument) {
 
 // The messages of AN, AH, AL and AT are as saved error lists know them, each
 // with its own command, even where a message names another field.
-Outcome Engine::ScanAN(std::string_view argument) {
+Outcome RecordChecks::ScanAN(std::string_view argument) {
     return IsEmpty(argument) ? Invalid("Airspace floor cannot be empty.") : Outcome{};
 }
 
-Outcome Engine::ScanAH(std::string_view argument) {
+Outcome RecordChecks::ScanAH(std::string_view argument) {
     return IsEmpty(argument) ? Invalid("Airspace name cannot be empty.") : Outcome{};
 }
 
-Outcome Engine::ScanAL(std::string_view argument) {
+Outcome RecordChecks::ScanAL(std::string_view argument) {
     return IsEmpty(argument) ? Invalid("Airspace ceiling cannot be empty.") : Outcome{};
 }
 
-Outcome Engine::ScanAT(std::string_view argument) {
+Outcome RecordChecks::ScanAT(std::string_view argument) {
     if (IsEmpty(argument)) return Invalid("Airspace floor cannot be empty.");
     return ScanPosition(argument);
 }
 
-Outcome Engine::ScanTO(std::string_view) { return {}; }
+Outcome RecordChecks::ScanTO(std::string_view) { return {}; }
 
-Outcome Engine::ScanTC(std::string_view) { return {}; }
+Outcome RecordChecks::ScanTC(std::string_view) { return {}; }
 
 // --- Geometry records ---------------------------------------------------------
 
-Outcome Engine::ScanDP(std::string_view argument) { return ScanPosition(argument); }
+Outcome RecordChecks::ScanDP(std::string_view argument) { return ScanPosition(argument); }
 
-Outcome Engine::ScanDY(std::string_view argument) { return ScanPosition(argument); }
+Outcome RecordChecks::ScanDY(std::string_view argument) { return ScanPosition(argument); }
 
-Outcome Engine::ScanDA(std::string_view argument) {
+Outcome RecordChecks::ScanDA(std::string_view argument) {
     const PatternCheck match = ScanFields(argument, "s,s,s", ParamList, true);
     if (match != PatternCheck::Matched) return WrapPattern("DA", match);
     static constexpr struct {
@@ -208,7 +200,7 @@ Outcome Engine::ScanDA(std::string_view argument) {
     return {};
 }
 
-Outcome Engine::ScanDB(std::string_view argument) {
+Outcome RecordChecks::ScanDB(std::string_view argument) {
     const PatternCheck match = ScanFields(argument, "s,s", ParamList, true);
     if (match != PatternCheck::Matched) return WrapPattern("DB", match);
     // The first point is checked completely before the second is read;
@@ -220,7 +212,7 @@ Outcome Engine::ScanDB(std::string_view argument) {
     return {};
 }
 
-Outcome Engine::ScanDC(std::string_view argument) {
+Outcome RecordChecks::ScanDC(std::string_view argument) {
     long double radius;
     if (!ScanReal(argument, radius)) return Wrap("DC", {FailureKind::Conversion, RealConversionMessage(argument)});
     if (radius < 0.0L || radius > 1000.0L) return Wrap("DC", Invalid("DC radius must be between 0 and 1000."));
@@ -229,7 +221,7 @@ Outcome Engine::ScanDC(std::string_view argument) {
 
 // --- Style records ------------------------------------------------------------
 
-bool Engine::CheckRgb(std::string_view text) {
+bool RecordChecks::CheckRgb(std::string_view text) {
     RgbList.clear();
     SplitCommaText(RgbList, text);
     if (RgbList.size() != 3) return false;
@@ -240,12 +232,12 @@ bool Engine::CheckRgb(std::string_view text) {
     return true;
 }
 
-Outcome Engine::ScanSB(std::string_view argument) {
+Outcome RecordChecks::ScanSB(std::string_view argument) {
     if (CheckRgb(argument)) return {};
     return Wrap("Brush", Invalid("Brush rgb is not a valid rgb. all 3 components must be between 0 and 255."));
 }
 
-Outcome Engine::ScanSP(std::string_view argument) {
+Outcome RecordChecks::ScanSP(std::string_view argument) {
     constexpr std::string_view kRecord = "Pen";
     const PatternCheck match = ScanFields(argument, "s,s,s,s,s", ParamList, true);
     if (match != PatternCheck::Matched) return WrapPattern(kRecord, match);
@@ -267,7 +259,7 @@ Outcome Engine::ScanSP(std::string_view argument) {
 
 // --- Variable assignments -------------------------------------------------------
 
-Outcome Engine::ScanV(std::string_view argument) {
+Outcome RecordChecks::ScanV(std::string_view argument) {
     constexpr std::string_view kRecord = "Variable assignment";
     const PatternCheck match = ScanFields(argument, "s=s", ParamList, true);
     if (match != PatternCheck::Matched) return WrapPattern(kRecord, match);
@@ -300,7 +292,7 @@ Outcome Engine::ScanV(std::string_view argument) {
 // --- The raising validators -------------------------------------------------------
 
 #define CORVALA_RAISING_VALIDATOR(COMMAND)                                                                             \
-    void Engine::parse##COMMAND(std::string_view argument) {                                                           \
+    void RecordChecks::parse##COMMAND(std::string_view argument) {                                                           \
         const Outcome outcome = Scan##COMMAND(argument);                                                               \
         if (!outcome.ok()) Raise(outcome);                                                                             \
     }

@@ -47,15 +47,15 @@ struct RecordLine {
 //
 // The views in a RecordLine are valid only during the call: a check that
 // needs a text later keeps its own copy.
-class LineChecks {
+class ChecksBeyondLines {
 public:
-    virtual ~LineChecks() = default;
+    virtual ~ChecksBeyondLines() = default;
     virtual void Line(const RecordLine& line, std::vector<Finding>& out) = 0;
     virtual void Finish(std::vector<Finding>& out) = 0;
 };
 
 // The checks beyond single lines that `settings` asks for, fresh for one
 // run (`settings` as the run resolved them for the file).
-std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& settings);
+std::vector<std::unique_ptr<ChecksBeyondLines>> MakeChecksBeyondLines(const CheckSettings& settings);
 
 }  // namespace corvala

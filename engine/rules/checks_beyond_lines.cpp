@@ -1,12 +1,12 @@
-#include "engine/rules/line_checks.h"
+#include "engine/rules/checks_beyond_lines.h"
 
 #include "engine/rules/block/blocks.h"
 #include "engine/rules/extended/extended.h"
 
 namespace corvala {
 
-std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& settings) {
-    std::vector<std::unique_ptr<LineChecks>> checks;
+std::vector<std::unique_ptr<ChecksBeyondLines>> MakeChecksBeyondLines(const CheckSettings& settings) {
+    std::vector<std::unique_ptr<ChecksBeyondLines>> checks;
     if (!settings.blocks && !settings.ExtendedLines()) return checks;
     CheckSettings blocks = settings;
     // Without --blocks the extended record set takes from the block checks
@@ -18,7 +18,7 @@ std::vector<std::unique_ptr<LineChecks>> MakeLineChecks(const CheckSettings& set
     checks.push_back(std::make_unique<BlockChecks>(blocks));
     // With the classic rules it only suggests the extended ones for a file
     // that declares their version.
-    checks.push_back(std::make_unique<ExtendedChecks>(settings));
+    checks.push_back(std::make_unique<ExtendedBlockRules>(settings));
     return checks;
 }
 

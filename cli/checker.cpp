@@ -186,6 +186,8 @@ private:
     const StreamSource* source_ = nullptr;
 };
 
+}  // namespace
+
 bool Fails(const RunEnd& end, Severity failOn) {
     switch (failOn) {
     case Severity::Note:
@@ -200,7 +202,6 @@ bool Fails(const RunEnd& end, Severity failOn) {
     return end.errors > 0;
 }
 
-}  // namespace
 
 int CheckFiles(const Options& options, bool color, bool terminal, Output& out, Output& err) {
     ReportStyle style;

@@ -17,4 +17,7 @@ enum ExitStatus : int { kAllClean = 0, kErrorsFound = 1, kTrouble = 2 };
 // Returns the exit status.
 int CheckFiles(const Options& options, bool color, bool terminal, Output& out, Output& err);
 
+// Whether a file with these counts makes the exit status 1 under --fail-on.
+bool Fails(const RunEnd& end, Severity failOn);
+
 }  // namespace corvala::cli

@@ -57,11 +57,6 @@ std::string Count(std::int64_t count, const char* one, const char* many) {
     return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
-bool Fails(const RunEnd& end, Severity failOn) {
-    return end.errors > 0 || (failOn != Severity::Error && end.warnings > 0) ||
-           (failOn == Severity::Note && end.notes > 0);
-}
-
 }  // namespace
 
 FixResult FixFiles(const Options& options, Output& out, Output& err) {

@@ -1,5 +1,6 @@
 // The language server's answers about a document: hover texts, the outline
 // of its airspaces, and the quick fix that closes an outline.
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <optional>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace corvala {
 
@@ -10,6 +11,17 @@ std::string_view FixSafetyName(FixSafety safety) noexcept { return safety == Fix
 Edit ReplaceBytes(std::int32_t line, std::size_t column, std::size_t endColumn, std::string text) {
     return Edit{Edit::Kind::Replace, line, static_cast<std::int32_t>(column), static_cast<std::int32_t>(endColumn),
                 std::move(text)};
+}
+
+bool ViewWithin(std::string_view part, std::string_view whole) noexcept {
+    return std::less_equal<>()(whole.data(), part.data()) &&
+           std::less_equal<>()(part.data() + part.size(), whole.data() + whole.size());
+}
+
+std::optional<Edit> ReplaceView(std::int32_t line, std::string_view raw, std::string_view part, std::string text) {
+    if (!ViewWithin(part, raw)) return std::nullopt;
+    const auto column = static_cast<std::size_t>(part.data() - raw.data());
+    return ReplaceBytes(line, column, column + part.size(), std::move(text));
 }
 
 Edit RemoveLine(std::int32_t line) { return Edit{Edit::Kind::RemoveLine, line, 0, 0, {}}; }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,11 @@ struct Fix {
 // Edits made by the checks.
 Edit ReplaceBytes(std::int32_t line, std::size_t column, std::size_t endColumn, std::string text);
 Edit RemoveLine(std::int32_t line);
+// Whether `part` is a view of bytes within `whole`.
+bool ViewWithin(std::string_view part, std::string_view whole) noexcept;
+// The edit that writes `text` in place of `part`, a view of `raw`, the bytes
+// of `line`; none when `part` is not one.
+std::optional<Edit> ReplaceView(std::int32_t line, std::string_view raw, std::string_view part, std::string text);
 Edit InsertLine(std::int32_t before, std::string text);
 std::shared_ptr<const Fix> MakeFix(std::string title, FixSafety safety, std::vector<Edit> edits);
 

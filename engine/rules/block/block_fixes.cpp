@@ -1,7 +1,6 @@
 #include "engine/rules/block/block_fixes.h"
 
 #include <charconv>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,10 +25,8 @@ std::shared_ptr<const Fix> MoveBeforeGeometry(std::int32_t line, std::string_vie
 
 std::shared_ptr<const Fix> ArcAsCircle(std::int32_t line, std::string_view raw, std::string_view record,
                                        double metres) {
-    const bool within = std::less_equal<>()(raw.data(), record.data()) &&
-                        std::less_equal<>()(record.data() + record.size(), raw.data() + raw.size());
     const double miles = metres / 1852.0;
-    if (!within || !(miles > 0) || miles > 1000) return nullptr;
+    if (!(miles > 0) || miles > 1000) return nullptr;
     // The radius in nautical miles to a thousandth, without trailing zeros.
     char buffer[32];
     const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, miles, std::chars_format::fixed, 3);
@@ -38,9 +35,9 @@ std::shared_ptr<const Fix> ArcAsCircle(std::int32_t line, std::string_view raw, 
     while (radius.back() == '0') radius.pop_back();
     if (radius.back() == '.') radius.pop_back();
     if (radius == "0") return nullptr;
-    const auto column = static_cast<std::size_t>(record.data() - raw.data());
-    return MakeRuleFix(RuleId::ZeroSweepArc, "write DC " + radius,
-                       {ReplaceBytes(line, column, column + record.size(), "DC " + radius)});
+    std::optional<Edit> edit = ReplaceView(line, raw, record, "DC " + radius);
+    if (!edit) return nullptr;
+    return MakeRuleFix(RuleId::ZeroSweepArc, "write DC " + radius, {std::move(*edit)});
 }
 
 std::shared_ptr<const Fix> RemoveBlock(std::int32_t first, std::int32_t last) {

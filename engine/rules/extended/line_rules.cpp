@@ -98,16 +98,10 @@ void ExtendedLineRules::Report(std::vector<Finding>& out, Rule rule, std::string
 
 namespace {
 
-// Whether `part` lies within `whole` (both views of the same bytes).
-bool Within(std::string_view part, std::string_view whole) noexcept {
-    return std::less_equal<>()(whole.data(), part.data()) &&
-           std::less_equal<>()(part.data() + part.size(), whole.data() + whole.size());
-}
-
 }  // namespace
 
 std::string ExtendedLineRules::Rewritten(std::string_view part, std::string_view text) const {
-    if (!Within(part, argument_)) return {};
+    if (!ViewWithin(part, argument_)) return {};
     std::string argument(argument_.substr(0, static_cast<std::size_t>(part.data() - argument_.data())));
     argument += text;
     argument.append(argument_.substr(static_cast<std::size_t>(part.data() + part.size() - argument_.data())));
@@ -116,9 +110,9 @@ std::string ExtendedLineRules::Rewritten(std::string_view part, std::string_view
 
 std::shared_ptr<const Fix> ExtendedLineRules::Rewrite(Rule rule, std::string_view part, std::string text,
                                                     std::string title) const {
-    if (!Within(part, raw_)) return nullptr;
-    const auto column = static_cast<std::size_t>(part.data() - raw_.data());
-    return MakeRuleFix(rule, std::move(title), {ReplaceBytes(line_, column, column + part.size(), std::move(text))});
+    std::optional<Edit> edit = ReplaceView(line_, raw_, part, std::move(text));
+    if (!edit) return nullptr;
+    return MakeRuleFix(rule, std::move(title), {std::move(*edit)});
 }
 
 bool ExtendedLineRules::ReadsAsCoordinate(std::string_view argument) {
@@ -198,7 +192,7 @@ void ExtendedLineRules::CheckCoordinates(std::string_view argument, std::vector<
         // The carry is offered where the angle is written as the check read
         // it, and only when the line reads the same afterwards.
         std::shared_ptr<const Fix> fix;
-        if (std::string carried = CarrySixty(angle); !carried.empty() && Within(angle, argument))
+        if (std::string carried = CarrySixty(angle); !carried.empty() && ViewWithin(angle, argument))
             if (const std::string after = Rewritten(angle, carried); !after.empty() && ReadsAsCoordinate(after))
                 fix = Rewrite(Rule::CoordinateSixty, angle, carried, "write " + carried);
         Report(out, Rule::CoordinateSixty,

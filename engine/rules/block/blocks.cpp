@@ -1,5 +1,7 @@
 #include "engine/rules/block/blocks.h"
 
+// The streaming state is kept inside the checks, not on the heap.
+#define XXH_STATIC_LINKING_ONLY
 #include <xxhash.h>
 
 #include "engine/rules/block/analyser.h"
@@ -13,12 +15,15 @@ using block_checks::Analyser;
 using Rule = RuleId;
 
 // The identity of a block's records: each record's command in capitals and
-// its argument trimmed, with each run of blanks as one blank. The block's
-// normalised text is kept until its end and hashed once.
+// its argument trimmed, with each run of blanks as one blank, hashed as the
+// lines come (the digest is that of the block's whole normalised text), so
+// that a block of millions of lines costs no memory of its own.
 class BlockHash {
 public:
-    void Reset() { text_.clear(); }
+    BlockHash() { Reset(); }
+    void Reset() { XXH3_128bits_reset(&state_); }
     void Add(const RecordLine& line) {
+        text_.clear();
         for (const char c : line.command) text_ += c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
         text_ += ' ';
         const std::string_view argument = TrimText(line.argument);
@@ -41,10 +46,13 @@ public:
             }
         }
         text_ += '\n';
+        XXH3_128bits_update(&state_, text_.data(), text_.size());
     }
-    XXH128_hash_t Digest() const { return XXH3_128bits(text_.data(), text_.size()); }
+    XXH128_hash_t Digest() const { return XXH3_128bits_digest(&state_); }
 
 private:
+    XXH3_state_t state_;
+    // One line's normalised text.
     std::string text_;
 };
 

@@ -7,6 +7,7 @@
 #include <memory_resource>
 #include <optional>
 #include <set>
+#include <span>
 #include <tuple>
 #include <vector>
 
@@ -33,17 +34,30 @@ constexpr double kGridLimit = 2'000'000'000;
 
 using Wide = __int128;
 
+// Eight bytes a point; differences are taken in 64 bits.
 struct GridPoint {
-    std::int64_t x = 0;
-    std::int64_t y = 0;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
     friend auto operator<=>(const GridPoint&, const GridPoint&) = default;
+};
+
+std::int64_t Minus(std::int32_t a, std::int32_t b) { return std::int64_t{a} - b; }
+
+// Gives back a thread's scratch vector, kept from one outline to the next,
+// once an outline of more than a million points is done with it.
+template <class T>
+struct Release {
+    std::vector<T>& scratch;
+    ~Release() {
+        if (scratch.capacity() > (std::size_t{1} << 20)) std::vector<T>().swap(scratch);
+    }
 };
 
 int Sign(Wide value) { return (value > 0) - (value < 0); }
 
 // 1 when c lies to the left of the line from a to b, -1 to the right, 0 on it.
 int Orientation(const GridPoint& a, const GridPoint& b, const GridPoint& c) {
-    return Sign(Wide(b.x - a.x) * (c.y - a.y) - Wide(b.y - a.y) * (c.x - a.x));
+    return Sign(Wide(Minus(b.x, a.x)) * Minus(c.y, a.y) - Wide(Minus(b.y, a.y)) * Minus(c.x, a.x));
 }
 
 // For c on the line through a and b: whether it lies between them.
@@ -70,6 +84,43 @@ Contact Meet(const GridPoint& a, const GridPoint& b, const GridPoint& c, const G
     return Contact::None;
 }
 
+// An outline's points without repeats: a point equal to the one before it
+// is passed over, and so are the points at the end that return to the
+// first. Read from the caller's points, never copied.
+class Ring {
+public:
+    explicit Ring(PointSequence points) : points_(points), end_(points.size()) {
+        if (end_ == 0) return;
+        const GeoPoint first = points_[0];
+        while (end_ > 1 && points_[end_ - 1] == first) --end_;
+        ForEach([&](std::size_t i, const GeoPoint&) {
+            ++size_;
+            last_ = i;
+            return true;
+        });
+    }
+    std::size_t size() const { return size_; }
+    // The index of the ring's last point in the caller's points.
+    std::size_t Last() const { return last_; }
+    // visit(index, point) for each point in order, until it returns false.
+    template <class Visit>
+    void ForEach(Visit visit) const {
+        GeoPoint previous;
+        for (std::size_t i = 0; i < end_; ++i) {
+            const GeoPoint p = points_[i];
+            if (i > 0 && p == previous) continue;
+            previous = p;
+            if (!visit(i, p)) return;
+        }
+    }
+
+private:
+    PointSequence points_;
+    std::size_t end_;
+    std::size_t size_ = 0;
+    std::size_t last_ = 0;
+};
+
 // The plane an outline is laid flat in: latitude and longitude themselves
 // (around a whole degree of longitude), where the outline
 // neither goes around a pole nor spans half the earth's longitudes, so that
@@ -78,30 +129,38 @@ Contact Meet(const GridPoint& a, const GridPoint& b, const GridPoint& c, const G
 class FlatOutline {
 public:
     // False when no plane keeps the outline's shape.
-    bool Choose(std::span<const GeoPoint> points, std::optional<GeoPoint> centre) {
-        const std::size_t n = points.size();
-        double longitude = points[0].longitude, west = longitude, east = longitude;
-        for (std::size_t i = 1; i <= n; ++i) {
-            longitude += Wrap180(points[i % n].longitude - points[i - 1].longitude);
-            if (i < n) {
+    bool Choose(const Ring& ring, std::optional<GeoPoint> centre) {
+        const std::size_t n = ring.size();
+        GeoPoint first, previous;
+        double longitude = 0, west = 0, east = 0;
+        ring.ForEach([&](std::size_t i, const GeoPoint& p) {
+            if (i == 0) {
+                first = p;
+                longitude = west = east = p.longitude;
+            } else {
+                longitude += Wrap180(p.longitude - previous.longitude);
                 west = std::min(west, longitude);
                 east = std::max(east, longitude);
             }
-        }
-        const bool aroundPole = std::abs(longitude - points[0].longitude) > 180;
+            previous = p;
+            return true;
+        });
+        longitude += Wrap180(first.longitude - previous.longitude);
+        const bool aroundPole = std::abs(longitude - first.longitude) > 180;
         if (!aroundPole && east - west < 170) {
             azimuthal_ = false;
-            origin_ = {std::round(points[0].latitude), Wrap180(Wrap180(std::round((west + east) / 2)))};
+            origin_ = {std::round(first.latitude), Wrap180(Wrap180(std::round((west + east) / 2)))};
             return true;
         }
         if (!centre) {
             double x = 0, y = 0, z = 0;
-            for (const GeoPoint& p : points) {
+            ring.ForEach([&](std::size_t, const GeoPoint& p) {
                 const double phi = p.latitude * kDegree, lambda = p.longitude * kDegree;
                 x += std::cos(phi) * std::cos(lambda);
                 y += std::cos(phi) * std::sin(lambda);
                 z += std::sin(phi);
-            }
+                return true;
+            });
             const double length = std::sqrt(x * x + y * y + z * z);
             // Points spread evenly around a great circle have no middle.
             if (!(length > 0.1 * static_cast<double>(n))) return false;
@@ -110,9 +169,9 @@ public:
         azimuthal_ = true;
         plane_ = Azimuthal(*centre);
         // Near the far side of the earth the plane tears.
-        for (const GeoPoint& p : points)
-            if (!(plane_.Distance(p) < 150)) return false;
-        return true;
+        bool near = true;
+        ring.ForEach([&](std::size_t, const GeoPoint& p) { return near = plane_.Distance(p) < 150; });
+        return near;
     }
     PlanePoint Forward(GeoPoint p) const {
         if (azimuthal_) return plane_.Forward(p);
@@ -141,14 +200,7 @@ private:
 class Sweep {
 public:
     // `ring`: no two consecutive points equal, the last not equal to the first.
-    explicit Sweep(std::span<const GridPoint> ring) : ring_(ring), n_(ring.size()) {
-        segments_.clear();
-        for (std::size_t i = 0; i < n_; ++i) {
-            const GridPoint& a = ring[i];
-            const GridPoint& b = ring[(i + 1) % n_];
-            segments_.push_back(a < b ? Segment{a, b} : Segment{b, a});
-        }
-    }
+    explicit Sweep(std::span<const GridPoint> ring) : ring_(ring), n_(ring.size()) {}
 
     // Sets found_: a crossing, else the lowest touch met.
     void Run() {
@@ -156,6 +208,7 @@ public:
         // twice comes twice in a row, and the segments that leave it there
         // touch.
         thread_local std::vector<std::uint32_t> order;
+        const Release releaseOrder{order};
         order.resize(n_);
         for (std::uint32_t i = 0; i < n_; ++i) order[i] = i;
         std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -164,9 +217,12 @@ public:
         for (std::size_t k = 1; k < n_; ++k)
             if (ring_[order[k]] == ring_[order[k - 1]]) Keep(order[k - 1], order[k], false, ring_[order[k]]);
 
-        std::pmr::monotonic_buffer_resource nodes;
+        // The nodes of the segments that left the sweep line serve those
+        // that join it: memory in step with the segments on it at once.
+        std::pmr::unsynchronized_pool_resource nodes;
         Status status(Below{this}, &nodes);
         thread_local std::vector<Status::iterator> where;
+        const Release releaseWhere{where};
         where.assign(n_, status.end());
         for (std::size_t k = 0; k < n_;) {
             at_ = ring_[order[k]];
@@ -176,7 +232,7 @@ public:
             // those that begin there join it.
             for (std::size_t j = k; j < end; ++j) {
                 for (const std::uint32_t s : {Before(order[j]), order[j]}) {
-                    if (segments_[s].right != at_) continue;
+                    if (SegmentAt(s).right != at_) continue;
                     const auto next = status.erase(where[s]);
                     if (next != status.begin() && CompareAbove(status, std::prev(next))) return;
                     if (next != status.end() && CompareBelow(status, next)) return;
@@ -184,7 +240,7 @@ public:
             }
             for (std::size_t j = k; j < end; ++j) {
                 for (const std::uint32_t s : {Before(order[j]), order[j]}) {
-                    if (segments_[s].left != at_) continue;
+                    if (SegmentAt(s).left != at_) continue;
                     const auto it = status.insert(s).first;
                     where[s] = it;
                     if (CompareBelow(status, it) || CompareAbove(status, it)) return;
@@ -204,6 +260,12 @@ private:
     struct Segment {
         GridPoint left, right;
     };
+    // Segment s, from point s to the next, with its ends in sweep order.
+    Segment SegmentAt(std::uint32_t s) const {
+        const GridPoint& a = ring_[s];
+        const GridPoint& b = ring_[s + 1 == n_ ? 0 : s + 1];
+        return a < b ? Segment{a, b} : Segment{b, a};
+    }
 
     // The order along the sweep line at the current point: by height there,
     // then (segments that meet there) by slope, then by number.
@@ -218,18 +280,18 @@ private:
 
     int Order(std::uint32_t a, std::uint32_t b) const {
         if (a == b) return 0;
-        const Segment& s = segments_[a];
-        const Segment& t = segments_[b];
+        const Segment s = SegmentAt(a);
+        const Segment t = SegmentAt(b);
         // The heights as fractions num / den, den > 0; a vertical segment
         // (seen only while the sweep is on its x) at the sweep point's
         // height, within its ends.
         auto height = [&](const Segment& g, Wide& num, Wide& den) {
-            const std::int64_t dx = g.right.x - g.left.x;
+            const std::int64_t dx = Minus(g.right.x, g.left.x);
             if (dx == 0) {
                 num = std::clamp(at_.y, g.left.y, g.right.y);
                 den = 1;
             } else {
-                num = Wide(g.left.y) * dx + Wide(g.right.y - g.left.y) * (at_.x - g.left.x);
+                num = Wide(g.left.y) * dx + Wide(Minus(g.right.y, g.left.y)) * Minus(at_.x, g.left.x);
                 den = dx;
             }
         };
@@ -237,10 +299,10 @@ private:
         height(s, ns, ds);
         height(t, nt, dt);
         if (const int c = Sign(ns * dt - nt * ds)) return c;
-        const std::int64_t sx = s.right.x - s.left.x, tx = t.right.x - t.left.x;
+        const std::int64_t sx = Minus(s.right.x, s.left.x), tx = Minus(t.right.x, t.left.x);
         if (sx == 0 || tx == 0) {
             if (sx != tx) return sx == 0 ? 1 : -1;
-        } else if (const int c = Sign(Wide(s.right.y - s.left.y) * tx - Wide(t.right.y - t.left.y) * sx)) {
+        } else if (const int c = Sign(Wide(Minus(s.right.y, s.left.y)) * tx - Wide(Minus(t.right.y, t.left.y)) * sx)) {
             return c;
         }
         return a < b ? -1 : 1;
@@ -289,11 +351,8 @@ private:
 
     std::span<const GridPoint> ring_;
     std::size_t n_;
-    static thread_local std::vector<Segment> segments_;
     GridPoint at_;
 };
-
-thread_local std::vector<Sweep::Segment> Sweep::segments_;
 
 // Where the lines through a and b and through c and d cross, in the plane
 // (the points as they were before they were put on the grid).
@@ -305,52 +364,86 @@ PlanePoint CrossingPoint(const PlanePoint& a, const PlanePoint& b, const PlanePo
 
 }  // namespace
 
-CrossingSearch FindSelfCrossing(std::span<const GeoPoint> points, std::optional<GeoPoint> centre) {
+CrossingSearch FindSelfCrossing(PointSequence points, std::optional<GeoPoint> centre) {
+    const Ring ring(points);
     // The three sides of a triangle all meet their neighbours only.
-    if (points.size() <= 3) return {};
-    FlatOutline flat;
-    if (!flat.Choose(points, centre)) return {CrossingSearch::Outcome::TooLarge, {}};
-
-    // The grid ring without repeated points; ring[k] is points[from[k]].
-    thread_local std::vector<GridPoint> ring;
-    thread_local std::vector<std::uint32_t> from;
-    ring.clear();
-    from.clear();
-    for (std::uint32_t i = 0; i < points.size(); ++i) {
-        const PlanePoint p = flat.Forward(points[i]);
-        const double x = std::round(p.x() * kGridPerDegree), y = std::round(p.y() * kGridPerDegree);
-        if (!(std::abs(x) < kGridLimit && std::abs(y) < kGridLimit)) return {CrossingSearch::Outcome::TooLarge, {}};
-        const GridPoint g{static_cast<std::int64_t>(x), static_cast<std::int64_t>(y)};
-        if (!ring.empty() && ring.back() == g) continue;
-        ring.push_back(g);
-        from.push_back(i);
-    }
-    while (ring.size() > 1 && ring.back() == ring.front()) {
-        ring.pop_back();
-        from.pop_back();
-    }
     if (ring.size() <= 3) return {};
+    FlatOutline flat;
+    if (!flat.Choose(ring, centre)) return {CrossingSearch::Outcome::TooLarge, {}};
 
-    Sweep sweep(ring);
+    // The ring on the grid, where points closer than a grid step are one.
+    // visit(k, index, grid point) for each grid point k with the index of
+    // the ring point it begins at; false when a point falls off the grid.
+    // The last grid points may be the first one again.
+    auto eachGridPoint = [&](auto visit) {
+        bool onGrid = true;
+        std::size_t k = 0;
+        GridPoint previous;
+        ring.ForEach([&](std::size_t i, const GeoPoint& point) {
+            const PlanePoint p = flat.Forward(point);
+            const double x = std::round(p.x() * kGridPerDegree), y = std::round(p.y() * kGridPerDegree);
+            if (!(std::abs(x) < kGridLimit && std::abs(y) < kGridLimit)) return onGrid = false;
+            const GridPoint g{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+            if (k > 0 && g == previous) return true;
+            previous = g;
+            visit(k++, i, g);
+            return true;
+        });
+        return onGrid;
+    };
+    thread_local std::vector<GridPoint> grid;
+    const Release releaseGrid{grid};
+    grid.clear();
+    grid.reserve(ring.size());
+    if (!eachGridPoint([&](std::size_t, std::size_t, const GridPoint& g) { grid.push_back(g); }))
+        return {CrossingSearch::Outcome::TooLarge, {}};
+    while (grid.size() > 1 && grid.back() == grid.front()) grid.pop_back();
+    const std::size_t m = grid.size();
+    if (m <= 3) return {};
+
+    Sweep sweep(grid);
     sweep.Run();
     if (!sweep.found) return {};
-    // Segment k of the grid ring ends where the outline's segment before
-    // point from[k + 1] ends.
-    const std::size_t n = points.size(), m = ring.size();
-    auto segment = [&](std::size_t k) { return ((k + 1 < m ? from[k + 1] : from[0] + n) + n - 1) % n; };
+
+    // Back from the grid to the caller's points: where each grid point of
+    // the two segments begins, and the ring point just before it.
+    const std::size_t wanted[4] = {sweep.first, (sweep.first + 1) % m, sweep.second, (sweep.second + 1) % m};
+    std::size_t begins[4] = {}, before[4] = {};
+    std::size_t touchAt = 0;
+    bool touchSeen = false;
+    std::size_t previousIndex = 0;
+    eachGridPoint([&](std::size_t k, std::size_t i, const GridPoint& g) {
+        for (int w = 0; w < 4; ++w) {
+            if (wanted[w] != k) continue;
+            begins[w] = i;
+            before[w] = previousIndex;
+        }
+        if (!touchSeen && g == sweep.touch) {
+            touchSeen = true;
+            touchAt = i;
+        }
+        previousIndex = i;
+    });
+    // A segment of the grid ends where the ring's segment that ends at its
+    // second point ends; the last one back to the first point.
+    auto segment = [&](int w, std::size_t& start, std::size_t& end) {
+        end = begins[w + 1];
+        start = wanted[w + 1] == 0 ? ring.Last() : before[w + 1];
+    };
     SelfCrossing crossing;
-    crossing.first = segment(sweep.first);
-    crossing.second = segment(sweep.second);
-    if (crossing.first > crossing.second) std::swap(crossing.first, crossing.second);
+    segment(0, crossing.first, crossing.firstEnd);
+    segment(2, crossing.second, crossing.secondEnd);
+    if (crossing.first > crossing.second) {
+        std::swap(crossing.first, crossing.second);
+        std::swap(crossing.firstEnd, crossing.secondEnd);
+    }
     crossing.crosses = sweep.crosses;
     if (sweep.crosses) {
-        auto at = [&](std::size_t k) { return flat.Forward(points[from[k % m]]); };
-        const std::size_t a = sweep.first, b = sweep.second;
-        crossing.position = flat.Reverse(CrossingPoint(at(a), at(a + 1), at(b), at(b + 1)));
+        auto at = [&](int w) { return flat.Forward(points[begins[w]]); };
+        crossing.position = flat.Reverse(CrossingPoint(at(0), at(1), at(2), at(3)));
     } else {
         // A touch is at a point of the outline: give it as written.
-        const auto at = std::find(ring.begin(), ring.end(), sweep.touch);
-        crossing.position = points[from[static_cast<std::size_t>(at - ring.begin())]];
+        crossing.position = points[touchAt];
     }
     return {CrossingSearch::Outcome::Found, crossing};
 }

@@ -331,6 +331,41 @@ TEST(FindSelfCrossing, FindsCrossingsWithinBounds) {
     }
 }
 
+// The crossing test reads the outline as given, repeats and all, and names
+// each segment by the indices of its two points there: a repeated point
+// starts no segment, the points that return to the first at the end are
+// passed over, and the last segment runs back to point 0.
+TEST(FindSelfCrossing, NamesSegmentsByTheGivenPoints) {
+    auto at = [](double x, double y) { return GeoPoint{45 + y / 60, 9 + x / 60}; };
+    struct Case {
+        std::vector<GeoPoint> points;
+        std::size_t first, firstEnd, second, secondEnd;
+    };
+    // A bow tie whose last segment crosses its second one.
+    const std::vector<GeoPoint> tie = {at(0, 1), at(0, 0), at(1, 1), at(1, 0)};
+    std::vector<GeoPoint> circle;
+    for (int i = 0; i < 100; ++i) circle.push_back(at(std::cos(i * 0.0628318), std::sin(i * 0.0628318)));
+    std::swap(circle[40], circle[41]);
+    std::vector<GeoPoint> repeated = circle;
+    repeated.insert(repeated.begin() + 40, circle[40]);
+    repeated.push_back(circle[0]);
+    const Case cases[] = {
+        {tie, 1, 2, 3, 0},
+        {{tie[0], tie[1], tie[2], tie[3], tie[3], tie[0], tie[0]}, 1, 2, 3, 0},
+        {circle, 39, 40, 41, 42},
+        {repeated, 39, 40, 42, 43},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.points.size());
+        const CrossingSearch search = FindSelfCrossing(c.points);
+        ASSERT_EQ(search.outcome, CrossingSearch::Outcome::Found);
+        EXPECT_TRUE(search.crossing.crosses);
+        EXPECT_EQ(std::vector({search.crossing.first, search.crossing.firstEnd, search.crossing.second,
+                               search.crossing.secondEnd}),
+                  std::vector({c.first, c.firstEnd, c.second, c.secondEnd}));
+    }
+}
+
 // A zigzag of 2,000 points whose long teeth all lie side by side, so that
 // the boxes of its edges overlap whatever the rotation, closed by a return
 // below them. Its last edge runs down through the last teeth (it crosses

@@ -33,6 +33,7 @@ struct OutlinePoint {
     std::int32_t line = 0;
     bool onArc = false;
 };
+inline GeoPoint PositionOf(const OutlinePoint& point) { return point.position; }
 
 // A DA or DB arc. Radii in nautical miles, bearings from the centre in
 // degrees true. The two radii differ for a DB whose ends lie at different

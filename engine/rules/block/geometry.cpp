@@ -285,20 +285,6 @@ void Analyser::FinishOutline() {
 
     if (!settings_.Enabled(Info(Rule::SelfIntersection).id) && !settings_.Enabled(Info(Rule::SelfTouching).id))
         return;
-    // The closed ring without repeated points; ring[k] is outline[index[k]].
-    thread_local std::vector<GeoPoint> ring;
-    thread_local std::vector<std::uint32_t> index;
-    ring.clear();
-    index.clear();
-    for (std::uint32_t i = 0; i < outline.size(); ++i) {
-        if (!ring.empty() && ring.back() == outline[i].position) continue;
-        ring.push_back(outline[i].position);
-        index.push_back(i);
-    }
-    while (ring.size() > 1 && ring.back() == ring.front()) {
-        ring.pop_back();
-        index.pop_back();
-    }
     // The centre of the largest arc, about which a huge outline is laid flat.
     std::optional<GeoPoint> centre;
     double largest = 0;
@@ -307,7 +293,7 @@ void Analyser::FinishOutline() {
         largest = std::max(arc.startRadius, arc.endRadius);
         centre = arc.centre;
     }
-    const CrossingSearch search = FindSelfCrossing(ring, centre);
+    const CrossingSearch search = FindSelfCrossing(outline, centre);
     if (search.outcome == CrossingSearch::Outcome::TooLarge) {
         Report(Rule::GeometrySkipped, a_.firstLine,
                "the outline is not checked for crossings: it spans too much of the earth to be laid flat");
@@ -315,16 +301,16 @@ void Analyser::FinishOutline() {
     }
     if (search.outcome != CrossingSearch::Outcome::Found) return;
     const SelfCrossing* crossing = &search.crossing;
-    auto part = [&](std::size_t segment, std::int32_t& startLine) {
-        const std::int32_t from = outline[index[segment]].line;
-        const std::int32_t to = outline[index[(segment + 1) % ring.size()]].line;
+    auto part = [&](std::size_t start, std::size_t end, std::int32_t& startLine) {
+        const std::int32_t from = outline[start].line;
+        const std::int32_t to = outline[end].line;
         startLine = from;
         if (from == to) return "the arc of line " + std::to_string(from);
         return "the edge from line " + std::to_string(from) + " to line " + std::to_string(to);
     };
     std::int32_t firstPart, secondPart;
-    const std::string first = part(crossing->first, firstPart);
-    const std::string second = part(crossing->second, secondPart);
+    const std::string first = part(crossing->first, crossing->firstEnd, firstPart);
+    const std::string second = part(crossing->second, crossing->secondEnd, secondPart);
     Report(crossing->crosses ? Rule::SelfIntersection : Rule::SelfTouching, secondPart,
            std::string("the outline ") + (crossing->crosses ? "crosses" : "touches") + " itself at " +
                FormatDms(crossing->position) + ": " + first + " and " + second,

@@ -332,13 +332,13 @@ ParseResult ParseOptions(int argc, const char* const* argv) {
     options.checks.extended = ruleSet == RuleSet::Extended;
     options.checks.byFile = ruleSet == RuleSet::Auto;
     for (const std::string& rule : disabled) {
-        const auto all = AllRules();
-        if (std::none_of(all.begin(), all.end(), [&](const RuleInfo& known) { return known.id == rule; })) {
+        const RuleInfo* known = FindRule(rule);
+        if (known == nullptr) {
             result.ok = false;
             result.error = "--disable expects rule ids, and '" + rule + "' is none (see --list-rules)";
             return result;
         }
-        options.checks.disabled.push_back(rule);
+        options.checks.Disable(RuleOf(*known));
     }
     if (options.format == Format::Markdown && !options.listRules) {
         result.ok = false;

@@ -3,6 +3,7 @@
 // summary) is read from the rule table, engine/model/rules.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace corvala {
@@ -12,5 +13,11 @@ enum class RuleId : std::uint8_t {
 #include "engine/model/rules.def"
 #undef RULE
 };
+
+inline constexpr std::size_t kRuleCount = 0
+#define RULE(name, id, family, needs, classic, classicFile, extendedFile, summary) +1
+#include "engine/model/rules.def"
+#undef RULE
+    ;
 
 }  // namespace corvala

@@ -49,7 +49,7 @@ const RuleInfo* FindRule(std::string_view id) noexcept {
 bool MakeFinding(RuleId rule, const CheckSettings& settings, Finding& finding) {
     const RuleInfo& info = Info(rule);
     const std::optional<Severity> severity = info.severities[static_cast<std::size_t>(settings.Judged())];
-    if (!severity || !settings.Enabled(info.id)) return false;
+    if (!severity || !settings.Enabled(rule)) return false;
     finding.rule = rule;
     finding.severity = *severity;
     return true;

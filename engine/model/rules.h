@@ -4,6 +4,7 @@
 // finding.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -38,14 +39,12 @@ struct CheckSettings {
     // Set by the run under byFile: which record set the file declares and
     // where (the record-set note).
     std::string declaration;
-    // Rule ids that report nothing (corvala-check --disable).
-    std::vector<std::string> disabled;
+    // Rules that report nothing (corvala-check --disable, which reads
+    // their ids).
+    std::bitset<kRuleCount> disabled;
 
-    bool Enabled(std::string_view rule) const noexcept {
-        for (const std::string& id : disabled)
-            if (id == rule) return false;
-        return true;
-    }
+    bool Enabled(RuleId rule) const noexcept { return !disabled.test(static_cast<std::size_t>(rule)); }
+    void Disable(RuleId rule) noexcept { disabled.set(static_cast<std::size_t>(rule)); }
     // Whether the extended record set's line rules judge the lines.
     bool ExtendedLines() const noexcept { return extended || classicFile; }
     Judging Judged() const noexcept {
@@ -80,6 +79,8 @@ const RuleInfo& Info(RuleId rule) noexcept;
 inline std::string_view IdOf(RuleId rule) noexcept { return Info(rule).id; }
 // The rule with this id, or null.
 const RuleInfo* FindRule(std::string_view id) noexcept;
+// The rule of a row of the table.
+inline RuleId RuleOf(const RuleInfo& info) noexcept { return static_cast<RuleId>(&info - AllRules().data()); }
 
 // The finding of `rule` on `line`, with the severity the rule has where the
 // settings judge the file; false when it does not report there or is

@@ -252,12 +252,10 @@ MapBlocks::MapBlocks(const CheckSettings& run) {
     // The run's own choices decide which lines pass their line check; the
     // block rules that shape the analysis stay on, the crossing test (which
     // builds nothing) off.
-    const auto blockRules = BlockRules();
-    for (const std::string& id : run.disabled)
-        if (std::none_of(blockRules.begin(), blockRules.end(), [&](const RuleInfo& r) { return r.id == id; }))
-            settings_.disabled.push_back(id);
-    settings_.disabled.emplace_back("self-intersection");
-    settings_.disabled.emplace_back("duplicate-block");
+    settings_.disabled = run.disabled;
+    for (const RuleInfo& rule : BlockRules()) settings_.disabled.reset(static_cast<std::size_t>(RuleOf(rule)));
+    settings_.Disable(RuleId::SelfIntersection);
+    settings_.Disable(RuleId::DuplicateBlock);
 }
 
 MapBlocks::~MapBlocks() = default;

@@ -13,8 +13,7 @@ std::vector<std::unique_ptr<ChecksBeyondLines>> MakeChecksBeyondLines(const Chec
     // only its rule on outlines that are not closed.
     if (!settings.blocks)
         for (const RuleInfo& rule : AllRules())
-            if (rule.family == RuleFamily::Block && rule.id != Info(RuleId::NotClosed).id)
-                blocks.disabled.emplace_back(rule.id);
+            if (rule.family == RuleFamily::Block && RuleOf(rule) != RuleId::NotClosed) blocks.Disable(RuleOf(rule));
     checks.push_back(std::make_unique<BlockChecks>(blocks));
     // With the classic rules it only suggests the extended ones for a file
     // that declares their version.

@@ -214,7 +214,7 @@ TEST(BlockChecks, SettingsChangeSeverityAndSilenceRules) {
     EXPECT_EQ(Check(open, extended)[0].severity, Severity::Warning);
 
     CheckSettings disabled;
-    disabled.disabled = {"too-few-points", "missing-name", "duplicate-block"};
+    for (const RuleId rule : {RuleId::TooFewPoints, RuleId::MissingName, RuleId::DuplicateBlock}) disabled.Disable(rule);
     const std::string faulty = "AC R\nAL GND\nAH FL95\n" + Dp(A) + Dp(B) + "AC R\nAL GND\nAH FL95\n" + Dp(A) + Dp(B);
     EXPECT_TRUE(Check(faulty, disabled).empty());
     EXPECT_EQ(Check(faulty).size(), 5u);

@@ -52,7 +52,7 @@ std::string Summary(const std::vector<Finding>& findings, bool withLines = true)
 CheckSettings Extended(std::vector<std::string> disabled = {}) {
     CheckSettings settings;
     settings.extended = true;
-    settings.disabled = std::move(disabled);
+    for (const std::string& id : disabled) settings.Disable(RuleOf(*FindRule(id)));
     return settings;
 }
 

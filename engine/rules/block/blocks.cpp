@@ -127,7 +127,7 @@ BlockAnalysis AnalyseBlock(std::span<const RecordLine> lines, const CheckSetting
 struct BlockChecks::State {
     explicit State(const CheckSettings& settings)
         : settings(settings), analyser(this->settings),
-          findDuplicates(settings.Enabled(Info(Rule::DuplicateBlock).id)) {
+          findDuplicates(settings.Enabled(Rule::DuplicateBlock)) {
         analyser.Start(nullptr);
     }
 

@@ -283,7 +283,7 @@ void Analyser::FinishOutline() {
             f != nullptr && !firstPoint_.empty())
             f->fix = CloseOutline(lastLine, firstPoint_);
 
-    if (!settings_.Enabled(Info(Rule::SelfIntersection).id) && !settings_.Enabled(Info(Rule::SelfTouching).id))
+    if (!settings_.Enabled(Rule::SelfIntersection) && !settings_.Enabled(Rule::SelfTouching))
         return;
     // The centre of the largest arc, about which a huge outline is laid flat.
     std::optional<GeoPoint> centre;

@@ -15,7 +15,7 @@ RuleNeeds MostNeeded(const CheckSettings& settings) {
     RuleNeeds most = RuleNeeds::Nothing;
     for (const RuleInfo& rule : AllRules())
         if (rule.family == RuleFamily::Block && rule.severities[static_cast<std::size_t>(settings.Judged())] &&
-            settings.Enabled(rule.id))
+            settings.Enabled(RuleOf(rule)))
             most = std::max(most, rule.needs);
     return most;
 }

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/run/engine.h"
+#include "engine/run/kept_blocks.h"
+#include "engine/geo/geodesics.h"
 #include "engine/input/lines.h"
 #include "engine/values/text.h"
 #include "test_support.h"
@@ -210,6 +212,57 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
             EXPECT_EQ(got.findings[i].markers, want.findings[i].markers) << IdOf(got.findings[i].finding.rule);
         first = range.last + 1;
     }
+}
+
+// The window's run keeps every block's analysis, found by any of its lines:
+// as analysed from its raw lines (kBlocks gives no block a reason to differ),
+// with its findings under the block checks and without them otherwise; and
+// the run reports what it reports without keeping them.
+TEST(KeptBlocks, TheRunKeepsEachBlockFoundByItsLines) {
+    test::ScopedSeparator separator('.');
+    const std::string text = "* a preamble\n\n" + kBlocks.substr(3);
+    const Lines file(text);
+    const std::vector<std::string_view> lines = Views(file);
+    const auto count = static_cast<std::int32_t>(lines.size());
+    auto describe = [](const BlockAnalysis& a) {
+        std::string d = std::to_string(a.firstLine) + "-" + std::to_string(a.lastLine) + " points " +
+                        std::to_string(a.outline.size()) + (a.geometryChecked ? "" : " unchecked");
+        for (const BlockFinding& f : a.findings) {
+            d += "; " + std::to_string(f.finding.line) + " " + std::string(IdOf(f.finding.rule)) + " at";
+            for (const GeoPoint& p : f.markers) d += " " + FormatDms(p);
+        }
+        return d;
+    };
+    for (const bool blocks : {true, false})
+        for (const bool extended : {false, true}) {
+            SCOPED_TRACE(std::string(blocks ? "blocks " : "") + (extended ? "extended" : "classic"));
+            CheckSettings settings;
+            settings.blocks = blocks;
+            settings.extended = extended;
+            test::RecordingSink plain, keeping;
+            RunHost host;
+            Engine plainEngine(plain, host), engine(keeping, host);
+            plainEngine.Settings = engine.Settings = settings;
+            KeptBlocks kept;
+            engine.KeepBlocks = &kept;
+            plainEngine.ValidateBytes("blocks", text);
+            engine.ValidateBytes("blocks", text);
+            EXPECT_EQ(keeping.log, plain.log);
+            EXPECT_EQ(keeping.errors, plain.errors);
+
+            ASSERT_EQ(kept.Size(), 9u);
+            EXPECT_EQ(kept.Find(0), KeptBlocks::kNone);
+            EXPECT_EQ(kept.Find(count + 1), KeptBlocks::kNone);
+            for (std::int32_t line = 1; line <= count; ++line) {
+                const BlockRange range = FindBlockRange(lines, line);
+                const std::size_t index = kept.Find(line);
+                ASSERT_NE(index, KeptBlocks::kNone) << line;
+                BlockAnalysis want = AnalyseBlockLines(
+                    std::span(lines).subspan(static_cast<std::size_t>(range.first - 1)), range.first, settings);
+                if (!blocks) want.findings.clear();
+                EXPECT_EQ(describe(kept[index]), describe(want)) << line;
+            }
+        }
 }
 
 }  // namespace

@@ -18,54 +18,61 @@ namespace {
 
 std::vector<std::string_view> Views(const Lines& lines) { return {lines.begin(), lines.end()}; }
 
+// The kept analyses of a run over `text`, with the block checks.
+KeptBlocks KeptOf(const std::string& text, CheckSettings settings = {}) {
+    test::RecordingSink sink;
+    RunHost host;
+    Engine engine(sink, host);
+    engine.Settings = settings;
+    KeptBlocks kept;
+    engine.KeepBlocks = &kept;
+    engine.ValidateBytes("blocks", text);
+    return kept;
+}
+
 // Which lines start a block is the run's reading: comment cut, trimmed,
-// the command word up to the first blank only, letters in any case.
-TEST(FindBlockRange, ScansToTheBlockStartAndToTheLineBeforeTheNext) {
-    const Lines file(std::string("* header\n"  // 1: preamble
-                                 "AN outside\n"  // 2
-                                 "AC R\n"  // 3: block 3 to 6
-                                 "AN Zone\n"  // 4
-                                 "   \n"  // 5
-                                 "DP 45:00:00 N 009:00:00 E\n"  // 6
-                                 "ac c * lower case\n"  // 7: block 7
-                                 "TO\n"  // 8: block 8
-                                 "\tTC x\n"  // 9: block 9 to 12, the tab trimmed
-                                 "* AC in a comment\n"  // 10
-                                 "XAC y\n"  // 11
-                                 "AC\tR\n"  // 12: the tab does not end the command
-                                 "AC D"));  // 13: block 13, the last line
-    const std::vector<std::string_view> lines = Views(file);
+// the command word up to the first blank only, letters in any case. The
+// window finds the block of a line among the run's kept analyses.
+TEST(KeptBlocks, FindsTheBlockOfALineAsTheRunReadsBlockStarts) {
+    const KeptBlocks kept = KeptOf("* header\n"  // 1: preamble
+                                   "AN outside\n"  // 2
+                                   "AC R\n"  // 3: block 3 to 6
+                                   "AN Zone\n"  // 4
+                                   "   \n"  // 5
+                                   "DP 45:00:00 N 009:00:00 E\n"  // 6
+                                   "ac c * lower case\n"  // 7: block 7
+                                   "TO\n"  // 8: block 8
+                                   "\tTC x\n"  // 9: block 9 to 12, the tab trimmed
+                                   "* AC in a comment\n"  // 10
+                                   "XAC y\n"  // 11
+                                   "AC\tR\n"  // 12: the tab does not end the command
+                                   "AC D");  // 13: block 13, the last line
     const struct {
         std::int32_t line;
-        BlockRange range;
+        std::int32_t first, last;  // first 0: the preamble; last 0: none
     } cases[] = {
-        {1, {1, 2}},
-        {2, {1, 2}},
-        {3, {3, 6}},
-        {5, {3, 6}},
-        {6, {3, 6}},
-        {7, {7, 7}},
-        {8, {8, 8}},
-        {9, {9, 12}},
-        {10, {9, 12}},
-        {12, {9, 12}},
-        {13, {13, 13}},
-        // Outside the file: its first or last line.
-        {0, {1, 2}},
-        {-5, {1, 2}},
-        {14, {13, 13}},
+        {1, 0, 2},   {2, 0, 2},   {3, 3, 6},    {5, 3, 6},    {6, 3, 6}, {7, 7, 7}, {8, 8, 8},
+        {9, 9, 12},  {10, 9, 12}, {12, 9, 12},  {13, 13, 13},
+        // Outside the file: none.
+        {0, 0, 0},   {-5, 0, 0},  {14, 0, 0},
     };
+    ASSERT_EQ(kept.Size(), 6u);
     for (const auto& c : cases) {
-        const BlockRange range = FindBlockRange(lines, c.line);
-        EXPECT_EQ(range.first, c.range.first) << "line " << c.line;
-        EXPECT_EQ(range.last, c.range.last) << "line " << c.line;
+        const std::size_t index = kept.Find(c.line);
+        if (c.last == 0) {
+            EXPECT_EQ(index, KeptBlocks::kNone) << "line " << c.line;
+            continue;
+        }
+        ASSERT_NE(index, KeptBlocks::kNone) << "line " << c.line;
+        EXPECT_EQ(kept[index].firstLine, c.first) << "line " << c.line;
+        EXPECT_EQ(kept[index].lastLine, c.last) << "line " << c.line;
     }
     // A file that begins with a block has no preamble; an empty file no lines.
-    const Lines starts(std::string("AC R\nAN Zone"));
-    EXPECT_EQ(FindBlockRange(Views(starts), 2).first, 1);
-    EXPECT_EQ(FindBlockRange(Views(starts), 2).last, 2);
-    const BlockRange none = FindBlockRange({}, 1);
-    EXPECT_GT(none.first, none.last);
+    const KeptBlocks starts = KeptOf("AC R\nAN Zone");
+    ASSERT_EQ(starts.Size(), 1u);
+    EXPECT_EQ(starts.Find(2), 0u);
+    EXPECT_EQ(starts[0].firstLine, 1);
+    EXPECT_EQ(KeptOf("").Size(), 0u);
 }
 
 const std::string kBlocks = "\xEF\xBB\xBF"
@@ -151,15 +158,13 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
                               std::string(SeverityName(f.severity)) + ": " + f.message);
         int blocks = 0;
         for (std::int32_t first = 1; first <= count; ++blocks) {
-            const BlockRange range = FindBlockRange(lines, first);
-            ASSERT_EQ(range.first, first);
             const BlockAnalysis a =
                 AnalyseBlockLines(std::span(lines).subspan(static_cast<std::size_t>(first - 1)), first, settings);
-            EXPECT_EQ(a.lastLine, range.last);
+            ASSERT_GE(a.lastLine, first);
             for (const BlockFinding& f : a.findings)
                 lookedAt.push_back(std::to_string(f.finding.line) + " " + std::string(IdOf(f.finding.rule)) + " " +
                                    std::string(SeverityName(f.finding.severity)) + ": " + f.finding.message);
-            first = range.last + 1;
+            first = a.lastLine + 1;
         }
         EXPECT_EQ(blocks, 8);
         EXPECT_EQ(lookedAt, run);
@@ -188,12 +193,11 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
     CheckSettings classic;
     classic.blocks = true;
     for (std::int32_t first = 1; first <= count;) {
-        const BlockRange range = FindBlockRange(lines, first);
         SCOPED_TRACE("block at line " + std::to_string(first));
-        const BlockAnalysis want = AnalyseBlock(
-            std::span(records).subspan(static_cast<std::size_t>(first - 1), range.last - first + 1), classic);
+        const BlockAnalysis want = AnalyseBlock(std::span(records).subspan(static_cast<std::size_t>(first - 1)), classic);
         const BlockAnalysis got =
             AnalyseBlockLines(std::span(lines).subspan(static_cast<std::size_t>(first - 1)), first, classic);
+        EXPECT_EQ(got.lastLine, want.lastLine);
         EXPECT_EQ(got.kind, want.kind);
         EXPECT_EQ(got.firstLine, want.firstLine);
         EXPECT_EQ(got.name + "|" + got.upper + "|" + got.lower + "|" + got.airspaceClass,
@@ -210,7 +214,7 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
         ASSERT_EQ(got.findings.size(), want.findings.size());
         for (std::size_t i = 0; i < got.findings.size(); ++i)
             EXPECT_EQ(got.findings[i].markers, want.findings[i].markers) << IdOf(got.findings[i].finding.rule);
-        first = range.last + 1;
+        first = got.lastLine + 1;
     }
 }
 
@@ -251,17 +255,16 @@ TEST(KeptBlocks, TheRunKeepsEachBlockFoundByItsLines) {
             EXPECT_EQ(keeping.errors, plain.errors);
 
             ASSERT_EQ(kept.Size(), 9u);
-            EXPECT_EQ(kept.Find(0), KeptBlocks::kNone);
-            EXPECT_EQ(kept.Find(count + 1), KeptBlocks::kNone);
-            for (std::int32_t line = 1; line <= count; ++line) {
-                const BlockRange range = FindBlockRange(lines, line);
-                const std::size_t index = kept.Find(line);
-                ASSERT_NE(index, KeptBlocks::kNone) << line;
+            std::int32_t first = 1;
+            for (std::size_t index = 0; index < kept.Size(); ++index) {
                 BlockAnalysis want = AnalyseBlockLines(
-                    std::span(lines).subspan(static_cast<std::size_t>(range.first - 1)), range.first, settings);
+                    std::span(lines).subspan(static_cast<std::size_t>(first - 1)), first, settings);
                 if (!blocks) want.findings.clear();
-                EXPECT_EQ(describe(kept[index]), describe(want)) << line;
+                EXPECT_EQ(describe(kept[index]), describe(want));
+                for (std::int32_t line = first; line <= want.lastLine; ++line) EXPECT_EQ(kept.Find(line), index);
+                first = want.lastLine + 1;
             }
+            EXPECT_EQ(first, count + 1);
         }
 }
 

@@ -11,7 +11,8 @@ std::vector<std::unique_ptr<ChecksBeyondLines>> MakeChecksBeyondLines(const Chec
     // Without --blocks the analyses to keep come from block checks of their
     // own that report nothing, so that the shapes are those the block checks
     // would draw and the findings stay those of the run.
-    if (keep && !settings.blocks) checks.push_back(std::make_unique<BlockChecks>(settings, keep, BlockFindings::Dropped));
+    if (keep && !settings.blocks)
+        checks.push_back(std::make_unique<BlockChecks>(settings, keep, BlockFindings::Dropped));
     if (!settings.blocks && !settings.ExtendedLines()) return checks;
     CheckSettings blocks = settings;
     // Without --blocks the extended record set takes from the block checks

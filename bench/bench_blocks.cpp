@@ -14,6 +14,7 @@
 #include "bench/airspace_gen.h"
 #include "engine/rules/block/blocks.h"
 #include "engine/run/engine.h"
+#include "engine/run/kept_blocks.h"
 #include "engine/input/lines.h"
 #include "engine/geo/crossing.h"
 #include "engine/geo/geodesics.h"
@@ -52,13 +53,17 @@ SplitFile Split(std::string text) {
     return file;
 }
 
-void RunBlockChecks(benchmark::State& state, const SplitFile& file) {
+// With `keep`, as the window's run: every block's analysis kept, and what
+// the analyses take counted.
+void RunBlockChecks(benchmark::State& state, const SplitFile& file, bool keep = false) {
     CheckSettings settings;
     settings.blocks = true;
     std::vector<Finding> out;
     std::size_t findings = 0;
+    KeptBlocks kept;
     for (auto _ : state) {
-        BlockChecks checks(settings);
+        kept.Clear();
+        BlockChecks checks(settings, keep ? &kept : nullptr);
         findings = 0;
         for (const RecordLine& r : file.records) {
             checks.Line(r, out);
@@ -72,6 +77,13 @@ void RunBlockChecks(benchmark::State& state, const SplitFile& file) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(file.records.size()));
     state.counters["lines"] = static_cast<double>(file.records.size());
     state.counters["findings"] = static_cast<double>(findings);
+    if (keep) {
+        std::size_t bytes = 0;
+        for (const std::string_view line : file.lines) bytes += line.size() + 1;
+        state.counters["kept_blocks"] = static_cast<double>(kept.Size());
+        state.counters["kept_MB"] = static_cast<double>(kept.Bytes()) / 1e6;
+        state.counters["kept_per_file_byte"] = static_cast<double>(kept.Bytes()) / static_cast<double>(bytes);
+    }
 }
 
 void BM_BlockChecks_Generated1M(benchmark::State& state) {
@@ -79,6 +91,13 @@ void BM_BlockChecks_Generated1M(benchmark::State& state) {
     RunBlockChecks(state, file);
 }
 BENCHMARK(BM_BlockChecks_Generated1M)->Unit(benchmark::kMillisecond);
+
+// The same, keeping the analyses as the window's run does.
+void BM_BlockChecks_Generated1MKept(benchmark::State& state) {
+    static const SplitFile file = Split(bench::GenerateAirspace(1'000'000));
+    RunBlockChecks(state, file, true);
+}
+BENCHMARK(BM_BlockChecks_Generated1MKept)->Unit(benchmark::kMillisecond);
 
 std::string Dp(double latitude, double longitude) {
     auto dms = [](double v, int& d, int& m, double& s) {
@@ -160,10 +179,12 @@ void BM_BlockChecks_ArcsAtTheBound(benchmark::State& state) {
         }
         return Split(std::move(text));
     }();
-    RunBlockChecks(state, file);
+    RunBlockChecks(state, file, state.range(0) != 0);
     state.SetBytesProcessed(state.iterations() * 2'000'000);
 }
-BENCHMARK(BM_BlockChecks_ArcsAtTheBound)->Unit(benchmark::kMillisecond);
+// 1: keeping the analyses as the window's run does, the most they can take
+// for a file's size.
+BENCHMARK(BM_BlockChecks_ArcsAtTheBound)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A zigzag of 2,000 points with long teeth side by side, turned by 45
 // degrees so that the boxes of its edges all overlap, and a star of 5,000

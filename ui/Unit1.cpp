@@ -46,7 +46,6 @@
 
 #include <sys/stat.h>
 
-#include "engine/run/block_at_line.h"
 #include "engine/rules/block/blocks.h"
 #include "engine/model/failures.h"
 #include "engine/input/io.h"
@@ -226,6 +225,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), engine_(*this, *this), se
     CreateDialogs();
     setAcceptDrops(true);
     engine_.ReadableKinds = FileKinds::RegularOnly;
+    // The run keeps its blocks' analyses for the outline view, in up to half
+    // of what the log may take at most.
+    engine_.KeepBlocks = &runBlocks_;
+    runBlocks_.Budget = static_cast<std::size_t>(ResultsLog::DefaultCapacity() * ResultsLog::BytesPerLine / 2);
 
     watcher_ = new QFileSystemWatcher(this);
     quietTimer_ = new QTimer(this);
@@ -1190,6 +1193,7 @@ void TForm1::RunStarted(const RunStart& start) {
     runText_.clear();
     runLineStarts_.clear();
     runLines_.clear();
+    runBlocks_.Clear();
     shownBlock_ = {};
     if (Outline) Outline->Clear();
 }
@@ -1274,29 +1278,21 @@ void TForm1::ShowOutlineOfCaret() {
 
 void TForm1::ShowOutlineOfLine(std::int32_t line, std::optional<RuleId> rule) {
     if (!OutlineDock->isVisible() || engine_.Running() || runLines_.empty()) return;
-    if (line < 1 || static_cast<std::size_t>(line) > runLines_.size()) return ClearOutline();
-    const std::span<const std::string_view> lines(runLines_);
-    const BlockRange range = FindBlockRange(lines, line);
+    // The run analysed every block of the file and kept the analyses: the
+    // block around the line and those beside it are looked up, with the
+    // markers of the findings the run reported (none when the block checks
+    // were off). A line past the blocks kept (a cancelled run, the budget
+    // spent) has none.
+    const std::size_t index = runBlocks_.Find(line);
+    if (index == KeptBlocks::kNone) return ClearOutline();
+    const BlockAnalysis& block = runBlocks_[index];
     // Moving the caret within the block shown changes nothing.
-    if (!rule && shownBlock_.first == range.first && !shownBlock_.rule) return;
-    shownBlock_ = {range.first, rule};
+    if (!rule && shownBlock_.first == block.firstLine && !shownBlock_.rule) return;
+    shownBlock_ = {block.firstLine, rule};
 
-    // The settings of the run that made the list (with the record set it
-    // judged the file by); its findings are marked only when the block
-    // checks made them.
-    const CheckSettings& settings = engine_.FileSettings;
-    auto analyse = [&](BlockRange r) {
-        BlockAnalysis a = AnalyseBlockLines(
-            lines.subspan(static_cast<std::size_t>(r.first - 1), static_cast<std::size_t>(r.last - r.first + 1)),
-            r.first, settings);
-        if (!settings.blocks) a.findings.clear();
-        return a;
-    };
-    const BlockAnalysis block = analyse(range);
     std::vector<BlockAnalysis> neighbours;
-    if (range.first > 1) neighbours.push_back(analyse(FindBlockRange(lines, range.first - 1)));
-    if (static_cast<std::size_t>(range.last) < lines.size())
-        neighbours.push_back(analyse(FindBlockRange(lines, range.last + 1)));
+    if (index > 0) neighbours.push_back(runBlocks_[index - 1]);
+    if (index + 1 < runBlocks_.Size()) neighbours.push_back(runBlocks_[index + 1]);
     int marked = -1;
     for (std::size_t i = 0; i < block.findings.size() && rule; ++i) {
         const Finding& f = block.findings[i].finding;
@@ -1306,7 +1302,7 @@ void TForm1::ShowOutlineOfLine(std::int32_t line, std::optional<RuleId> rule) {
         }
     }
     Outline->SetBlock(block, std::move(neighbours), marked);
-    if (!block.geometryChecked) Outline->SetUnread(UnreadGeometry(block, lines));
+    if (!block.geometryChecked) Outline->SetUnread(UnreadGeometry(block, runLines_));
 }
 
 OutlineView::Unread TForm1::UnreadGeometry(const BlockAnalysis& block, std::span<const std::string_view> lines) {

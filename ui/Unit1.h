@@ -136,6 +136,8 @@ public:
     // The engine state the window owns: ErrorCount, Cancelled, the scratch
     // lists and the run itself.
     Engine& engine() noexcept { return engine_; }
+    // The blocks of the last run as the outline view draws them.
+    const KeptBlocks& RunBlocks() const noexcept { return runBlocks_; }
     // The results log behind RichEdit1 (its capacity, for tests).
     ResultsLog& Log() noexcept { return *log_; }
 
@@ -320,6 +322,9 @@ private:
     std::string runText_;
     std::vector<std::size_t> runLineStarts_;
     std::vector<std::string_view> runLines_;
+    // The analyses of the blocks of the last run that reached its end, for
+    // the outline view: the run keeps them (Engine::KeepBlocks).
+    KeptBlocks runBlocks_;
     // The file line and rule of each list item (0 and none for an item
     // about the whole file or the run).
     struct ItemSource {
@@ -331,7 +336,7 @@ private:
     // The block the outline view shows (its first line), and the rule of
     // the finding marked there.
     struct ShownBlock {
-        std::int32_t first = 0;
+        std::int32_t first = -1;  // none; 0 is the preamble
         std::optional<RuleId> rule;
     };
     ShownBlock shownBlock_;

@@ -54,8 +54,13 @@ public:
     virtual void Finish(std::vector<Finding>& out) = 0;
 };
 
+class BlockAnalysisSink;
+
 // The checks beyond single lines that `settings` asks for, fresh for one
-// run (`settings` as the run resolved them for the file).
-std::vector<std::unique_ptr<ChecksBeyondLines>> MakeChecksBeyondLines(const CheckSettings& settings);
+// run (`settings` as the run resolved them for the file). With `keep`, the
+// analysis of every block goes there (engine/rules/block/blocks.h): with
+// the findings the run reports under --blocks, without findings otherwise.
+std::vector<std::unique_ptr<ChecksBeyondLines>> MakeChecksBeyondLines(const CheckSettings& settings,
+                                                                      BlockAnalysisSink* keep = nullptr);
 
 }  // namespace corvala

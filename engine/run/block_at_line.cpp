@@ -11,27 +11,6 @@
 
 namespace corvala {
 
-namespace {
-
-// Line 1 always begins a range, so the byte-order mark never matters here.
-bool LineStartsBlock(std::string_view raw) {
-    RecordText split;
-    return ReadRecordLine(raw, 0, false, split) && StartsBlock(split.command);
-}
-
-}  // namespace
-
-BlockRange FindBlockRange(std::span<const std::string_view> lines, std::int32_t line) {
-    const auto count = static_cast<std::int32_t>(std::min<std::size_t>(lines.size(), kMaxLines));
-    if (count == 0) return {1, 0};
-    line = std::clamp(line, 1, count);
-    auto starts = [&](std::int32_t n) { return LineStartsBlock(lines[n - 1]); };
-    BlockRange range{line, line};
-    while (range.first > 1 && !starts(range.first)) --range.first;
-    while (range.last < count && !starts(range.last + 1)) ++range.last;
-    return range;
-}
-
 BlockAnalysis AnalyseBlockLines(std::span<const std::string_view> lines, std::int32_t firstLine,
                                 const CheckSettings& settings) {
     Engine engine;

@@ -16,6 +16,7 @@
 #include "engine/model/rules.h"
 #include "engine/rules/checks_beyond_lines.h"
 #include "engine/rules/line/record_checks.h"
+#include "engine/run/kept_blocks.h"
 #include "engine/run/run.h"
 
 namespace corvala {
@@ -41,6 +42,13 @@ public:
     // pipes and FIFOs), or regular files only (the window, which must never
     // wait on a FIFO without a writer).
     FileKinds ReadableKinds = FileKinds::Any;
+    // When set (the window), a run that reaches its end, completed or
+    // cancelled, leaves here the analyses of the file's blocks before it
+    // reports RunFinished (engine/run/kept_blocks.h); a superseded or failed
+    // run leaves nothing. Under Settings.blocks they carry the findings the
+    // run reported; otherwise the run analyses the blocks for them alone,
+    // without findings. The budget set here holds for the run.
+    KeptBlocks* KeepBlocks = nullptr;
     // The most lines a run takes: line numbers are 32-bit, and a file with
     // more lines is refused rather than numbered wrongly. Tests lower it.
     std::int64_t LineLimit = kMaxLines;

@@ -84,8 +84,13 @@ private:
 // command word as a place in the line.
 class Engine::RunState {
 public:
-    RunState(Engine& engine, std::string_view name, std::vector<std::unique_ptr<ChecksBeyondLines>> checks)
+    // The checks beyond single lines that `settings` ask for, and those that
+    // keep the blocks' analyses when the engine asks for them.
+    RunState(Engine& engine, std::string_view name, const CheckSettings& settings)
         : engine_(engine), sink_(engine.sink_), settings_(engine.Settings), name_(name) {
+        if (engine.KeepBlocks) kept_.Budget = engine.KeepBlocks->Budget;
+        std::vector<std::unique_ptr<ChecksBeyondLines>> checks =
+            MakeChecksBeyondLines(settings, engine.KeepBlocks ? &kept_ : nullptr);
         if (!checks.empty()) {
             checkThread_.emplace(std::move(checks));
             batch_ = std::make_unique<CheckThread::Batch>();
@@ -142,6 +147,8 @@ public:
         extra_.clear();
         end_.lineCount = lineCount;
         end_.cancelled = !completed;
+        // The check thread has checked every batch.
+        if (engine_.KeepBlocks) *engine_.KeepBlocks = std::move(kept_);
         sink_.RunFinished(end_);
     }
 
@@ -306,6 +313,8 @@ private:
     FindingSink& sink_;
     const CheckSettings& settings_;
     std::string_view name_;
+    // Filled on the check thread, which ends before this goes.
+    KeptBlocks kept_;
     std::optional<CheckThread> checkThread_;
     std::unique_ptr<CheckThread::Batch> batch_;
     std::vector<std::unique_ptr<CheckThread::Batch>> spare_;
@@ -368,7 +377,7 @@ void Engine::ValidateLines(std::string_view name, LineSource& source) {
         std::unique_ptr<LineSource> replay;
         LineSource& lines = settings.byFile ? DecideRecordSet(source, settings, replay) : source;
         FileSettings = settings;
-        RunState state(*this, name, MakeChecksBeyondLines(settings));
+        RunState state(*this, name, settings);
         std::optional<ExtendedLineRules> extended;
         if (settings.ExtendedLines()) extended.emplace(*this, settings);
         state.TakeLinesAgainFrom(lines);

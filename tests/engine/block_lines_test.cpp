@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/run/engine.h"
+#include "engine/run/kept_blocks.h"
+#include "engine/geo/geodesics.h"
 #include "engine/input/lines.h"
 #include "engine/values/text.h"
 #include "test_support.h"
@@ -16,54 +18,55 @@ namespace {
 
 std::vector<std::string_view> Views(const Lines& lines) { return {lines.begin(), lines.end()}; }
 
+// The kept analyses of a run over `text`, with the block checks.
+KeptBlocks KeptOf(const std::string& text, CheckSettings settings = {}) {
+    test::RecordingSink sink;
+    RunHost host;
+    Engine engine(sink, host);
+    engine.Settings = settings;
+    KeptBlocks kept;
+    engine.KeepBlocks = &kept;
+    engine.ValidateBytes("blocks", text);
+    return kept;
+}
+
 // Which lines start a block is the run's reading: comment cut, trimmed,
-// the command word up to the first blank only, letters in any case.
-TEST(FindBlockRange, ScansToTheBlockStartAndToTheLineBeforeTheNext) {
-    const Lines file(std::string("* header\n"  // 1: preamble
-                                 "AN outside\n"  // 2
-                                 "AC R\n"  // 3: block 3 to 6
-                                 "AN Zone\n"  // 4
-                                 "   \n"  // 5
-                                 "DP 45:00:00 N 009:00:00 E\n"  // 6
-                                 "ac c * lower case\n"  // 7: block 7
-                                 "TO\n"  // 8: block 8
-                                 "\tTC x\n"  // 9: block 9 to 12, the tab trimmed
-                                 "* AC in a comment\n"  // 10
-                                 "XAC y\n"  // 11
-                                 "AC\tR\n"  // 12: the tab does not end the command
-                                 "AC D"));  // 13: block 13, the last line
-    const std::vector<std::string_view> lines = Views(file);
+// the command word up to the first blank only, letters in any case. The
+// window finds the block of a line among the run's kept analyses.
+TEST(KeptBlocks, FindsTheBlockOfALineAsTheRunReadsBlockStarts) {
+    const KeptBlocks kept = KeptOf("* header\n"  // 1: preamble
+                                   "AN outside\n"  // 2
+                                   "AC R\n"  // 3: block 3 to 6
+                                   "AN Zone\n"  // 4
+                                   "   \n"  // 5
+                                   "DP 45:00:00 N 009:00:00 E\n"  // 6
+                                   "ac c * lower case\n"  // 7: block 7
+                                   "TO\n"  // 8: block 8
+                                   "\tTC x\n"  // 9: block 9 to 12, the tab trimmed
+                                   "* AC in a comment\n"  // 10
+                                   "XAC y\n"  // 11
+                                   "AC\tR\n"  // 12: the tab does not end the command
+                                   "AC D");  // 13: block 13, the last line
     const struct {
         std::int32_t line;
-        BlockRange range;
-    } cases[] = {
-        {1, {1, 2}},
-        {2, {1, 2}},
-        {3, {3, 6}},
-        {5, {3, 6}},
-        {6, {3, 6}},
-        {7, {7, 7}},
-        {8, {8, 8}},
-        {9, {9, 12}},
-        {10, {9, 12}},
-        {12, {9, 12}},
-        {13, {13, 13}},
-        // Outside the file: its first or last line.
-        {0, {1, 2}},
-        {-5, {1, 2}},
-        {14, {13, 13}},
-    };
+        std::int32_t first, last;  // first 0: the preamble
+    } cases[] = {{1, 0, 2}, {2, 0, 2},  {3, 3, 6},   {5, 3, 6},   {6, 3, 6},   {7, 7, 7},
+                 {8, 8, 8}, {9, 9, 12}, {10, 9, 12}, {12, 9, 12}, {13, 13, 13}};
+    ASSERT_EQ(kept.Size(), 6u);
     for (const auto& c : cases) {
-        const BlockRange range = FindBlockRange(lines, c.line);
-        EXPECT_EQ(range.first, c.range.first) << "line " << c.line;
-        EXPECT_EQ(range.last, c.range.last) << "line " << c.line;
+        const std::size_t index = kept.Find(c.line);
+        ASSERT_NE(index, KeptBlocks::kNone) << "line " << c.line;
+        EXPECT_EQ(kept[index].firstLine, c.first) << "line " << c.line;
+        EXPECT_EQ(kept[index].lastLine, c.last) << "line " << c.line;
     }
+    // Outside the file: none.
+    for (const std::int32_t line : {0, -5, 14}) EXPECT_EQ(kept.Find(line), KeptBlocks::kNone) << "line " << line;
     // A file that begins with a block has no preamble; an empty file no lines.
-    const Lines starts(std::string("AC R\nAN Zone"));
-    EXPECT_EQ(FindBlockRange(Views(starts), 2).first, 1);
-    EXPECT_EQ(FindBlockRange(Views(starts), 2).last, 2);
-    const BlockRange none = FindBlockRange({}, 1);
-    EXPECT_GT(none.first, none.last);
+    const KeptBlocks starts = KeptOf("AC R\nAN Zone");
+    ASSERT_EQ(starts.Size(), 1u);
+    EXPECT_EQ(starts.Find(2), 0u);
+    EXPECT_EQ(starts[0].firstLine, 1);
+    EXPECT_EQ(KeptOf("").Size(), 0u);
 }
 
 const std::string kBlocks = "\xEF\xBB\xBF"
@@ -149,15 +152,13 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
                               std::string(SeverityName(f.severity)) + ": " + f.message);
         int blocks = 0;
         for (std::int32_t first = 1; first <= count; ++blocks) {
-            const BlockRange range = FindBlockRange(lines, first);
-            ASSERT_EQ(range.first, first);
             const BlockAnalysis a =
                 AnalyseBlockLines(std::span(lines).subspan(static_cast<std::size_t>(first - 1)), first, settings);
-            EXPECT_EQ(a.lastLine, range.last);
+            ASSERT_GE(a.lastLine, first);
             for (const BlockFinding& f : a.findings)
                 lookedAt.push_back(std::to_string(f.finding.line) + " " + std::string(IdOf(f.finding.rule)) + " " +
                                    std::string(SeverityName(f.finding.severity)) + ": " + f.finding.message);
-            first = range.last + 1;
+            first = a.lastLine + 1;
         }
         EXPECT_EQ(blocks, 8);
         EXPECT_EQ(lookedAt, run);
@@ -186,12 +187,12 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
     CheckSettings classic;
     classic.blocks = true;
     for (std::int32_t first = 1; first <= count;) {
-        const BlockRange range = FindBlockRange(lines, first);
         SCOPED_TRACE("block at line " + std::to_string(first));
-        const BlockAnalysis want = AnalyseBlock(
-            std::span(records).subspan(static_cast<std::size_t>(first - 1), range.last - first + 1), classic);
+        const BlockAnalysis want =
+            AnalyseBlock(std::span(records).subspan(static_cast<std::size_t>(first - 1)), classic);
         const BlockAnalysis got =
             AnalyseBlockLines(std::span(lines).subspan(static_cast<std::size_t>(first - 1)), first, classic);
+        EXPECT_EQ(got.lastLine, want.lastLine);
         EXPECT_EQ(got.kind, want.kind);
         EXPECT_EQ(got.firstLine, want.firstLine);
         EXPECT_EQ(got.name + "|" + got.upper + "|" + got.lower + "|" + got.airspaceClass,
@@ -208,8 +209,58 @@ TEST(AnalyseBlockLines, AsTheRunAnalysesTheBlock) {
         ASSERT_EQ(got.findings.size(), want.findings.size());
         for (std::size_t i = 0; i < got.findings.size(); ++i)
             EXPECT_EQ(got.findings[i].markers, want.findings[i].markers) << IdOf(got.findings[i].finding.rule);
-        first = range.last + 1;
+        first = got.lastLine + 1;
     }
+}
+
+// The window's run keeps every block's analysis, found by any of its lines:
+// as analysed from its raw lines (kBlocks gives no block a reason to differ),
+// with its findings under the block checks and without them otherwise; and
+// the run reports what it reports without keeping them.
+TEST(KeptBlocks, TheRunKeepsEachBlockFoundByItsLines) {
+    test::ScopedSeparator separator('.');
+    const std::string text = "* a preamble\n\n" + kBlocks.substr(3);
+    const Lines file(text);
+    const std::vector<std::string_view> lines = Views(file);
+    const auto count = static_cast<std::int32_t>(lines.size());
+    auto describe = [](const BlockAnalysis& a) {
+        std::string d = std::to_string(a.firstLine) + "-" + std::to_string(a.lastLine) + " points " +
+                        std::to_string(a.outline.size()) + (a.geometryChecked ? "" : " unchecked");
+        for (const BlockFinding& f : a.findings) {
+            d += "; " + std::to_string(f.finding.line) + " " + std::string(IdOf(f.finding.rule)) + " at";
+            for (const GeoPoint& p : f.markers) d += " " + FormatDms(p);
+        }
+        return d;
+    };
+    for (const bool blocks : {true, false})
+        for (const bool extended : {false, true}) {
+            SCOPED_TRACE(std::string(blocks ? "blocks " : "") + (extended ? "extended" : "classic"));
+            CheckSettings settings;
+            settings.blocks = blocks;
+            settings.extended = extended;
+            test::RecordingSink plain, keeping;
+            RunHost host;
+            Engine plainEngine(plain, host), engine(keeping, host);
+            plainEngine.Settings = engine.Settings = settings;
+            KeptBlocks kept;
+            engine.KeepBlocks = &kept;
+            plainEngine.ValidateBytes("blocks", text);
+            engine.ValidateBytes("blocks", text);
+            EXPECT_EQ(keeping.log, plain.log);
+            EXPECT_EQ(keeping.errors, plain.errors);
+
+            ASSERT_EQ(kept.Size(), 9u);
+            std::int32_t first = 1;
+            for (std::size_t index = 0; index < kept.Size(); ++index) {
+                BlockAnalysis want =
+                    AnalyseBlockLines(std::span(lines).subspan(static_cast<std::size_t>(first - 1)), first, settings);
+                if (!blocks) want.findings.clear();
+                EXPECT_EQ(describe(kept[index]), describe(want));
+                for (std::int32_t line = first; line <= want.lastLine; ++line) EXPECT_EQ(kept.Find(line), index);
+                first = want.lastLine + 1;
+            }
+            EXPECT_EQ(first, count + 1);
+        }
 }
 
 }  // namespace

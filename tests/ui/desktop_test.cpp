@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "engine/input/lines.h"
+#include "engine/run/block_at_line.h"
 #include "ui/Application.h"
 #include "ui/OutlineView.h"
 #include "window_fixture.h"
@@ -48,6 +50,7 @@ private slots:
     void warningLinesAreMarkedOrange();
     void outlineDockIsHiddenAtFirstAndRemembered();
     void outlineFollowsTheSelectionAndJumpsBack();
+    void outlineShowsTheBlockAsTheRunAnalysedIt();
     void opensTheFileNamedAtStart();
     void opensADroppedFile();
     void recentFilesKeepTheLastTen();
@@ -197,6 +200,44 @@ void DesktopTest::outlineFollowsTheSelectionAndJumpsBack() {
     // The closing item is about no airspace: the view is empty.
     h.form->ListBox1->setCurrentRow(h.form->ListBox1->count() - 1);
     QVERIFY(!h.form->Outline->HasBlock());
+}
+
+// A clicked finding's block is the run's analysis, markers and all, not the
+// block analysed again on its own: there the blocks before it would not
+// lend it the arc points it needs (2 a byte, corvala::block_checks), and
+// its geometry would go unchecked.
+void DesktopTest::outlineShowsTheBlockAsTheRunAnalysedIt() {
+    std::string points = "AC R\nAN Points\nAH FL95\nAL GND\n";
+    for (int i = 0; i <= 40; ++i)
+        points += "DP 45:" + std::to_string(i % 2 * 10 + 10) + ":00 N 009:" + std::to_string(i + 10) + ":00 E\n";
+    std::string arcs = "AC R\nAN Arcs\nAH FL95\nAL GND\nV X=45:00:00 N 009:00:00 E\n";
+    for (int i = 0; i < 13; ++i) arcs += "DA 1000,0,359\n";
+    ScratchDir dir;
+    Harness h;
+    h.form->show();
+    h.form->Blockchecks1->trigger();
+    h.form->Outline1->trigger();
+    h.open(dir.write("arcs.txt", QByteArray::fromStdString(points + arcs)));
+    const int arcsAt = 4 + 41 + 1;
+    const int item = static_cast<int>(h.items().indexOf(QRegularExpression("Line 52: .*self-touching.*")));
+    QVERIFY(item >= 0);
+    h.form->ListBox1->setCurrentRow(item);
+    const corvala::BlockAnalysis& shown = h.form->Outline->Block();
+    QCOMPARE(shown.firstLine, arcsAt);
+    QVERIFY(shown.geometryChecked);
+    const corvala::BlockAnalysis& run = h.form->RunBlocks()[h.form->RunBlocks().Find(52)];
+    QCOMPARE(shown.outline.size(), run.outline.size());
+    QCOMPARE(h.form->Outline->MarkedFinding(), 0);
+    QCOMPARE(shown.findings.size(), run.findings.size());
+    QCOMPARE(shown.findings[0].finding.line, 52);
+    QCOMPARE(shown.findings[0].markers, run.findings[0].markers);
+    QVERIFY(!shown.findings[0].markers.empty());
+
+    const corvala::Lines lines(arcs);
+    corvala::CheckSettings settings;
+    settings.blocks = true;
+    QVERIFY(!corvala::AnalyseBlockLines(std::vector<std::string_view>(lines.begin(), lines.end()), arcsAt, settings)
+                 .geometryChecked);
 }
 
 void DesktopTest::opensTheFileNamedAtStart() {

@@ -124,10 +124,24 @@ BlockAnalysis AnalyseBlock(std::span<const RecordLine> lines, const CheckSetting
     return std::move(analyser.Finish(i == lines.size()));
 }
 
+namespace {
+
+// Analysing the blocks only for their shapes leaves out the crossing test,
+// which shapes nothing.
+CheckSettings Shaping(CheckSettings settings, BlockFindings findings) {
+    if (findings == BlockFindings::Dropped) {
+        settings.Disable(Rule::SelfIntersection);
+        settings.Disable(Rule::SelfTouching);
+    }
+    return settings;
+}
+
+}  // namespace
+
 struct BlockChecks::State {
-    explicit State(const CheckSettings& settings)
-        : settings(settings), analyser(this->settings),
-          findDuplicates(settings.Enabled(Rule::DuplicateBlock)) {
+    State(const CheckSettings& asked, BlockAnalysisSink* keep, BlockFindings findings)
+        : settings(Shaping(asked, findings)), analyser(settings), keep(keep), report(findings == BlockFindings::Reported),
+          findDuplicates(report && settings.Enabled(Rule::DuplicateBlock)) {
         analyser.Start(nullptr);
     }
 
@@ -145,18 +159,31 @@ struct BlockChecks::State {
                 out.push_back(std::move(f));
             }
         }
-        for (BlockFinding& f : a.findings) out.push_back(std::move(f.finding));
+        if (!keep) {
+            for (BlockFinding& f : a.findings) out.push_back(std::move(f.finding));
+            return;
+        }
+        if (report) {
+            for (const BlockFinding& f : a.findings) out.push_back(f.finding);
+        } else {
+            a.findings.clear();
+        }
+        // The analyser starts the next block afresh, from emptied members.
+        keep->Analysed(std::move(a));
     }
 
     CheckSettings settings;
     Analyser analyser;
+    BlockAnalysisSink* keep;
+    bool report;
     bool findDuplicates;
     BlockHash hash;
     // The first line of each distinct airspace block so far.
     SeenBlocks seen;
 };
 
-BlockChecks::BlockChecks(const CheckSettings& settings) : state_(std::make_unique<State>(settings)) {}
+BlockChecks::BlockChecks(const CheckSettings& settings, BlockAnalysisSink* keep, BlockFindings findings)
+    : state_(std::make_unique<State>(settings, keep, findings)) {}
 
 BlockChecks::~BlockChecks() = default;
 

@@ -112,12 +112,30 @@ struct BlockAnalysis {
 // BlockChecks.
 BlockAnalysis AnalyseBlock(std::span<const RecordLine> lines, const CheckSettings& settings);
 
+// Where BlockChecks hands each finished block's analysis (the window's run
+// keeps them for its outline view). Called on the thread that runs the
+// checks, once the block's findings are out; the preamble comes first, also
+// when it has no lines (lastLine 0). The analysis holds no view into the
+// lines. A duplicate block, which only the whole file shows, is not among
+// its findings.
+class BlockAnalysisSink {
+public:
+    virtual ~BlockAnalysisSink() = default;
+    virtual void Analysed(BlockAnalysis&& analysis) = 0;
+};
+
+// Whether BlockChecks reports its findings, or only analyses the blocks for
+// a BlockAnalysisSink, which then gets them without findings.
+enum class BlockFindings : std::uint8_t { Reported, Dropped };
+
 // The block checks over a whole file, one block at a time: each block's
 // findings come when the next block starts or the file ends. Memory grows
 // with the largest block, and by a few dozen bytes per airspace block.
 class BlockChecks final : public ChecksBeyondLines {
 public:
-    explicit BlockChecks(const CheckSettings& settings);
+    // Without `keep` each analysis is dropped once its findings are out.
+    explicit BlockChecks(const CheckSettings& settings, BlockAnalysisSink* keep = nullptr,
+                         BlockFindings findings = BlockFindings::Reported);
     ~BlockChecks() override;
     BlockChecks(const BlockChecks&) = delete;
     BlockChecks& operator=(const BlockChecks&) = delete;

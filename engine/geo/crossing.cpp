@@ -47,6 +47,9 @@ std::int64_t Minus(std::int32_t a, std::int32_t b) { return std::int64_t{a} - b;
 // once an outline of more than a million points is done with it.
 template <class T>
 struct Release {
+    explicit Release(std::vector<T>& vector) : scratch(vector) {}
+    Release(const Release&) = delete;
+    Release& operator=(const Release&) = delete;
     std::vector<T>& scratch;
     ~Release() {
         if (scratch.capacity() > (std::size_t{1} << 20)) std::vector<T>().swap(scratch);

@@ -188,6 +188,14 @@ private:
 
 }  // namespace
 
+void SayOnError(Output& out, Output& err, std::string_view text) {
+    out.Flush();
+    err.Write("corvala-check: ");
+    err.Write(EscapeControls(text));
+    err.Put('\n');
+    err.Flush();
+}
+
 bool Fails(const RunEnd& end, Severity failOn) {
     switch (failOn) {
     case Severity::Note:
@@ -202,11 +210,10 @@ bool Fails(const RunEnd& end, Severity failOn) {
     return end.errors > 0;
 }
 
-
 int CheckFiles(const Options& options, bool color, bool terminal, Output& out, Output& err) {
     ReportStyle style;
     style.text = options.checks.blocks || options.checks.extended || options.checks.byFile ? TextStyle::Detailed
-                                                                                         : TextStyle::Classic;
+                                                                                           : TextStyle::Classic;
     style.color = color;
     // Colour is meant for a terminal, where the output may well end up
     // (`| less -R`) even when it is not one now.
@@ -228,12 +235,7 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
     auto fail = [&](const std::string& shown, const std::string& message) {
         trouble = true;
         report->FileFailed(message);
-        // Keep the order of standard output and standard error on a terminal.
-        out.Flush();
-        err.Write("corvala-check: ");
-        err.Write(EscapeControls(shown));
-        err.Put('\n');
-        err.Flush();
+        SayOnError(out, err, shown);
     };
 
     for (const std::string& file : options.files) {
@@ -256,13 +258,7 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
         }
         // In every format, the classic one included, where standard output
         // keeps its bytes.
-        if (!notice.empty()) {
-            out.Flush();
-            err.Write("corvala-check: ");
-            err.Write(EscapeControls(file + ": " + notice));
-            err.Put('\n');
-            err.Flush();
-        }
+        if (!notice.empty()) SayOnError(out, err, file + ": " + notice);
         if (out.Failed()) break;
         if (Fails(report->FileEnd(), options.failOn)) found = true;
     }

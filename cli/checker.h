@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "cli/options.h"
 #include "cli/output.h"
@@ -19,5 +20,10 @@ int CheckFiles(const Options& options, bool color, bool terminal, Output& out, O
 
 // Whether a file with these counts makes the exit status 1 under --fail-on.
 bool Fails(const RunEnd& end, Severity failOn);
+
+// "corvala-check: " and `text`, its control bytes escaped, as one line on
+// `err`, after what `out` holds so far (so that the two keep their order on
+// a terminal).
+void SayOnError(Output& out, Output& err, std::string_view text);
 
 }  // namespace corvala::cli

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include "cli/checker.h"
-#include "cli/escape.h"
 #include "cli/unified_diff.h"
 #include "engine/model/failures.h"
 #include "engine/input/io.h"
@@ -61,13 +60,6 @@ std::string Count(std::int64_t count, const char* one, const char* many) {
 
 FixResult FixFiles(const Options& options, Output& out, Output& err) {
     FixResult result;
-    auto say = [&](const std::string& text) {
-        out.Flush();
-        err.Write("corvala-check: ");
-        err.Write(EscapeControls(text));
-        err.Put('\n');
-        err.Flush();
-    };
     for (const std::string& file : options.files) {
         const std::string shown = file == "-" ? std::string("standard input") : file;
         try {
@@ -75,12 +67,12 @@ FixResult FixFiles(const Options& options, Output& out, Output& err) {
             std::string original = ReadAllBytes(file, before);
             Mended mended = Mend(file, original, options.checks, options.unsafeFixes);
             const RunEnd& left = mended.remaining;
-            const std::string remain = Count(left.errors + left.warnings + left.notes, "finding remains",
-                                             "findings remain");
+            const std::string remain =
+                Count(left.errors + left.warnings + left.notes, "finding remains", "findings remain");
             if (options.diff) {
                 out.Write(UnifiedDiff(file, original, mended.bytes, mended.origin));
                 if (mended.fixes > 0 && result.status == kAllClean) result.status = kErrorsFound;
-                say(shown + ": " + Count(mended.fixes, "fix", "fixes") + " to apply, then " + remain);
+                SayOnError(out, err, shown + ": " + Count(mended.fixes, "fix", "fixes") + " to apply, then " + remain);
                 continue;
             }
             if (file == "-") {
@@ -95,12 +87,12 @@ FixResult FixFiles(const Options& options, Output& out, Output& err) {
                 SaveFileAtomically(file, pieces, "Cannot write file \"" + FullPath(file) + "\".");
             }
             if (file != "-") result.toReport.push_back(file);
-            say(shown + ": " + Count(mended.fixes, "fix", "fixes") + " applied, " + remain);
+            SayOnError(out, err, shown + ": " + Count(mended.fixes, "fix", "fixes") + " applied, " + remain);
         } catch (const std::bad_alloc&) {
-            say(shown + ": out of memory; it was left as it was");
+            SayOnError(out, err, shown + ": out of memory; it was left as it was");
             result.status = kTrouble;
         } catch (const Failure& e) {
-            say(e.message());
+            SayOnError(out, err, e.message());
             result.status = kTrouble;
         }
         if (out.Failed()) {
